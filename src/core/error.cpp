@@ -1,0 +1,89 @@
+#include "core/error.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fmt/format.h>
+
+namespace vesk {
+
+namespace {
+
+std::string system_text(int code) {
+    return fmt::format("{} (os error {})", std::strerror(code), code);
+}
+
+// Walks the nested exceptions of `e`, calling visit(const std::exception*) for each;
+// a nested value that is no std::exception is reported as nullptr.
+template <class Visit>
+void walk(const std::exception& e, Visit&& visit) {
+    visit(&e);
+    try {
+        std::rethrow_if_nested(e);
+    } catch (const std::exception& inner) {
+        walk(inner, visit);
+    } catch (...) {
+        visit(nullptr);
+    }
+}
+
+void append_indented(std::string& out, std::string_view text, std::string_view first_prefix,
+                     std::string_view rest_prefix) {
+    bool first = true;
+    size_t start = 0;
+    while (true) {
+        size_t end = text.find('\n', start);
+        std::string_view line = text.substr(start, end == std::string_view::npos ? text.npos : end - start);
+        out += first ? first_prefix : rest_prefix;
+        out += line;
+        out += '\n';
+        first = false;
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+SystemError::SystemError(int code) : std::runtime_error(system_text(code)), code(code) {}
+
+SystemError::SystemError(int code, std::string_view path)
+    : std::runtime_error(fmt::format("{} ({})", system_text(code), path)), code(code) {}
+
+void throw_errno() { throw SystemError(errno); }
+
+void throw_errno(std::string_view path) { throw SystemError(errno, path); }
+
+void rethrow_with_context(std::string message) { std::throw_with_nested(Error(std::move(message))); }
+
+std::vector<std::string> error_chain(const std::exception& e) {
+    std::vector<std::string> chain;
+    walk(e, [&](const std::exception* x) { chain.emplace_back(x ? x->what() : "unknown error"); });
+    return chain;
+}
+
+bool chain_has_exit99(const std::exception& e) {
+    bool found = false;
+    walk(e, [&](const std::exception* x) {
+        if (x && dynamic_cast<const Exit99*>(x)) found = true;
+    });
+    return found;
+}
+
+std::string format_error(const std::exception& e) {
+    std::vector<std::string> chain = error_chain(e);
+    std::string out;
+    append_indented(out, chain.front(), "Error: ", "");
+    if (chain.size() == 1) return out;
+    out += "\nCaused by:\n";
+    if (chain.size() == 2) {
+        append_indented(out, chain[1], "    ", "    ");
+        return out;
+    }
+    for (size_t i = 1; i < chain.size(); ++i) {
+        append_indented(out, chain[i], fmt::format("{:>5}: ", i - 1), "       ");
+    }
+    return out;
+}
+
+}  // namespace vesk
