@@ -1,0 +1,46 @@
+// Safe file writes, small state files for fzf bindings, and path clean-up.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+// Creates the target's directory (and missing parents), writes the bytes to a new ".tmpXXXXXX"
+// file (0600) in that directory and renames it over the target. The target ends up either with
+// its old content or the whole new content, and no temporary file is ever left behind.
+// A failed rename throws Error("파일을 교체하지 못했습니다: <system text>").
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes);
+
+// Creates the file (0666 before the umask) when its metadata cannot be read; an existing file
+// keeps its content and modification time. A failed open throws SystemError.
+void touch(const std::filesystem::path& path);
+
+// lstat succeeds: true (a dangling symbolic link exists); ENOENT: false; anything else throws
+// with the context "<path> 상태 확인 실패".
+bool path_lstat_exists(const std::filesystem::path& path);
+
+// Writes `contents` to <temp dir>/<prefix>-<pid> (created or truncated) and returns that path.
+std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents);
+
+// The whole file as UTF-8, trimmed. A missing or unreadable file, or invalid UTF-8, throws SystemError.
+std::string read_mode_file(const std::filesystem::path& path);
+
+// As read_mode_file, but any failure gives "filename".
+std::string read_note_mode(const std::filesystem::path& path);
+
+// "~" and "$HOME" give HOME ("/" when unset); "~/x" and "$HOME/x" give HOME + "/x"; anything
+// else is returned unchanged.
+std::filesystem::path expand_home(std::string_view text);
+
+// The lossy text of the path without its trailing slashes ("/" gives "").
+std::string strip_trailing_slash(const std::filesystem::path& path);
+
+// Reads the whole file as bytes; failure throws SystemError naming the path.
+std::string read_file(const std::filesystem::path& path);
+
+// Removes every line equal to `line`, appends `line` and writes the file back (plain write).
+void move_line_to_bottom(const std::filesystem::path& path, std::string_view line);
+
+}  // namespace vesk

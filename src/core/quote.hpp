@@ -1,0 +1,20 @@
+// One quoting function per target language: POSIX shell, vim literal strings, JSON.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vesk {
+
+// '...' with every ' written as '\'' (the empty text gives '').
+std::string shell_quote(std::string_view text);
+// shell_quote of the lossy text of the path.
+std::string shell_quote_path(const std::filesystem::path& path);
+// '...' with every ' doubled: a vim literal string.
+std::string vim_single_quote_path(const std::filesystem::path& path);
+// JSON string body (no surrounding quotes): \t \n \r \" \\, other controls (U+0000-001F,
+// U+007F-009F) as \u00xx in lower-case hex; everything else copied.
+std::string json_escape(std::string_view text);
+
+}  // namespace vesk
