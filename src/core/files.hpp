@@ -37,7 +37,7 @@ std::filesystem::path expand_home(std::string_view text);
 // The lossy text of the path without its trailing slashes ("/" gives "").
 std::string strip_trailing_slash(const std::filesystem::path& path);
 
-// Reads the whole file as bytes; failure throws SystemError naming the path.
+// Reads the whole file as bytes; failure throws SystemError.
 std::string read_file(const std::filesystem::path& path);
 
 // Removes every line equal to `line`, appends `line` and writes the file back (plain write).

@@ -18,6 +18,9 @@ std::string lossy_utf8(std::string_view bytes);
 bool is_valid_utf8(std::string_view bytes);
 // The lossy text of a path.
 std::string path_text(const std::filesystem::path& path);
+// Code points of the text, decoded lossily; and one code point appended as UTF-8.
+std::u32string decode_utf8(std::string_view text);
+void append_utf8(std::string& out, char32_t c);
 
 // Lines split at \n; a \r before the \n goes with it; a final line without \n counts; a text
 // ending in \n has no empty last line.

@@ -1,0 +1,173 @@
+#include "core/files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "core/error.hpp"
+#include "core/text.hpp"
+
+namespace vesk {
+
+namespace {
+
+// Writes everything or reports errno.
+int write_all(int fd, std::string_view bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// A write past the file size limit would end the process through SIGXFSZ and leave the temporary
+// file behind; ignored, the write fails with EFBIG and the normal clean-up runs.
+class IgnoreFileSizeSignal {
+public:
+    IgnoreFileSizeSignal() { old_ = ::signal(SIGXFSZ, SIG_IGN); }
+    ~IgnoreFileSizeSignal() { ::signal(SIGXFSZ, old_); }
+
+private:
+    void (*old_)(int);
+};
+
+}  // namespace
+
+std::string read_file(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw_errno();
+    std::string out;
+    char buffer[65536];
+    while (true) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            ::close(fd);
+            throw SystemError(e);
+        }
+        if (n == 0) break;
+        out.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return out;
+}
+
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty()) dir = ".";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) throw SystemError(ec.value());
+
+    std::string temp = (dir / ".tmpXXXXXX").native();
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) throw_errno();
+
+    int err;
+    {
+        IgnoreFileSizeSignal guard;
+        err = write_all(fd, bytes);
+    }
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) {
+        ::unlink(temp.c_str());
+        throw SystemError(err, temp);
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        int e = errno;
+        ::unlink(temp.c_str());
+        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e).what()));
+    }
+}
+
+void touch(const std::filesystem::path& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) return;
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) throw_errno();
+    ::close(fd);
+}
+
+bool path_lstat_exists(const std::filesystem::path& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0) return true;
+    int e = errno;
+    if (e == ENOENT) return false;
+    try {
+        throw SystemError(e);
+    } catch (...) {
+        rethrow_with_context(fmt::format("{} 상태 확인 실패", path_text(path)));
+    }
+}
+
+std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents) {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / fmt::format("{}-{}", prefix, ::getpid());
+    // The name is predictable and the directory shared: never follow a link someone else put
+    // there, and keep the state (queries, modes) to ourselves.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) throw_errno();
+    int err = write_all(fd, contents);
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) throw SystemError(err);
+    return path;
+}
+
+std::string read_mode_file(const std::filesystem::path& path) {
+    std::string bytes = read_file(path);
+    if (!is_valid_utf8(bytes)) throw Error("stream did not contain valid UTF-8");
+    return std::string(trim(bytes));
+}
+
+std::string read_note_mode(const std::filesystem::path& path) {
+    try {
+        return read_mode_file(path);
+    } catch (const std::exception&) {
+        return "filename";
+    }
+}
+
+std::filesystem::path expand_home(std::string_view text) {
+    const char* env = std::getenv("HOME");
+    std::string home = env ? lossy_utf8(env) : "/";
+    if (text == "~" || text == "$HOME") return home;
+    if (text.starts_with("~/")) return home + "/" + std::string(text.substr(2));
+    if (text.starts_with("$HOME/")) return home + "/" + std::string(text.substr(6));
+    return std::string(text);
+}
+
+std::string strip_trailing_slash(const std::filesystem::path& path) {
+    std::string text = path_text(path);
+    while (!text.empty() && text.back() == '/') text.pop_back();
+    return text;
+}
+
+void move_line_to_bottom(const std::filesystem::path& path, std::string_view line) {
+    std::string out;
+    for (const auto& l : split_lines(read_file(path))) {
+        if (l == line) continue;
+        out += l;
+        out += '\n';
+    }
+    out += line;
+    out += '\n';
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw_errno();
+    int err = write_all(fd, out);
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) throw SystemError(err);
+}
+
+}  // namespace vesk
