@@ -1,0 +1,144 @@
+#include "config/config.hpp"
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/private_env.hpp"
+
+namespace vesk::config {
+namespace {
+
+using test::TempDir;
+using test::write_text;
+
+// Sets or removes variables for one test and puts the old values back afterwards.
+class ScopedEnv {
+public:
+    void set(const std::string& name, const std::optional<std::string>& value) {
+        if (!saved_.count(name)) {
+            const char* old = std::getenv(name.c_str());
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value) setenv(name.c_str(), value->c_str(), 1);
+        else unsetenv(name.c_str());
+    }
+    ~ScopedEnv() {
+        for (auto& [name, value] : saved_) {
+            if (value) setenv(name.c_str(), value->c_str(), 1);
+            else unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(ConfigDir, XdgThenHomeThenNothing) {
+    ScopedEnv env;
+    env.set("XDG_CONFIG_HOME", "/x/cfg");
+    env.set("HOME", "/h");
+    EXPECT_EQ(config_dir(), std::filesystem::path("/x/cfg/vesk"));
+    EXPECT_EQ(user_confs_dir(), std::filesystem::path("/x/cfg/vesk/confs"));
+    env.set("XDG_CONFIG_HOME", "");
+    EXPECT_EQ(config_dir(), std::filesystem::path("/h/.config/vesk"));
+    env.set("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(config_dir(), std::filesystem::path("/h/.config/vesk"));
+    env.set("HOME", std::nullopt);
+    EXPECT_EQ(config_dir(), std::nullopt);
+    EXPECT_EQ(user_confs_dir(), std::nullopt);
+    EXPECT_EQ(user_fragment("conf.common"), "");
+}
+
+TEST(ConfigToml, LineRules) {
+    const std::optional<std::string> home = "/h";
+    EXPECT_EQ(zelt_from_toml("zelt = /a\n", home), "/a");
+    EXPECT_EQ(zelt_from_toml("zelt = '~/x'\n", home), "/h/x");
+    EXPECT_EQ(zelt_from_toml("zelt = \"~\"\n", home), "/h");
+    EXPECT_EQ(zelt_from_toml("zelt = ~x\n", home), "/hx");  // no separator is added
+    EXPECT_EQ(zelt_from_toml("zelt = ~/x\n", std::nullopt), "~/x");
+    EXPECT_EQ(zelt_from_toml("zelt = \"/opt/x\n", home), "\"/opt/x");
+    EXPECT_EQ(zelt_from_toml("zelt = \"\n", home), "\"");  // one quote is not a pair
+    EXPECT_EQ(zelt_from_toml("zelt = \"/a'\n", home), "\"/a'");
+    EXPECT_EQ(zelt_from_toml("zelt=/a=b\n", home), "/a=b");
+    EXPECT_EQ(zelt_from_toml("  # zelt = /a\n", home), std::nullopt);
+    EXPECT_EQ(zelt_from_toml("zelt = /a\nzelt = /b\n", home), "/b");
+    EXPECT_EQ(zelt_from_toml("zelt = /a\nzelt = \"\"\nzelt =\n", home), "/a");
+    EXPECT_EQ(zelt_from_toml("Zelt = /a\nzelt_x = /b\n= /c\nzelt /d\n", home), std::nullopt);
+    EXPECT_EQ(zelt_from_toml("[core]\nzelt = /a # note\r\n", home), "/a # note");
+    EXPECT_EQ(zelt_from_toml("\t zelt \t=\t/a b \r\n", home), "/a b");
+}
+
+TEST(License, ValidAndInvalidForms) {
+    EXPECT_TRUE(license_is_valid("\"Kim Vesk\" <kim@example.com>"));
+    EXPECT_TRUE(license_is_valid("\n\n  \"Kim\"\n  <kim@mail.example.org>\n\n"));
+    EXPECT_TRUE(license_is_valid("\"김\" <a.b+c@x.y>"));
+    EXPECT_FALSE(license_is_valid(""));
+    EXPECT_FALSE(license_is_valid("\"Kim\""));
+    EXPECT_FALSE(license_is_valid("Kim <kim@example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <kim@localhost>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <kim@a@example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <kim@example.com.>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <kim@.example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <ki m@example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <kim@exa\u3000mple.com>"));
+    EXPECT_FALSE(license_is_valid("\"   \" <kim@example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Ki\nm\" <kim@example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <@example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <kim@>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" x <kim@example.com>"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <kim@example.com> x"));
+    EXPECT_FALSE(license_is_valid("\"Kim\" <"));
+    EXPECT_FALSE(license_is_valid("\"Kim <kim@example.com>"));
+}
+
+TEST(CurrentFor, RootFallbacksAndMode) {
+    TempDir dir;
+    ScopedEnv env;
+    env.set("HOME", (dir / "home").string());
+    env.set("XDG_CONFIG_HOME", (dir / "cfg").string());
+    env.set("ZELT", std::nullopt);
+    const auto cfg = dir / "cfg" / "vesk";
+
+    // Nothing configured: $HOME/.tmux, general-user.
+    auto current = current_for(std::nullopt);
+    EXPECT_EQ(current.root, dir / "home" / ".tmux");
+    EXPECT_TRUE(current.embedded);
+
+    write_text(cfg / "config.toml", "zelt = \"~/dist\"\n");
+    EXPECT_EQ(current_for(std::nullopt).root, (dir / "home").string() + "/dist");
+    env.set("ZELT", "");  // empty ZELT is ignored
+    EXPECT_EQ(current_for(std::nullopt).root, (dir / "home").string() + "/dist");
+    env.set("ZELT", "/z");
+    EXPECT_EQ(current_for(std::nullopt).root, "/z");
+    EXPECT_EQ(current_for(std::filesystem::path("/explicit")).root, "/explicit");
+    EXPECT_EQ(current_for(std::filesystem::path()).root, "");  // the caller's root, even empty
+    env.set("ZELT", std::nullopt);
+
+    write_text(cfg / "config.toml", "zelt = \xff\n");  // not UTF-8: no value
+    EXPECT_EQ(current_for(std::nullopt).root, dir / "home" / ".tmux");
+
+    write_text(cfg / ".license", "\n  \"Kim\"\n<kim@example.com>\n\n");
+    EXPECT_FALSE(current_for(std::nullopt).embedded);
+    write_text(cfg / ".license", "\"Kim\" <kim@example>\n");
+    EXPECT_TRUE(current_for(std::nullopt).embedded);
+
+    write_text(cfg / "confs" / "conf.common", "bind x kill-pane\n");
+    write_text(cfg / "confs" / "conf.bad", "\xfe\n");
+    EXPECT_EQ(user_fragment("conf.common"), "bind x kill-pane\n");
+    EXPECT_EQ(user_fragment("conf.bad"), "");
+    EXPECT_EQ(user_fragment("conf.missing"), "");
+
+    // No HOME, no XDG_CONFIG_HOME, no ZELT: the relative root and general-user.
+    env.set("HOME", std::nullopt);
+    env.set("XDG_CONFIG_HOME", std::nullopt);
+    current = current_for(std::nullopt);
+    EXPECT_EQ(current.root, ".tmux");
+    EXPECT_TRUE(current.embedded);
+}
+
+}  // namespace
+}  // namespace vesk::config
