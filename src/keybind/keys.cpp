@@ -1,0 +1,75 @@
+#include "keybind/keys.hpp"
+
+namespace vesk::keybind::keys {
+
+namespace {
+
+// Characters that tmux's configuration parser does not take literally somewhere in a bare word:
+// '#' starts a comment, ';' ends a command, quotes and '\' quote, braces open and close blocks,
+// '~' and '$' expand. Quoting them everywhere in a key is harmless and keeps the rule simple.
+bool needs_quoting(std::string_view key) {
+    return key.find_first_of("#;\"'\\{}~$") != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string quote_key(std::string_view key) {
+    if (!needs_quoting(key)) return std::string(key);
+    if (key.find('\'') == std::string_view::npos) {
+        // Nothing is special inside single quotes, not even '\'.
+        return "'" + std::string(key) + "'";
+    }
+    // Only a key holding a single quote gets here ("'" or "M-'"): double quotes, where tmux still
+    // reads '\' escapes and expands '$'.
+    std::string out = "\"";
+    for (char c : key) {
+        if (c == '\\' || c == '"' || c == '$') out += '\\';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string unquote_key(std::string_view word) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < word.size()) {
+        char c = word[i];
+        if (c == '\'') {
+            std::size_t close = word.find('\'', i + 1);
+            if (close == std::string_view::npos) return std::string(word);
+            out.append(word.substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else if (c == '"') {
+            std::size_t j = i + 1;
+            bool closed = false;
+            while (j < word.size()) {
+                if (word[j] == '\\' && j + 1 < word.size()) {
+                    out += word[j + 1];
+                    j += 2;
+                } else if (word[j] == '"') {
+                    closed = true;
+                    ++j;
+                    break;
+                } else {
+                    out += word[j++];
+                }
+            }
+            if (!closed) return std::string(word);
+            i = j;
+        } else if (c == '\\' && i + 1 < word.size()) {
+            out += word[i + 1];
+            i += 2;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool word_is_key(std::string_view word, std::string_view key) {
+    return word == key || unquote_key(word) == key;
+}
+
+}  // namespace vesk::keybind::keys
