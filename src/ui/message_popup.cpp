@@ -1,0 +1,222 @@
+#include "ui/message_popup.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <limits>
+
+#include "core/error.hpp"
+#include "core/quote.hpp"
+#include "core/require_tmux.hpp"
+#include "core/text.hpp"
+
+namespace vesk {
+
+namespace fs = std::filesystem;
+
+std::string popup_mode(std::string_view mode) { return mode == "modal" ? "modal" : "popup"; }
+
+std::string popup_title(std::string_view mode) {
+    return popup_mode(mode) == "modal" ? "[ ! Message ]" : "[ @ Message ]";
+}
+
+std::int64_t popup_percentage(const std::optional<std::string>& value) {
+    return value ? parse_i32(*value, 50) : 50;
+}
+
+PopupLimits popup_limits(std::int64_t client_width, std::int64_t client_height, std::int64_t width_pct,
+                         std::int64_t height_pct) {
+    // 64-bit products: a client size times any 32-bit percentage fits.
+    return PopupLimits{std::max<std::int64_t>(client_width * width_pct / 100, 20),
+                       std::max<std::int64_t>(client_height * height_pct / 100, 5)};
+}
+
+namespace {
+
+std::string replace_all(std::string text, std::string_view from, std::string_view to) {
+    std::size_t pos = 0;
+    while ((pos = text.find(from, pos)) != std::string::npos) {
+        text.replace(pos, from.size(), to);
+        pos += to.size();
+    }
+    return text;
+}
+
+std::int64_t char_width(char32_t c) {
+    std::string one;
+    append_utf8(one, c);
+    return static_cast<std::int64_t>(display_width(one));
+}
+
+void wrap_line(std::string_view line, std::int64_t wrap_width, std::vector<std::string>& out) {
+    std::string current;
+    std::int64_t width = 0;
+    auto close = [&] {
+        out.emplace_back(trim_end(current));
+        current.clear();
+        width = 0;
+    };
+    std::size_t start = 0;
+    while (start < line.size()) {
+        std::size_t blank = line.find(' ', start);
+        std::size_t end = blank == std::string_view::npos ? line.size() : blank + 1;
+        std::string_view piece = line.substr(start, end - start);
+        start = end;
+
+        std::string_view word = piece;
+        while (!word.empty() && word.back() == ' ') word.remove_suffix(1);
+        std::int64_t word_width = static_cast<std::int64_t>(display_width(word));
+        std::int64_t trailing = piece.size() > word.size() ? 1 : 0;
+
+        if (width != 0 && width + word_width + trailing > wrap_width) close();
+        if (word_width > wrap_width) {
+            for (char32_t c : decode_utf8(piece)) {
+                std::int64_t w = char_width(c);
+                if (!current.empty() && width + w > wrap_width) close();
+                append_utf8(current, c);
+                width += w;
+            }
+        } else {
+            current.append(piece);
+            width += word_width + trailing;
+        }
+    }
+    close();
+}
+
+}  // namespace
+
+std::string split_clauses(std::string_view text) {
+    return replace_all(replace_all(std::string(text), ". ", ".\n"), ", ", ",\n");
+}
+
+std::vector<std::string> wrap_message(std::string_view text, std::int64_t wrap_width) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t nl = text.find('\n', start);
+        std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        wrap_line(line, wrap_width, out);
+        if (nl == std::string_view::npos) break;
+        start = nl + 1;
+    }
+    return out;
+}
+
+std::int64_t natural_width(const std::vector<std::string>& lines) {
+    if (lines.empty()) return 26;
+    std::int64_t widest = 0;
+    for (const auto& line : lines) widest = std::max(widest, static_cast<std::int64_t>(display_width(line)));
+    return std::max<std::int64_t>(widest, 20) + 6;
+}
+
+PopupLayout layout_message(std::string_view text, std::int64_t client_width, std::int64_t client_height,
+                           std::int64_t width_pct, std::int64_t height_pct) {
+    PopupLimits limits = popup_limits(client_width, client_height, width_pct, height_pct);
+    PopupLayout layout;
+    layout.lines = wrap_message(split_clauses(text), limits.max_width - 4);
+    std::int64_t line_count = std::max<std::int64_t>(static_cast<std::int64_t>(layout.lines.size()), 1);
+    layout.size.width = std::min({natural_width(layout.lines), limits.max_width, client_width});
+    layout.size.height = std::min({line_count + 3, limits.max_height, client_height});
+    return layout;
+}
+
+namespace {
+
+std::int64_t client_dimension(const Tmux& tmux, const char* format, std::int32_t fallback) {
+    try {
+        return parse_i32(tmux.output({"display", "-p", format}), fallback);
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+std::uint64_t now_nanoseconds() {
+    auto since = std::chrono::system_clock::now().time_since_epoch();
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
+    return ns < 0 ? 0 : static_cast<std::uint64_t>(ns);
+}
+
+// The message file is created fresh (O_EXCL), so a file or link someone placed under that name in
+// a shared temporary directory is never written through.
+fs::path write_message_file(const std::vector<std::string>& lines) {
+    fs::path path = fs::temp_directory_path() /
+                    ("vesk-popup-" + std::to_string(::getpid()) + "-" + std::to_string(now_nanoseconds()) + ".txt");
+    std::string body;
+    for (const auto& line : lines) body += " " + line + "\n";
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) throw_errno();
+    std::string_view rest = body;
+    while (!rest.empty()) {
+        ssize_t n = ::write(fd, rest.data(), rest.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            std::error_code ec;
+            fs::remove(path, ec);
+            throw SystemError(err);
+        }
+        rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return path;
+}
+
+}  // namespace
+
+void popup_message(const PopupMessageArgs& args) {
+    require_tmux("tmux 세션 안에서만 실행 가능합니다.");
+    std::string mode = popup_mode(args.mode);
+
+    std::string text;
+    for (std::size_t i = 0; i < args.message.size(); ++i) {
+        if (i) text += ' ';
+        text += args.message[i];
+    }
+    if (text.empty()) throw Error("표시할 메시지를 전달하세요.");
+
+    Tmux tmux;
+    std::int64_t client_width = client_dimension(tmux, "#{client_width}", 80);
+    std::int64_t client_height = client_dimension(tmux, "#{client_height}", 24);
+    PopupLayout layout = layout_message(text, client_width, client_height,
+                                        popup_percentage(tmux.option("@popup_max_width_pct")),
+                                        popup_percentage(tmux.option("@popup_max_height_pct")));
+
+    // Ask for the program before writing the file: without @zelt there is no popup to remove it.
+    std::string program = vesk_bin(tmux);
+    fs::path file = write_message_file(layout.lines);
+    std::string command = shell_quote(program) + " popup message-render " + shell_quote(mode) + " " +
+                          shell_quote_path(file);
+    try {
+        tmux.run({"display-popup", "-E", "-w", std::to_string(layout.size.width), "-h",
+                  std::to_string(layout.size.height), "-x", "C", "-y", "C", "-T", popup_title(mode), "--", command});
+    } catch (...) {
+        // The popup never ran (or ran and already removed it): do not leave the file behind.
+        std::error_code ec;
+        fs::remove(file, ec);
+        throw;
+    }
+}
+
+void popup_message_text(std::string_view mode, std::string_view text) {
+    PopupMessageArgs args;
+    args.mode = std::string(mode);
+    args.message = {std::string(text)};
+    popup_message(args);
+}
+
+void popup_modal(const Tmux& tmux, std::string_view message) {
+    std::string command = shell_quote(vesk_bin(tmux)) + " popup message modal ";
+    // A message starting with '-' would be read as an option by the command line parser.
+    if (!message.empty() && message.front() == '-') command += "-- ";
+    command += shell_quote(message);
+    tmux.run({"display-popup", "-E", "-w", "60%", "-h", "10", "--", command});
+}
+
+}  // namespace vesk

@@ -1,0 +1,61 @@
+// Messages shown in a small tmux popup. `popup_message` wraps and sizes the text for the client
+// and opens a popup running `vesk popup message-render` on a temporary file; `popup_modal` is the
+// quick fixed-size one that waits for a key.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/args.hpp"
+#include "tmux/tmux.hpp"
+
+namespace vesk {
+
+// The handler of `popup message MODE MESSAGE...`.
+void popup_message(const PopupMessageArgs& args);
+// popup_message with one text.
+void popup_message_text(std::string_view mode, std::string_view text);
+// display-popup -E -w 60% -h 10 running `vesk popup message modal '<message>'`; returns once the
+// popup has closed.
+void popup_modal(const Tmux& tmux, std::string_view message);
+
+// The pieces of popup_message, pure so that the layout is tested without tmux.
+
+// "modal" stays "modal"; every other word is "popup".
+std::string popup_mode(std::string_view mode);
+// "[ ! Message ]" for modal, "[ @ Message ]" otherwise.
+std::string popup_title(std::string_view mode);
+// A percentage option's value: a whole number, else 50.
+std::int64_t popup_percentage(const std::optional<std::string>& value);
+
+struct PopupLimits {
+    std::int64_t max_width = 0;   // at least 20
+    std::int64_t max_height = 0;  // at least 5
+};
+PopupLimits popup_limits(std::int64_t client_width, std::int64_t client_height, std::int64_t width_pct,
+                         std::int64_t height_pct);
+
+// One sentence or clause a line: ". " becomes ".\n", then ", " becomes ",\n".
+std::string split_clauses(std::string_view text);
+// Each line of the text wrapped at blanks to `wrap_width` display columns; a word wider than that
+// is cut by characters. Empty lines stay.
+std::vector<std::string> wrap_message(std::string_view text, std::int64_t wrap_width);
+// The widest line (at least 20) plus 6; 26 without lines.
+std::int64_t natural_width(const std::vector<std::string>& lines);
+
+struct PopupSize {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+// Everything above together: the wrapped lines and the popup size for a client and the options.
+struct PopupLayout {
+    std::vector<std::string> lines;
+    PopupSize size;
+};
+PopupLayout layout_message(std::string_view text, std::int64_t client_width, std::int64_t client_height,
+                           std::int64_t width_pct, std::int64_t height_pct);
+
+}  // namespace vesk
