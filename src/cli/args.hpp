@@ -172,6 +172,66 @@ struct DoctorArgs {
     bool strict = false;
 };
 
+// The parsed command line: the chosen leaf, named by its words ("finder multimode-open", "mode",
+// "doctor" with or without `popup`), and one argument structure per leaf. Only the chosen leaf's
+// structure is filled from the words; every other one keeps its defaults.
+struct Commands {
+    std::string leaf;
+
+    OpenArgs tidewell_open;
+    TargetPaneArgs tidewell_window_open;
+    ProjectSelectArgs tidewell_project_select;
+    QuestionListArgs tidewell_question_list;
+    QuestionPreviewArgs tidewell_question_preview;
+    QuestionSelectArgs tidewell_question_select;
+
+    QuillboxListArgs quillbox_list;
+    QuillboxFileArgs quillbox_update_index;
+    QuillboxCreateNamedArgs quillbox_create_named;
+    QuillboxFileArgs quillbox_execute_item;
+    QuillboxEditArgs quillbox_edit_with_vim;
+    QuillboxModeSelectionArgs quillbox_open_in_finder;
+    QuillboxMoveArgs quillbox_move_item;
+    QuillboxModeSelectionArgs quillbox_delete_item;
+    QuillboxOpenArgs quillbox_open;
+    QuillboxRunFzfArgs quillbox_run_fzf;
+    QuillboxModeSelectionArgs quillbox_preview;
+
+    NoteOpenArgs note_open;
+    NoteSelectArgs note_select;
+    NoteListArgs note_list;
+    NoteSelectionArgs note_preview;
+    NoteSelectionArgs note_delete;
+    NoteSelectionArgs note_reveal;
+    NoteModeFileArgs note_toggle_mode;
+    NoteSearchContentArgs note_search_content;
+
+    CodexRunArgs log_codex_run;
+    LogSearchArgs log_search_query;
+    LogSearchArgs log_search_preview;
+
+    PopupMessageArgs popup_message;
+    PopupMessageRenderArgs popup_message_render;
+    CopyCutSelectionArgs copy_cut_selection;
+    SessionKillArgs session_kill_and_next;
+
+    FinderFileArgs finder_filter_edit;
+    FinderOpenArgs finder_multimode_open;
+    FinderModeQueryArgs finder_mf_search;
+    FinderModeFileArgs finder_mf_toggle;
+    FinderModeQueryArgs finder_git_search;
+    FinderModeFileArgs finder_git_toggle;
+    FinderSelectArgs finder_select_file;
+
+    MappingPopupArgs mapping_popup;
+    SetupArgs setup;
+    RebuildArgs rebuild;
+    std::optional<std::string> config_zeltdir;  // `config --zeltdir`, before or after the config subcommand
+    ConfigKeybindingsArgs config_keybindings;
+    UiSelectArgs ui_select;
+    DoctorArgs doctor;
+};
+
 // The profile names as the command line and the configuration files write them.
 const char* profile_name(ConfigProfile profile);
 

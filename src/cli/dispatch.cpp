@@ -1,0 +1,117 @@
+#include "cli/dispatch.hpp"
+
+#include <string>
+
+#include "config/config.hpp"
+#include "core/error.hpp"
+#include "rebuild/command.hpp"
+
+namespace vesk {
+
+namespace {
+
+struct Entry {
+    std::string_view leaf;
+    void (*run)(const Commands& c);
+};
+
+// One line per leaf, in the order of the command tree. An entry receives the whole parsed
+// command line; it hands its own structure to the handler, e.g.
+//     {"finder select-file", [](const Commands& c) { finder_select_file(c.finder_select_file); }},
+// `config` leaves also read `c.config_zeltdir`; "doctor" covers `doctor popup` (c.doctor.popup).
+constexpr Entry kTable[] = {
+    {"tidewell open",              [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell window-open",       [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell project-select",    [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell question-list",     [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell question-preview",  [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell question-select",   [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell chat-popup",        [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox list",              [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox build-index",       [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox update-index",      [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox import-list",       [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox create-vault",      [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox create-named",      [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox execute-item",      [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox edit-with-vim",     [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox open-in-finder",    [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox move-item",         [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox delete-item",       [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox open",              [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox run-fzf",           [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox preview",           [](const Commands& c) { not_built(c.leaf); }},
+    {"note open",                  [](const Commands& c) { not_built(c.leaf); }},
+    {"note popup",                 [](const Commands& c) { not_built(c.leaf); }},
+    {"note select",                [](const Commands& c) { not_built(c.leaf); }},
+    {"note list",                  [](const Commands& c) { not_built(c.leaf); }},
+    {"note preview",               [](const Commands& c) { not_built(c.leaf); }},
+    {"note delete",                [](const Commands& c) { not_built(c.leaf); }},
+    {"note reveal",                [](const Commands& c) { not_built(c.leaf); }},
+    {"note toggle-mode",           [](const Commands& c) { not_built(c.leaf); }},
+    {"note search-content",        [](const Commands& c) { not_built(c.leaf); }},
+    {"note parse-mf-line",         [](const Commands& c) { not_built(c.leaf); }},
+    {"log shell-toggle",           [](const Commands& c) { not_built(c.leaf); }},
+    {"log shell-start",            [](const Commands& c) { not_built(c.leaf); }},
+    {"log codex-toggle",           [](const Commands& c) { not_built(c.leaf); }},
+    {"log codex-start",            [](const Commands& c) { not_built(c.leaf); }},
+    {"log codex-run",              [](const Commands& c) { not_built(c.leaf); }},
+    {"log codex-status",           [](const Commands& c) { not_built(c.leaf); }},
+    {"log codex-tail",             [](const Commands& c) { not_built(c.leaf); }},
+    {"log search-popup",           [](const Commands& c) { not_built(c.leaf); }},
+    {"log search-query",           [](const Commands& c) { not_built(c.leaf); }},
+    {"log search-preview",         [](const Commands& c) { not_built(c.leaf); }},
+    {"popup message",              [](const Commands& c) { not_built(c.leaf); }},
+    {"popup message-render",       [](const Commands& c) { not_built(c.leaf); }},
+    {"copy cut-selection",         [](const Commands& c) { not_built(c.leaf); }},
+    {"session kill-and-next",      [](const Commands& c) { not_built(c.leaf); }},
+    {"session tree-popup",         [](const Commands& c) { not_built(c.leaf); }},
+    {"session create-popup-open",  [](const Commands& c) { not_built(c.leaf); }},
+    {"session create-popup",       [](const Commands& c) { not_built(c.leaf); }},
+    {"pane zoom-toggle",           [](const Commands& c) { not_built(c.leaf); }},
+    {"finder filter-edit",         [](const Commands& c) { not_built(c.leaf); }},
+    {"finder filter-edit-dispatch",[](const Commands& c) { not_built(c.leaf); }},
+    {"finder multimode-open",      [](const Commands& c) { not_built(c.leaf); }},
+    {"finder multimode",           [](const Commands& c) { not_built(c.leaf); }},
+    {"finder mf-search",           [](const Commands& c) { not_built(c.leaf); }},
+    {"finder mf-toggle",           [](const Commands& c) { not_built(c.leaf); }},
+    {"finder git-search",          [](const Commands& c) { not_built(c.leaf); }},
+    {"finder git-toggle",          [](const Commands& c) { not_built(c.leaf); }},
+    {"finder open-with",           [](const Commands& c) { not_built(c.leaf); }},
+    {"finder select-file",         [](const Commands& c) { not_built(c.leaf); }},
+    {"dir popup",                  [](const Commands& c) { not_built(c.leaf); }},
+    {"dir favorite",               [](const Commands& c) { not_built(c.leaf); }},
+    {"app launch-open",            [](const Commands& c) { not_built(c.leaf); }},
+    {"app launch",                 [](const Commands& c) { not_built(c.leaf); }},
+    {"mapping popup",              [](const Commands& c) { not_built(c.leaf); }},
+    {"version controller",         [](const Commands& c) { not_built(c.leaf); }},
+    {"version run",                [](const Commands& c) { not_built(c.leaf); }},
+    {"version exec",               [](const Commands& c) { not_built(c.leaf); }},
+    {"setup",                      [](const Commands& c) { not_built(c.leaf); }},
+    {"mode",                       [](const Commands&) { config::mode(); }},
+    {"rebuild",                    [](const Commands& c) { rebuild::rebuild(c.rebuild); }},
+    {"config keybindings",         [](const Commands& c) { not_built(c.leaf); }},
+    {"config keybindings-popup",   [](const Commands& c) { not_built(c.leaf); }},
+    {"config apply-keybindings",   [](const Commands& c) { not_built(c.leaf); }},
+    {"config plugins",             [](const Commands& c) { not_built(c.leaf); }},
+    {"config plugins-popup",       [](const Commands& c) { not_built(c.leaf); }},
+    {"ui select",                  [](const Commands& c) { not_built(c.leaf); }},
+    {"doctor",                     [](const Commands& c) { not_built(c.leaf); }},
+    {"diagnostics export",         [](const Commands&) { throw Error("diagnostics export는 아직 구현되지 않았습니다."); }},
+};
+
+}  // namespace
+
+void not_built(std::string_view command) {
+    throw Error("vesk " + std::string(command) + ": 아직 구현되지 않았습니다.");
+}
+
+void dispatch(const Commands& commands) {
+    for (const Entry& entry : kTable) {
+        if (entry.leaf == commands.leaf) return entry.run(commands);
+    }
+    // The tree and the table list the same leaves; a leaf missing here is a slip in this file.
+    throw Error("vesk " + commands.leaf + ": 처리할 곳이 없는 명령입니다.");
+}
+
+}  // namespace vesk

@@ -1,0 +1,16 @@
+// The one table from each leaf of the command tree to the handler that carries it out.
+#pragma once
+
+#include <string_view>
+
+#include "cli/args.hpp"
+
+namespace vesk {
+
+// Runs the handler of `commands.leaf`; a handler's failure comes back as its exception.
+void dispatch(const Commands& commands);
+
+// The end of a command whose handler is not part of this build yet: an error naming it (status 1).
+[[noreturn]] void not_built(std::string_view command);
+
+}  // namespace vesk
