@@ -5,6 +5,7 @@
 #include "config/config.hpp"
 #include "core/error.hpp"
 #include "rebuild/command.hpp"
+#include "ui/select.hpp"
 
 namespace vesk {
 
@@ -95,7 +96,7 @@ constexpr Entry kTable[] = {
     {"config apply-keybindings",   [](const Commands& c) { not_built(c.leaf); }},
     {"config plugins",             [](const Commands& c) { not_built(c.leaf); }},
     {"config plugins-popup",       [](const Commands& c) { not_built(c.leaf); }},
-    {"ui select",                  [](const Commands& c) { not_built(c.leaf); }},
+    {"ui select",                  [](const Commands& c) { ui_select_command(c.ui_select); }},
     {"doctor",                     [](const Commands& c) { not_built(c.leaf); }},
     {"diagnostics export",         [](const Commands&) { throw Error("diagnostics export는 아직 구현되지 않았습니다."); }},
 };
@@ -104,6 +105,13 @@ constexpr Entry kTable[] = {
 
 void not_built(std::string_view command) {
     throw Error("vesk " + std::string(command) + ": 아직 구현되지 않았습니다.");
+}
+
+bool has_handler(std::string_view leaf) {
+    for (const Entry& entry : kTable) {
+        if (entry.leaf == leaf) return true;
+    }
+    return false;
 }
 
 void dispatch(const Commands& commands) {

@@ -10,6 +10,9 @@ namespace vesk {
 // Runs the handler of `commands.leaf`; a handler's failure comes back as its exception.
 void dispatch(const Commands& commands);
 
+// True when the table has an entry for `leaf` (the tests hold the tree and the table together).
+bool has_handler(std::string_view leaf);
+
 // The end of a command whose handler is not part of this build yet: an error naming it (status 1).
 [[noreturn]] void not_built(std::string_view command);
 
