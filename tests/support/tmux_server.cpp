@@ -270,6 +270,13 @@ bool AttachedClient::wait_for_no_text(const std::string& needle, std::chrono::mi
 
 void AttachedClient::send_keys(const std::vector<std::string>& keys) { outer_.send_keys(pane_, keys); }
 
+EnvChanges inside_tmux(const EnvChanges& env) {
+    EnvChanges out;
+    for (const auto& change : env)
+        if (change.first != "TMUX" && change.first != "TMUX_PANE") out.push_back(change);
+    return out;
+}
+
 std::vector<std::vector<std::string>> recorded_calls(const fs::path& log) {
     std::vector<std::vector<std::string>> calls;
     std::string text;

@@ -2,7 +2,7 @@
 //
 //   TmuxServer server;                      // tmux -L vesk-test-<pid>-<n> -f /dev/null, private TMUX_TMPDIR,
 //                                           // LANG=C.UTF-8, new-session -d -x 120 -y 40, remain-on-exit on
-//   std::string pane = server.run_in_pane({vesk_binary(), "pane", "zoom-toggle"}, env.env());
+//   std::string pane = server.run_in_pane({vesk_binary(), "pane", "zoom-toggle"}, inside_tmux(env.env()));
 //   server.wait_for_text(pane, "선택");      // polls capture-pane until the text shows or 10 s pass
 //   server.send_keys(pane, {"Down", "Enter"});
 //   int status = server.wait_for_exit(pane); // #{pane_dead_status}
@@ -140,6 +140,9 @@ private:
     TmuxServer outer_;
     std::string pane_;
 };
+
+// A PrivateEnv's changes for a process inside a pane: TMUX and TMUX_PANE stay as tmux set them.
+EnvChanges inside_tmux(const EnvChanges& env);
 
 // The recording tmux script and the floating-pane layer in the source tree.
 fs::path recording_tmux_path();
