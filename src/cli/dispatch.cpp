@@ -5,6 +5,8 @@
 #include "config/config.hpp"
 #include "core/error.hpp"
 #include "rebuild/command.hpp"
+#include "small_commands.hpp"
+#include "ui/message_popup.hpp"
 #include "ui/select.hpp"
 
 namespace vesk {
@@ -62,14 +64,14 @@ constexpr Entry kTable[] = {
     {"log search-popup",           [](const Commands& c) { not_built(c.leaf); }},
     {"log search-query",           [](const Commands& c) { not_built(c.leaf); }},
     {"log search-preview",         [](const Commands& c) { not_built(c.leaf); }},
-    {"popup message",              [](const Commands& c) { not_built(c.leaf); }},
-    {"popup message-render",       [](const Commands& c) { not_built(c.leaf); }},
-    {"copy cut-selection",         [](const Commands& c) { not_built(c.leaf); }},
+    {"popup message",              [](const Commands& c) { popup_message(c.popup_message); }},
+    {"popup message-render",       [](const Commands& c) { popup_message_render(c.popup_message_render); }},
+    {"copy cut-selection",         [](const Commands& c) { copy_cut_selection(c.copy_cut_selection); }},
     {"session kill-and-next",      [](const Commands& c) { not_built(c.leaf); }},
     {"session tree-popup",         [](const Commands& c) { not_built(c.leaf); }},
     {"session create-popup-open",  [](const Commands& c) { not_built(c.leaf); }},
     {"session create-popup",       [](const Commands& c) { not_built(c.leaf); }},
-    {"pane zoom-toggle",           [](const Commands& c) { not_built(c.leaf); }},
+    {"pane zoom-toggle",           [](const Commands&) { pane_zoom_toggle(); }},
     {"finder filter-edit",         [](const Commands& c) { not_built(c.leaf); }},
     {"finder filter-edit-dispatch",[](const Commands& c) { not_built(c.leaf); }},
     {"finder multimode-open",      [](const Commands& c) { not_built(c.leaf); }},
