@@ -1,0 +1,118 @@
+// The program's exits as a caller sees them: which stream, which status, which words.
+#include <gtest/gtest.h>
+
+#include "support/private_env.hpp"
+
+using namespace vesk::test;
+
+namespace {
+
+bool starts_with(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(Cli, HelpAndVersionGoToStandardOutputWithStatusZero) {
+    PrivateEnv env;
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--version"}, {"-V"}}) {
+        RunResult r = env.run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "vesk v1.2.2\n");
+        EXPECT_EQ(r.err, "");
+    }
+
+    RunResult help = env.run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_TRUE(starts_with(help.out, "Usage: vesk <COMMAND>\n")) << help.out;
+    // Every top-level command, in order, then the help command.
+    size_t at = 0;
+    for (const char* name : {"tidewell", "quillbox", "note", "log", "popup", "copy", "session", "pane", "finder",
+                             "dir", "app", "mapping", "version", "setup", "mode", "rebuild", "config", "ui", "doctor",
+                             "diagnostics", "help"}) {
+        size_t next = help.out.find(std::string("\n  ") + name, at);
+        ASSERT_NE(next, std::string::npos) << name;
+        at = next + 1;
+    }
+    EXPECT_TRUE(contains(help.out, "doctor       vesk 실행 환경을 점검하고 필요한 조치를 알려줍니다\n"));
+
+    // The help subcommand of a group names a leaf; -h and --help differ only where a long text exists.
+    RunResult leaf = env.run({"finder", "help", "select-file"});
+    EXPECT_EQ(leaf.status, 0);
+    EXPECT_TRUE(starts_with(leaf.out, "Usage: vesk finder select-file [TARGET] [REGEX]\n")) << leaf.out;
+    EXPECT_TRUE(contains(leaf.out, "[default: .*]"));
+    EXPECT_EQ(env.run({"help", "finder", "select-file"}).out, leaf.out);
+
+    RunResult short_help = env.run({"rebuild", "-h"});
+    RunResult long_help = env.run({"rebuild", "--help"});
+    EXPECT_EQ(short_help.status, 0);
+    EXPECT_EQ(long_help.status, 0);
+    EXPECT_TRUE(starts_with(short_help.out, "설정 조각을 모아 tmux 설정 파일을 다시 만듭니다\n\nUsage: vesk rebuild [OPTIONS]"));
+    EXPECT_TRUE(starts_with(long_help.out,
+                            "설정 조각을 모아 tmux 설정 파일을 다시 만듭니다.\n\n설정 파일을 만드는 일은 이 명령에서만 "
+                            "일어납니다.\n\nUsage: vesk rebuild [OPTIONS]"));
+    EXPECT_TRUE(contains(short_help.out, "--profile <PROFILE>  어느 환경의 설정을 만들지 고릅니다. 기본은 지금 돌고 "
+                                         "있는 운영체제입니다 [possible values: macos, linux, window]\n"));
+
+    RunResult keybindings = env.run({"config", "keybindings", "--help"});
+    EXPECT_TRUE(contains(keybindings.out, "--zeltdir <DIR>")) << keybindings.out;
+    EXPECT_TRUE(contains(env.run({"ui", "select", "-h"}).out, "[default: select> ]"));
+}
+
+TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
+    PrivateEnv env;
+    RunResult bare = env.run({});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.out, "");
+    EXPECT_EQ(bare.err, env.run({"--help"}).out);
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;  // the first line on standard error
+        std::string usage;
+    };
+    const std::vector<Case> cases = {
+        {{"tidewell"}, "error: 'vesk tidewell' requires a subcommand but one was not provided", "vesk tidewell <COMMAND>"},
+        {{"config", "--zeltdir", "/x"}, "error: 'vesk config' requires a subcommand but one was not provided",
+         "vesk config [OPTIONS] <COMMAND>"},
+        {{"tidewell", "nope"}, "error: unrecognized subcommand 'nope'", "vesk tidewell <COMMAND>"},
+        {{"nope"}, "error: unrecognized subcommand 'nope'", "vesk <COMMAND>"},
+        {{"help", "nope"}, "error: unrecognized subcommand 'nope'", "vesk <COMMAND>"},
+        {{"popup", "message-render"}, "error: MODE is required", "vesk popup message-render <MODE> <FILE>"},
+        {{"popup", "message"}, "error: MESSAGE is required", "vesk popup message [MODE] <MESSAGE>..."},
+        {{"rebuild", "--profile", "windows"}, "error: invalid value 'windows' for '--profile <PROFILE>'",
+         "vesk rebuild [OPTIONS]"},
+        {{"quillbox", "list", "files"}, "error: invalid value 'files' for '<MODE>'", "vesk quillbox list <MODE> [QUERY]"},
+        {{"finder", "--version"}, "error: unexpected argument '--version'", "vesk finder <COMMAND>"},
+        {{"doctor", "popup", "--json"}, "error: The following argument was not expected: --json", "vesk doctor popup"},
+        {{"ui", "select", "--prompt"}, "", "vesk ui select [OPTIONS]"},
+        {{"mode", "extra"}, "", "vesk mode"},
+    };
+    for (const Case& c : cases) {
+        RunResult r = env.run(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.front();
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(starts_with(r.err, c.message.empty() ? "error: " : c.message + "\n")) << r.err;
+        EXPECT_TRUE(contains(r.err, "\nUsage: " + c.usage + "\n")) << r.err;
+    }
+    EXPECT_TRUE(contains(env.run({"rebuild", "--profile", "windows"}).err, "[possible values: macos, linux, window]"));
+    EXPECT_TRUE(contains(env.run({"quillbox", "list", "files"}).err,
+                         "[possible values: index-search, deep-search, vault-select, recent-search, file-move]"));
+    EXPECT_TRUE(contains(env.run({"tidewell"}).err, "[subcommands: open, window-open, project-select, question-list, "
+                                                    "question-preview, question-select, chat-popup, help]"));
+}
+
+TEST(Cli, HandlerErrorsArePrintedAfterErrorWithStatusOne) {
+    PrivateEnv env;
+    // Leaves whose handlers come later end with an error naming them.
+    for (const std::string leaf : {"tidewell chat-popup", "quillbox build-index", "note popup"}) {
+        std::vector<std::string> args = {leaf.substr(0, leaf.find(' ')), leaf.substr(leaf.find(' ') + 1)};
+        RunResult r = env.run(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "Error: vesk " + leaf + ": 아직 구현되지 않았습니다.\n");
+    }
+    RunResult exported = env.run({"diagnostics", "export"});
+    EXPECT_EQ(exported.status, 1);
+    EXPECT_EQ(exported.err, "Error: diagnostics export는 아직 구현되지 않았습니다.\n");
+}
