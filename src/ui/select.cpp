@@ -1,0 +1,124 @@
+#include "ui/select.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+
+#include "core/error.hpp"
+#include "core/files.hpp"
+#include "core/text.hpp"
+#include "ui/screen.hpp"
+#include "ui/terminal_guard.hpp"
+
+namespace vesk {
+
+SelectState select_start(std::string prompt, std::vector<std::string> entries, const std::optional<std::string>& initial) {
+    SelectState state{std::move(prompt), std::move(entries), {}};
+    std::size_t start = 0;
+    if (initial) {
+        for (std::size_t i = 0; i < state.entries.size(); ++i)
+            if (state.entries[i] == *initial) {
+                start = i;
+                break;
+            }
+    }
+    state.list.selected = start;
+    return state;
+}
+
+SelectStep select_handle(SelectState state, const ui::Key& key) {
+    using ui::KeyCode;
+    SelectStep step{std::move(state), SelectResult::Pending};
+    std::size_t sel = step.state.selected();
+    switch (key.code) {
+    case KeyCode::Enter: step.result = SelectResult::Chosen; break;
+    case KeyCode::Esc: step.result = SelectResult::Cancelled; break;
+    case KeyCode::Up:
+        if (sel > 0) step.state.list.selected = sel - 1;
+        break;
+    case KeyCode::Down:
+        if (sel + 1 < step.state.entries.size()) step.state.list.selected = sel + 1;
+        break;
+    case KeyCode::Char:
+        if (key.ch == U'q' && !key.ctrl && !key.alt) step.result = SelectResult::Cancelled;
+        break;
+    default: break;
+    }
+    return step;
+}
+
+void select_draw(SelectState& state, ui::Buffer& buffer) {
+    using namespace ui;
+    std::vector<Rect> parts = split_vertical(buffer.area(), {Constraint::length(3), Constraint::min(1)});
+    Block frame{Borders::All, Style{}, Line{}};
+    frame.render(buffer, parts[0]);
+    render_lines(buffer, frame.inner(parts[0]), {Line(state.prompt)});
+    frame.render(buffer, parts[1]);
+    std::vector<Line> rows(state.entries.begin(), state.entries.end());
+    render_list(buffer, frame.inner(parts[1]), rows, state.list, Style{}.with_reverse());
+}
+
+std::optional<std::string> ui_select(const std::string& prompt, const std::vector<std::string>& entries,
+                                     const std::optional<std::string>& initial) {
+    if (entries.empty()) return std::nullopt;
+    SelectState state = select_start(prompt, entries, initial);
+    std::optional<std::string> chosen;
+    {
+        // The screen goes before the guard, so the alternate screen and raw mode end last.
+        ui::TerminalGuard guard = ui::TerminalGuard::enter();
+        ui::Screen screen(guard);
+        while (true) {
+            screen.draw([&](ui::Buffer& buffer) { select_draw(state, buffer); });
+            std::optional<ui::Event> event = screen.next_event();
+            if (!event || event->type != ui::Event::Type::Key) continue;
+            SelectStep step = select_handle(std::move(state), event->key);
+            state = std::move(step.state);
+            if (step.result == SelectResult::Chosen) {
+                chosen = state.entries[state.selected()];
+                break;
+            }
+            if (step.result == SelectResult::Cancelled) break;
+        }
+    }
+    return chosen;
+}
+
+std::vector<std::string> select_items(std::string_view text) {
+    std::vector<std::string> items;
+    for (std::string& line : split_lines(text)) {
+        if (!is_blank(line)) items.push_back(std::move(line));
+    }
+    return items;
+}
+
+namespace {
+
+std::string read_standard_input() {
+    std::string text;
+    char buf[65536];
+    while (true) {
+        ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw_errno();
+        }
+        if (n == 0) break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    return text;
+}
+
+}  // namespace
+
+void ui_select_command(const UiSelectArgs& args) {
+    std::string text = !args.items_from || *args.items_from == "-" ? read_standard_input() : read_file(*args.items_from);
+    if (!is_valid_utf8(text)) throw Error("stream did not contain valid UTF-8");
+    std::optional<std::string> chosen = ui_select(args.prompt, select_items(text), std::nullopt);
+    if (!chosen) return;
+    std::fwrite(chosen->data(), 1, chosen->size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw_errno();
+}
+
+}  // namespace vesk
