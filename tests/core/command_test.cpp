@@ -84,10 +84,3 @@ TEST(Command, PrependToolPathReachesChildren) {
     prepend_tool_path();
     EXPECT_STREQ(std::getenv("PATH"), "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:");
 }
-
-TEST(Command, SetupContextMessages) {
-    EXPECT_EQ(move_aside_failed("/h/.tmux.conf", "/h/.tmux.conf.bak"),
-              "/h/.tmux.conf 파일을 /h/.tmux.conf.bak로 이동하지 못했습니다.");
-    EXPECT_EQ(symlink_failed("/h/.tmux.conf", "/z/.tmux.conf"), "/h/.tmux.conf -> /z/.tmux.conf symlink를 생성하지 못했습니다.");
-    EXPECT_EQ(copy_failed("/a/vesk", "/z/bin/vesk"), "/a/vesk 파일을 /z/bin/vesk로 복사하지 못했습니다.");
-}

@@ -78,10 +78,6 @@ TEST(Fzf, SignalsStartFailuresAndEarlyExit) {
     EXPECT_EQ(run.output, "chosen");
     EXPECT_EQ(run.code, 0);
 
-    // The arguments arrive as separate words, untouched by any shell.
-    fake_fzf(env, dir, "for a in \"$@\"; do printf '<%s>' \"$a\"; done\n");
-    EXPECT_EQ(run_fzf_with_input("", {"--prompt=session> ", "$(touch x)", "a b"}), "<--prompt=session> ><$(touch x)><a b>");
-
     env.set("PATH", (dir / "empty").string());
     EXPECT_THROW(run_fzf_with_input("a\n", {}), SystemError);
     EXPECT_THROW(run_fzf_with_input_status("a\n", {}), SystemError);
