@@ -710,7 +710,7 @@ void split_empty_values(std::vector<std::string>& words) {
             next = app->get_subcommand(word);
         } catch (const CLI::OptionNotFound&) {
         }
-        if (!next || word == "help") usage_error(tree, app, "unrecognized subcommand '" + word + "'");
+        if (!next) usage_error(tree, app, "unrecognized subcommand '" + word + "'");
         app = next;
     }
     finish_process(tree.help(app, true), stdout, 0);
