@@ -116,3 +116,14 @@ TEST(Cli, HandlerErrorsArePrintedAfterErrorWithStatusOne) {
     EXPECT_EQ(exported.status, 1);
     EXPECT_EQ(exported.err, "Error: diagnostics export는 아직 구현되지 않았습니다.\n");
 }
+
+TEST(Cli, CommandsThatNeedTmuxEndWithTheirMessageOutsideIt) {
+    PrivateEnv env;  // TMUX is unset
+    for (std::optional<std::string> tmux : {std::optional<std::string>{}, std::optional<std::string>{""}}) {
+        env.vars["TMUX"] = tmux;
+        RunResult r = env.run({"pane", "zoom-toggle"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "tmux 세션에서만 사용할 수 있습니다.\n");
+    }
+}
