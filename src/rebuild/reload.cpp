@@ -41,8 +41,12 @@ ReloadOutcome reload(const fs::path& output) {
     } catch (const std::exception& e) {
         return {ReloadOutcome::Kind::Failed, e.what()};
     }
-    if (!result.status.success())
-        return {ReloadOutcome::Kind::Failed, std::string(trim(lossy_utf8(result.err)))};
+    if (!result.status.success()) {
+        // tmux prints the errors of a sourced file on standard output, not standard error.
+        std::string why(trim(lossy_utf8(result.err)));
+        if (why.empty()) why = trim(lossy_utf8(result.out));
+        return {ReloadOutcome::Kind::Failed, why};
+    }
 
     const std::string message = "Vesk 설정을 다시 읽었습니다: " + path_text(conf);
     try {

@@ -142,3 +142,23 @@ TEST(CurrentFor, RootFallbacksAndMode) {
 
 }  // namespace
 }  // namespace vesk::config
+
+namespace vesk::test {
+namespace {
+
+TEST(ModeCommand, PrintsTheMode) {
+    PrivateEnv env;
+    auto r = env.run({"mode"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "general-user\n");
+    write_text(env.config_home() / "vesk" / ".license", "\"Kim\" <kim@example.com>\n");
+    EXPECT_EQ(env.run({"mode"}).out, "authoring\n");
+    // Without HOME, XDG_CONFIG_HOME and ZELT there is no configuration directory: general-user.
+    env.vars = {{"HOME", std::nullopt}, {"XDG_CONFIG_HOME", std::nullopt}, {"ZELT", std::nullopt}};
+    r = env.run({"mode"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "general-user\n");
+}
+
+}  // namespace
+}  // namespace vesk::test

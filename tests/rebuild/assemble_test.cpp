@@ -66,9 +66,9 @@ TEST(ApplyKeyOverrides, RemovedReboundAndUntouched) {
               "# (vesk) 사용자가 지운 단축키:   bind -n M-f display-message hi\n"
               "bind    C-y   next-window\n");
     // Bindings of another fragment (other origins) change nothing; no final newline is added.
-    const std::string other = "bind C-k kill-pane";
+    const std::string other = "#\nbind C-k kill-pane";
     EXPECT_EQ(apply_key_overrides(other, "conf.other", resolved), other);
-    EXPECT_EQ(apply_key_overrides(other, "conf.test", resolved), "bind C-j kill-pane");
+    EXPECT_EQ(apply_key_overrides(other, "conf.test", resolved), "#\nbind C-j kill-pane");
 }
 
 TEST(ApplyPluginOverrides, OffCommentsOutOnUncomments) {

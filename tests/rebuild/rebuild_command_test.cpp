@@ -1,0 +1,279 @@
+// `vesk rebuild` run as a program with a private HOME, against the real tmux.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "support/private_env.hpp"
+#include "support/tmux_server.hpp"
+
+namespace vesk::test {
+namespace {
+
+const std::string kMarker = "# # /!\\ do not remove the following line";
+
+// The labels of the generated sections, in order.
+std::vector<std::string> labels(const std::string& text) {
+    std::vector<std::string> out;
+    static const std::regex begin("^# -- generated: begin (.*) -{42}$");
+    std::istringstream lines(text);
+    std::string line;
+    std::smatch m;
+    while (std::getline(lines, line)) {
+        if (std::regex_match(line, m, begin)) out.push_back(m[1]);
+    }
+    return out;
+}
+
+// The text of one section.
+std::string section(const std::string& text, const std::string& label) {
+    const std::string begin = "# -- generated: begin " + label + " " + std::string(42, '-') + "\n";
+    const std::string end = "# -- generated: end " + label + " " + std::string(44, '-') + "\n";
+    auto b = text.find(begin);
+    if (b == std::string::npos) return "<missing>";
+    b += begin.size();
+    return text.substr(b, text.find(end, b) - b);
+}
+
+std::vector<std::string> expected_labels(const std::vector<std::string>& fragments) {
+    std::vector<std::string> out = {"vesk:zelt"};
+    for (const auto& f : fragments) out.push_back("confs/" + f);
+    out.push_back("vesk:postlude");
+    return out;
+}
+
+// Authoring mode with a small distribution of our own under ZELT.
+void write_authoring_sources(const PrivateEnv& env, const fs::path& root,
+                             const std::map<std::string, std::string>& fragments = {}) {
+    write_text(env.config_home() / "vesk" / ".license", "\"Test Author\" <author@example.com>\n");
+    write_text(root / ".tmux.conf.local", "set -g @fixture yes\n" + kMarker + "\n# EOF\n# # /!\\ do not remove the previous line\n");
+    for (const char* name : {"conf.prefix", "conf.common", "conf.session", "conf.window", "conf.codex", "conf.linux",
+                             "conf.macos", "conf.lab", "conf.plugins"}) {
+        auto it = fragments.find(name);
+        write_text(root / "confs" / name, it != fragments.end() ? it->second : "# " + std::string(name) + "\n");
+    }
+}
+
+TEST(RebuildCommand, SectionsInFragmentOrderForEveryProfile) {
+    PrivateEnv env;
+    const fs::path out = env.home() / ".tmux.conf.local";
+    const std::map<std::string, std::vector<std::string>> profiles = {
+        {"linux", {"conf.prefix", "conf.common", "conf.session", "conf.window", "conf.codex", "conf.linux", "conf.lab", "conf.plugins"}},
+        {"macos", {"conf.prefix", "conf.common", "conf.session", "conf.window", "conf.codex", "conf.macos", "conf.lab", "conf.plugins"}},
+        {"window", {"conf.prefix", "conf.common", "conf.session", "conf.window", "conf.codex", "conf.lab", "conf.plugins"}},
+    };
+    for (const auto& [profile, fragments] : profiles) {
+        auto r = env.run({"rebuild", "--no-reload", "--profile", profile});
+        ASSERT_EQ(r.status, 0) << profile << ": " << r.err;
+        EXPECT_EQ(r.out, "설정을 다시 만들었습니다: " + out.string() + "\n");
+        EXPECT_EQ(r.err, "");
+        const std::string text = read_text(out);
+        EXPECT_EQ(labels(text), expected_labels(fragments)) << profile;
+        EXPECT_EQ(section(text, "vesk:zelt"), "set -g @zelt \"" + env.zelt().string() + "\"\n");
+        EXPECT_EQ(section(text, "vesk:postlude"), "run-shell -b \"#{@zelt}/bin/vesk config apply-keybindings\"\n");
+        // The block sits right before the marker line, which stays.
+        EXPECT_NE(text.find("# -- vesk generated conf fragments: end " + std::string(32, '-') + "\n\n" + kMarker),
+                  std::string::npos);
+    }
+    // The default profile is the platform's: linux here. Outside tmux nothing is reloaded.
+    auto r = env.run({"rebuild"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "설정을 다시 만들었습니다: " + out.string() + "\n");
+    EXPECT_EQ(labels(read_text(out)), expected_labels(profiles.at("linux")));
+}
+
+TEST(RebuildCommand, UserFragmentsFollowTheirFragment) {
+    PrivateEnv env;
+    write_text(env.config_home() / "vesk" / "confs" / "conf.common", "set -g @mine common\n");
+    write_text(env.config_home() / "vesk" / "confs" / "conf.window", "  \n\n\t\n");
+    write_text(env.config_home() / "vesk" / "confs" / "conf.plugins", "set -g @mine plugins");
+    const fs::path out = env.root() / "out" / "x.conf";
+    auto r = env.run({"rebuild", "--no-reload", "--output", out.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "설정을 다시 만들었습니다: " + out.string() + "\n");
+    const std::string text = read_text(out);
+    EXPECT_EQ(labels(text), (std::vector<std::string>{
+                                "vesk:zelt", "confs/conf.prefix", "confs/conf.common", "~/.config/vesk/confs/conf.common",
+                                "confs/conf.session", "confs/conf.window", "confs/conf.codex", "confs/conf.linux",
+                                "confs/conf.lab", "confs/conf.plugins", "~/.config/vesk/confs/conf.plugins",
+                                "vesk:postlude"}));
+    EXPECT_EQ(section(text, "~/.config/vesk/confs/conf.common"), "set -g @mine common\n");
+    EXPECT_EQ(section(text, "~/.config/vesk/confs/conf.plugins"), "set -g @mine plugins\n");
+    EXPECT_FALSE(fs::exists(env.home() / ".tmux.conf.local"));
+}
+
+TEST(RebuildCommand, MarkerMustAppearExactlyOnce) {
+    PrivateEnv env;
+    write_authoring_sources(env, env.zelt());
+    EXPECT_EQ(env.run({"mode"}).out, "authoring\n");
+    const fs::path out = env.home() / ".tmux.conf.local";
+    for (const std::string& template_text : {kMarker + "\nx\n" + kMarker + "  \n", std::string("# EOF\n")}) {
+        write_text(env.zelt() / ".tmux.conf.local", template_text);
+        auto r = env.run({"rebuild", "--no-reload"});
+        EXPECT_EQ(r.status, 1);
+        const std::string count = template_text == "# EOF\n" ? "0" : "2";
+        EXPECT_EQ(r.err, "Error: 템플릿에서 삽입 표시를 정확히 하나 찾지 못했습니다 (찾은 개수: " + count + ")\n");
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+TEST(RebuildCommand, CheckRejectsWhatTmuxCannotParseAndKeepsTheOldOutput) {
+    PrivateEnv env;
+    const fs::path out = env.home() / ".tmux.conf.local";
+    write_text(out, "old\n");
+    const fs::path user = env.config_home() / "vesk" / "confs" / "conf.lab";
+    for (const std::string& bad : {std::string("bind-key\n"), std::string("if-shell true {\n")}) {
+        write_text(user, bad);
+        auto r = env.run({"rebuild", "--no-reload"});
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.err.rfind("Error: tmux가 설정을 받아들이지 않았습니다: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(":"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(read_text(out), "old\n");
+        if (bad == "bind-key\n") EXPECT_NE(r.err.find("too few arguments"), std::string::npos) << r.err;
+    }
+    // No temporary copy stays behind.
+    for (const auto& entry : fs::directory_iterator(env.tmp()))
+        EXPECT_NE(entry.path().filename().string().rfind(".tmp", 0), 0u) << entry.path();
+    // --no-check writes what the user asked for.
+    auto r = env.run({"rebuild", "--no-reload", "--no-check"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(read_text(out).find("if-shell true {"), std::string::npos);
+}
+
+TEST(RebuildCommand, KeyChangesRewriteLinesThatTmuxReadsBack) {
+    PrivateEnv env;
+    write_authoring_sources(
+        env, env.zelt(),
+        {{"conf.common",
+          "# 창 닫기\n"
+          "bind C-k kill-pane\n"
+          "bind - split-window -v\n"
+          "  bind C-y next-window\n"
+          "bind a display-message a\n"
+          "bind b display-message b\n"
+          "bind c display-message c\n"
+          "bind d display-message d\n"
+          "bind e display-message e\n"
+          "bind f display-message f\n"
+          "bind g display-message g\n"
+          "bind h display-message h\n"
+          "bind '#' display-message hash\n"}});
+    write_text(env.config_home() / "vesk" / "keybindings.conf",
+               "# vesk 설정 화면에서 바꾼 단축키입니다.\n\n"
+               "bind-key C-j kill-pane\n"
+               "bind-key _ split-window -v\n"
+               "bind-key '#' display-message a\n"
+               "bind-key \\; display-message b\n"
+               "bind-key '\"' display-message c\n"
+               "bind-key \"'\" display-message d\n"
+               "bind-key '\\' display-message e\n"
+               "bind-key '{' display-message f\n"
+               "bind-key '}' display-message g\n"
+               "bind-key '~' display-message h\n"
+               "bind-key x display-message hash\n"
+               "unbind C-y\n");
+    const fs::path out = env.home() / ".tmux.conf.local";
+    auto r = env.run({"rebuild", "--no-reload"});  // checked by the real tmux
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string common = section(read_text(out), "confs/conf.common");
+    EXPECT_NE(common.find("\nbind C-j kill-pane\n"), std::string::npos) << common;
+    EXPECT_NE(common.find("\nbind _ split-window -v\n"), std::string::npos) << common;
+    EXPECT_NE(common.find("\n# (vesk) 사용자가 지운 단축키:   bind C-y next-window\n"), std::string::npos) << common;
+
+    // tmux itself reads every rewritten line as the key the user chose.
+    TmuxServer server(120, 40, env.tmp());
+    server.tmux_ok({"source-file", out.string()});
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"C-j", "kill-pane"}, {"_", "split-window -v"}, {"#", "display-message a"}, {";", "display-message b"},
+        {"\"", "display-message c"}, {"'", "display-message d"}, {"\\", "display-message e"},
+        {"{", "display-message f"}, {"}", "display-message g"}, {"~", "display-message h"},
+        {"x", "display-message hash"}};
+    for (const auto& [key, command] : expected) {
+        auto listed = server.tmux({"list-keys", "-T", "prefix", key});
+        EXPECT_EQ(listed.status, 0) << key << ": " << listed.err;
+        EXPECT_NE(listed.out.find(command), std::string::npos) << key << ": " << listed.out;
+    }
+    EXPECT_NE(server.tmux({"list-keys", "-T", "prefix", "C-y"}).status, 0);
+    EXPECT_NE(server.tmux({"list-keys", "-T", "prefix", "C-k"}).status, 0);
+}
+
+TEST(RebuildCommand, PluginSwitchesCommentAndUncommentTheirLines) {
+    PrivateEnv env;
+    write_authoring_sources(env, env.zelt(),
+                            {{"conf.plugins",
+                              "## 켜진 것\n"
+                              "set -g @plugin 'a/on'\n"
+                              "## 꺼진 것\n"
+                              "# set -g @plugin 'b/off'\n"
+                              "set -g @plugin 'c/stays'\n"}});
+    write_text(env.config_home() / "vesk" / "plugins.conf",
+               "# vesk 플러그인 화면에서 켜고 끈 것입니다.\n\n# a\n#vesk:off a/on\n\n# b\nset -g @plugin 'b/off'\n");
+    auto r = env.run({"rebuild", "--no-reload"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(section(read_text(env.home() / ".tmux.conf.local"), "confs/conf.plugins"),
+              "## 켜진 것\n"
+              "# (vesk) 사용자가 끈 플러그인: set -g @plugin 'a/on'\n"
+              "## 꺼진 것\n"
+              "set -g @plugin 'b/off'\n"
+              "set -g @plugin 'c/stays'\n");
+}
+
+TEST(RebuildCommand, ZeltLineGivesTmuxTheRootAsItStands) {
+    PrivateEnv env;
+    const fs::path root = env.root() / "odd \"root\" \\ $HOME ~ #{x} ;";
+    write_authoring_sources(env, root);
+    env.vars["ZELT"] = root.string();
+    auto r = env.run({"rebuild", "--no-reload"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    TmuxServer server(120, 40, env.tmp());
+    server.tmux_ok({"source-file", (env.home() / ".tmux.conf.local").string()});
+    EXPECT_EQ(server.global_option("@zelt"), root.string());
+    EXPECT_EQ(server.global_option("@fixture"), "yes");
+}
+
+TEST(RebuildCommand, ReloadsTheRunningTmux) {
+    PrivateEnv env;
+    write_authoring_sources(env, env.zelt());
+    const fs::path home = env.home();
+    // The server's HOME is not the private one: name the file in full.
+    write_text(home / ".tmux.conf", "set -g @reloaded yes\nsource-file '" + (home / ".tmux.conf.local").string() + "'\n");
+    TmuxServer server(120, 40, env.tmp());
+    // The pane's own TMUX must reach vesk: drop the removal of it from the private environment.
+    EnvChanges pane_env;
+    for (const auto& change : env.env())
+        if (change.first != "TMUX" && change.first != "TMUX_PANE") pane_env.push_back(change);
+    auto screen_of = [&](const std::string& pane) {
+        return server.tmux({"capture-pane", "-p", "-S", "-", "-t", pane}).out;
+    };
+
+    // --output elsewhere: written, not reloaded.
+    const fs::path other = env.root() / "other.conf";
+    std::string pane = server.run_in_pane({vesk_binary(), "rebuild", "--output", other.string()}, pane_env);
+    EXPECT_EQ(server.wait_for_exit(pane, std::chrono::seconds(20)), 0) << screen_of(pane);
+    EXPECT_NE(screen_of(pane).find("설정을 다시 만들었습니다: " + other.string()), std::string::npos);
+    EXPECT_EQ(server.global_option("@reloaded"), "");
+
+    pane = server.run_in_pane({vesk_binary(), "rebuild"}, pane_env);
+    EXPECT_EQ(server.wait_for_exit(pane, std::chrono::seconds(20)), 0) << screen_of(pane);
+    EXPECT_NE(screen_of(pane).find("설정을 다시 만들고 읽었습니다: " + (home / ".tmux.conf.local").string()),
+              std::string::npos)
+        << screen_of(pane);
+    EXPECT_EQ(server.global_option("@reloaded"), "yes");
+    EXPECT_EQ(server.global_option("@zelt"), env.zelt().string());
+
+    // A ~/.tmux.conf that tmux refuses: the rebuild stands, the failure is reported, status 0.
+    write_text(home / ".tmux.conf", "no-such-command x\n");
+    pane = server.run_in_pane({"sh", "-c", "'" + vesk_binary() + "' rebuild 2>&1; echo status=$?"}, pane_env);
+    EXPECT_EQ(server.wait_for_exit(pane, std::chrono::seconds(20)), 0);
+    const std::string screen = screen_of(pane);
+    EXPECT_NE(screen.find("설정을 다시 만들었습니다: "), std::string::npos) << screen;
+    EXPECT_NE(screen.find("설정을 다시 읽지 못했습니다: "), std::string::npos) << screen;
+    EXPECT_NE(screen.find("no-such-command"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("status=0"), std::string::npos) << screen;
+}
+
+}  // namespace
+}  // namespace vesk::test
