@@ -312,8 +312,9 @@ std::vector<std::string> sort_like_shell(std::vector<std::string> lines) {
     sort.in = Stdio::Pipe;
     sort.out = Stdio::Pipe;
     Output out = run_child(sort, input);
-    if (out.input_errno) throw SystemError(out.input_errno);
+    // A sort that failed may have quit before reading everything: its status decides first.
     if (!out.status.success()) return byte_sorted(std::move(lines));
+    if (out.input_errno) throw SystemError(out.input_errno);
     return split_lines(lossy_utf8(out.out));
 }
 
