@@ -4,6 +4,7 @@
 
 #include "config/config.hpp"
 #include "core/error.hpp"
+#include "keybind/postlude.hpp"
 #include "rebuild/command.hpp"
 #include "small_commands.hpp"
 #include "ui/message_popup.hpp"
@@ -95,7 +96,7 @@ constexpr Entry kTable[] = {
     {"rebuild",                    [](const Commands& c) { rebuild::rebuild(c.rebuild); }},
     {"config keybindings",         [](const Commands& c) { not_built(c.leaf); }},
     {"config keybindings-popup",   [](const Commands& c) { not_built(c.leaf); }},
-    {"config apply-keybindings",   [](const Commands& c) { not_built(c.leaf); }},
+    {"config apply-keybindings",   [](const Commands& c) { keybind::config_apply_keybindings(c.config_zeltdir); }},
     {"config plugins",             [](const Commands& c) { not_built(c.leaf); }},
     {"config plugins-popup",       [](const Commands& c) { not_built(c.leaf); }},
     {"ui select",                  [](const Commands& c) { ui_select_command(c.ui_select); }},

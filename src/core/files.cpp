@@ -113,6 +113,26 @@ bool path_lstat_exists(const std::filesystem::path& path) {
     }
 }
 
+TempFile::TempFile(std::string_view bytes) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string pattern = (tmpdir && *tmpdir ? std::string(tmpdir) : std::string("/tmp")) + "/.tmpXXXXXX";
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) throw_errno();
+    int err;
+    {
+        IgnoreFileSizeSignal guard;
+        err = write_all(fd, bytes);
+    }
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) {
+        ::unlink(pattern.c_str());
+        throw SystemError(err);
+    }
+    path_ = pattern;
+}
+
+TempFile::~TempFile() { ::unlink(path_.c_str()); }
+
 std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents) {
     std::filesystem::path path = std::filesystem::temp_directory_path() / fmt::format("{}-{}", prefix, ::getpid());
     // The name is predictable and the directory shared: never follow a link someone else put

@@ -37,6 +37,21 @@ std::filesystem::path expand_home(std::string_view text);
 // The lossy text of the path without its trailing slashes ("/" gives "").
 std::string strip_trailing_slash(const std::filesystem::path& path);
 
+// A new file (".tmpXXXXXX", 0600) in the system temporary directory ($TMPDIR, else /tmp) holding
+// `bytes`, for a program that reads its input from a path (tmux source-file). Removed when this
+// goes out of scope. Creating or writing it throws SystemError.
+class TempFile {
+public:
+    explicit TempFile(std::string_view bytes);
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 // Reads the whole file as bytes; failure throws SystemError.
 std::string read_file(const std::filesystem::path& path);
 

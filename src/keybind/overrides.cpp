@@ -4,6 +4,7 @@
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "keybind/keys.hpp"
+#include "keybind/kept_lines.hpp"
 
 namespace vesk::keybind::overrides {
 
@@ -140,7 +141,8 @@ std::string render(const std::vector<SaveEntry>& entries) {
 }
 
 void save(const std::filesystem::path& path, const std::vector<SaveEntry>& entries) {
-    write_file_atomically(path, render(entries));
+    // Lines of the old file that the entries do not stand for (written by hand) are carried over.
+    write_file_atomically(path, render(entries) + kept_lines_of_file(path, entries));
 }
 
 }  // namespace vesk::keybind::overrides

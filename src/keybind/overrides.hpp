@@ -71,8 +71,9 @@ std::vector<Resolved> resolve(const std::vector<source::Binding>& bindings,
 // The whole file text for these entries (header lines, then one block per changed entry).
 std::string render(const std::vector<SaveEntry>& entries);
 
-// Writes render(entries) atomically (the directory is created when missing). On failure the
-// file keeps its previous content and the writer's error is thrown.
+// Writes render(entries) atomically (the directory is created when missing), followed by the lines
+// of the old file that no entry stands for (kept_lines.hpp), so hand-written lines survive. On
+// failure the file keeps its previous content and the error is thrown.
 void save(const std::filesystem::path& path, const std::vector<SaveEntry>& entries);
 
 }  // namespace vesk::keybind::overrides
