@@ -2,10 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include <utf8proc.h>
 
-#include "core/files.hpp"
 #include "core/text.hpp"
 
 namespace vesk::config {
@@ -21,14 +22,14 @@ std::optional<std::string> env_var(const char* name) {
 }
 
 // The whole file as UTF-8 text, or nothing when it cannot be read or is not UTF-8.
+// Missing files are the usual case (one per fragment on every rebuild), so no exception is
+// raised for them.
 std::optional<std::string> read_utf8(const fs::path& path) {
-    try {
-        std::string bytes = read_file(path);
-        if (!is_valid_utf8(bytes)) return std::nullopt;
-        return bytes;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad() || !is_valid_utf8(bytes)) return std::nullopt;
+    return bytes;
 }
 
 bool has_unicode_space(std::string_view text) {

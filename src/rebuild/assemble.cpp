@@ -95,8 +95,13 @@ std::string uncomment(std::string_view line) {
 
 std::string apply_key_overrides(std::string_view text, std::string_view fragment,
                                 const std::vector<keybind::overrides::Resolved>& resolved) {
+    return apply_key_overrides(text, keybind::source::parse(text, fragment), resolved);
+}
+
+std::string apply_key_overrides(std::string_view text, const std::vector<keybind::source::Binding>& bindings,
+                                const std::vector<keybind::overrides::Resolved>& resolved) {
     std::vector<std::string> lines = split_lines(text);
-    for (const auto& binding : keybind::source::parse(text, fragment)) {
+    for (const auto& binding : bindings) {
         auto n = keybind::source::origin_line(binding.origin);
         if (!n || *n < 1 || *n > lines.size()) continue;
         const keybind::overrides::Resolved* match = nullptr;

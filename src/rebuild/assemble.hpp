@@ -10,6 +10,7 @@
 
 #include "cli/args.hpp"
 #include "keybind/overrides.hpp"
+#include "keybind/source.hpp"
 #include "plugin/overrides.hpp"
 
 namespace vesk::rebuild {
@@ -39,6 +40,9 @@ std::string uncomment(std::string_view line);
 
 // The fragment text with removed bindings commented out and rebound ones rewritten.
 std::string apply_key_overrides(std::string_view text, std::string_view fragment,
+                                const std::vector<keybind::overrides::Resolved>& resolved);
+// The same with the fragment's bindings already parsed (parse(text, fragment)).
+std::string apply_key_overrides(std::string_view text, const std::vector<keybind::source::Binding>& bindings,
                                 const std::vector<keybind::overrides::Resolved>& resolved);
 
 // The fragment text with the plugin lines the user switched off commented out and those switched

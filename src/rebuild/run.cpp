@@ -9,21 +9,42 @@
 
 namespace vesk::rebuild {
 
+namespace {
+
+struct Fragment {
+    std::string name;
+    std::string text;
+    std::vector<keybind::source::Binding> bindings;
+};
+
+}  // namespace
+
 std::vector<Section> build_sections(const Places& places, RebuildProfile profile) {
-    const auto resolved = resolved_bindings(places, profile);
+    // Each fragment is decoded and parsed once and serves both the key-binding pass and its
+    // section: every call of vesk is a fresh process, and a rebuild runs on every C-r.
+    std::vector<Fragment> fragments;
+    std::vector<keybind::source::Binding> all_bindings;
+    for (auto& name : fragment_order(profile)) {
+        Fragment f{name, places.defaults.asset("confs/" + name), {}};
+        f.bindings = keybind::source::parse(f.text, f.name);
+        all_bindings.insert(all_bindings.end(), f.bindings.begin(), f.bindings.end());
+        fragments.push_back(std::move(f));
+    }
+    std::vector<keybind::overrides::Override> overrides;
+    if (auto path = keybind::overrides::default_path()) overrides = keybind::overrides::load(*path);
+    const auto resolved = keybind::overrides::resolve(all_bindings, overrides);
     std::vector<plugin::overrides::Change> changes;
     if (auto path = plugin::overrides::default_path()) changes = plugin::overrides::load(*path);
 
     std::vector<Section> sections;
     sections.push_back({"vesk:zelt", zelt_line(places.root)});
-    for (const auto& fragment : fragment_order(profile)) {
-        std::string text = places.defaults.asset("confs/" + fragment);
-        text = apply_key_overrides(text, fragment, resolved);
-        text = apply_plugin_overrides(text, fragment, changes);
-        sections.push_back({"confs/" + fragment, std::move(text)});
+    for (const auto& f : fragments) {
+        std::string text = apply_key_overrides(f.text, f.bindings, resolved);
+        text = apply_plugin_overrides(text, f.name, changes);
+        sections.push_back({"confs/" + f.name, std::move(text)});
         // The label names the usual place, whatever XDG_CONFIG_HOME says: it is what users know.
-        std::string user = config::user_fragment(fragment);
-        if (!is_blank(user)) sections.push_back({"~/.config/vesk/confs/" + fragment, std::move(user)});
+        std::string user = config::user_fragment(f.name);
+        if (!is_blank(user)) sections.push_back({"~/.config/vesk/confs/" + f.name, std::move(user)});
     }
     sections.push_back({"vesk:postlude", "run-shell -b \"#{@zelt}/bin/vesk config apply-keybindings\"\n"});
     return sections;

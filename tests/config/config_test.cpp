@@ -131,6 +131,8 @@ TEST(CurrentFor, RootFallbacksAndMode) {
     EXPECT_EQ(user_fragment("conf.common"), "bind x kill-pane\n");
     EXPECT_EQ(user_fragment("conf.bad"), "");
     EXPECT_EQ(user_fragment("conf.missing"), "");
+    std::filesystem::create_directories(cfg / "confs" / "conf.dir");
+    EXPECT_EQ(user_fragment("conf.dir"), "");
 
     // No HOME, no XDG_CONFIG_HOME, no ZELT: the relative root and general-user.
     env.set("HOME", std::nullopt);
