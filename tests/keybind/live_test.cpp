@@ -132,6 +132,24 @@ TEST(KeybindLive, ApplyAllRunsTmuxBinOnceOrNotAtAll) {
     EXPECT_EQ(server.tmux({"list-keys", "-T", "prefix", "F6"}).status, 0);
 }
 
+TEST(KeybindLive, SystemClockReadsTheServerOption) {
+    TmuxServer server;
+    test::EnvGuard env;
+    env.set("TMUX", server.tmux_env_value());
+    env.unset("TMUX_BIN");
+    postlude::Clock clock = postlude::system_clock();
+    EXPECT_FALSE(clock.plugins_applying());
+    server.tmux_ok({"set", "-s", "@__apply_plugins", "true"});
+    EXPECT_TRUE(clock.plugins_applying());
+    server.tmux_ok({"set", "-s", "@__apply_plugins", "done"});
+    EXPECT_FALSE(clock.plugins_applying());
+
+    // A tmux that cannot be started answers no to the poll; applying then reports the failure.
+    env.set("TMUX_BIN", "/nonexistent/tmux");
+    EXPECT_FALSE(postlude::system_clock().plugins_applying());
+    EXPECT_ANY_THROW(live::apply_all({{"prefix", std::nullopt, std::make_pair("F6", "kill-pane")}}));
+}
+
 // `vesk config apply-keybindings` as the generated configuration runs it.
 TEST(KeybindLive, ApplyKeybindingsCommand) {
     test::PrivateEnv env;
