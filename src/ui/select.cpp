@@ -66,12 +66,13 @@ std::optional<std::string> ui_select(const std::string& prompt, const std::vecto
     SelectState state = select_start(prompt, entries, initial);
     std::optional<std::string> chosen;
     {
-        // The screen goes before the guard, so the alternate screen and raw mode end last.
+        // The screen goes before the guard, so the alternate screen and raw mode end last; on an
+        // error the destructors give the terminal back all the same.
         ui::TerminalGuard guard = ui::TerminalGuard::enter();
-        ui::Screen screen(guard);
+        std::optional<ui::Screen> screen(std::in_place, guard);
         while (true) {
-            screen.draw([&](ui::Buffer& buffer) { select_draw(state, buffer); });
-            std::optional<ui::Event> event = screen.next_event();
+            screen->draw([&](ui::Buffer& buffer) { select_draw(state, buffer); });
+            std::optional<ui::Event> event = screen->next_event();
             if (!event || event->type != ui::Event::Type::Key) continue;
             SelectStep step = select_handle(std::move(state), event->key);
             state = std::move(step.state);
@@ -81,6 +82,9 @@ std::optional<std::string> ui_select(const std::string& prompt, const std::vecto
             }
             if (step.result == SelectResult::Cancelled) break;
         }
+        // A terminal that cannot be given back is an error, and the choice is dropped with it.
+        screen.reset();
+        guard.leave();
     }
     return chosen;
 }

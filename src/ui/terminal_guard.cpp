@@ -35,11 +35,21 @@ TerminalGuard::TerminalGuard(Tty tty)
 }
 
 TerminalGuard::~TerminalGuard() {
+    if (left_) return;
     write_all(tty_.fd(), leave_screen_sequence);
     try {
         raw_.restore();
     } catch (...) {
     }
+}
+
+void TerminalGuard::leave() {
+    if (left_) return;
+    left_ = true;
+    bool written = write_all(tty_.fd(), leave_screen_sequence);
+    int write_error = errno;
+    raw_.restore();  // raw mode goes even when the screen could not be switched back
+    if (!written) throw SystemError(write_error);
 }
 
 }  // namespace vesk::ui

@@ -22,6 +22,10 @@ public:
     TerminalGuard& operator=(const TerminalGuard&) = delete;
     ~TerminalGuard();
 
+    // Gives the terminal back now and reports a failure (SystemError), for callers that must
+    // know; the destructor then has nothing left to do.
+    void leave();
+
     int fd() const { return tty_.fd(); }
     // The terminal modes from before raw mode.
     const termios& saved_modes() const { return raw_.saved(); }
@@ -31,6 +35,7 @@ private:
     Tty tty_;
     RawMode raw_;
     SignalRestore signals_;
+    bool left_ = false;
 };
 
 // Writes all of `bytes` to `fd`; false on failure.
