@@ -205,28 +205,26 @@ Tree::Tree(Commands& commands, const std::vector<std::string>& words) : c_(comma
     root.set_version_flag("-V,--version", std::string(kVersionText));
     root.require_subcommand(1);
 
-    // Every group is declared (the top-level help lists them all); its leaves only when named.
-    tidewell();
-    quillbox();
-    note();
-    log();
-    popup();
-    copy();
-    session();
-    pane();
-    finder();
-    dir();
-    app();
-    mapping();
-    version();
-    setup();
-    mode();
-    rebuild();
-    config();
-    ui();
-    doctor();
-    diagnostics();
-    help_command(&root);
+    using Add = void (Tree::*)();
+    static constexpr std::pair<std::string_view, Add> kCommands[] = {
+        {"tidewell", &Tree::tidewell}, {"quillbox", &Tree::quillbox}, {"note", &Tree::note},
+        {"log", &Tree::log},           {"popup", &Tree::popup},       {"copy", &Tree::copy},
+        {"session", &Tree::session},   {"pane", &Tree::pane},         {"finder", &Tree::finder},
+        {"dir", &Tree::dir},           {"app", &Tree::app},           {"mapping", &Tree::mapping},
+        {"version", &Tree::version},   {"setup", &Tree::setup},       {"mode", &Tree::mode},
+        {"rebuild", &Tree::rebuild},   {"config", &Tree::config},     {"ui", &Tree::ui},
+        {"doctor", &Tree::doctor},     {"diagnostics", &Tree::diagnostics},
+    };
+    // When the first word names a command, nothing else can be parsed, helped or complained about:
+    // only that command is declared. Otherwise (help, an unknown word) every command is, since the
+    // top-level help lists them all; a group's leaves are still only declared when it is named.
+    std::string_view first = words.size() > 1 ? std::string_view(words[1]) : std::string_view();
+    bool only_first = std::any_of(std::begin(kCommands), std::end(kCommands),
+                                  [&](const auto& command) { return command.first == first; });
+    for (const auto& [name, add] : kCommands) {
+        if (!only_first || name == first) (this->*add)();
+    }
+    if (!only_first) help_command(&root);
 }
 
 void Tree::tidewell() {
