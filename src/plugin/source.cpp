@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "config/config.hpp"
 #include "core/text.hpp"
 
 namespace vesk::plugin::source {
@@ -72,6 +73,8 @@ std::vector<Declaration> parse(std::string_view text, std::string_view source) {
         d.repo = std::move(state->repo);
         std::size_t slash = d.repo.rfind('/');
         d.name = slash == std::string::npos ? d.repo : d.repo.substr(slash + 1);
+        // The plugin manager clones "user/plugin.git" into "plugin", as git itself names it.
+        if (d.name.size() > 4 && d.name.ends_with(".git")) d.name.resize(d.name.size() - 4);
         std::optional<std::string> comment;
         if (i > 0) comment = comment_description(lines[i - 1]);
         d.description = comment ? *comment : d.repo;
@@ -84,16 +87,14 @@ std::vector<Declaration> parse(std::string_view text, std::string_view source) {
 }
 
 std::optional<std::filesystem::path> default_install_dir() {
-    std::filesystem::path base;
-    // An empty ZELT counts as unset, as everywhere else: it would otherwise make "plugins" in
-    // whatever directory vesk runs from the plugins directory.
-    if (const char* zelt = std::getenv("ZELT"); zelt && *zelt) {
-        base = zelt;
-    } else if (const char* home = std::getenv("HOME")) {
-        base = std::filesystem::path(home) / ".tmux";
-    } else {
-        return std::nullopt;
-    }
+    // The installation root as every configuration command finds it (ZELT, then config.toml, then
+    // ~/.tmux): setup fetches the plugins into <root>/plugins and the doctor checks them there, so
+    // with a root named only in config.toml the screen must look there too.
+    const char* zelt = std::getenv("ZELT");
+    std::filesystem::path base = config::current_for(std::nullopt).root;
+    // Nothing named a root and there is no HOME: the relative last resort would make the plugins
+    // directory depend on where vesk runs.
+    if (!(zelt && *zelt) && !std::getenv("HOME") && base == ".tmux") return std::nullopt;
     std::filesystem::path dir = base / "plugins";
     std::error_code ec;
     if (!std::filesystem::is_directory(dir, ec)) return std::nullopt;

@@ -14,7 +14,7 @@ namespace vesk::plugin::source {
 struct Declaration {
     std::string origin;       // "<source>:<line>"
     std::string repo;         // as written between the quotes ("tmux-plugins/tmux-yank")
-    std::string name;         // repo after its last '/': the plugin's directory name
+    std::string name;         // repo after its last '/', without a trailing ".git": the plugin's directory name
     std::string description;
     std::size_t line = 0;     // 1-based
     bool on = false;          // default state: the line is not commented out
@@ -39,7 +39,8 @@ std::optional<std::string> quoted_repo(std::string_view rest);
 // Every declaration of the text (lines split at \n, numbered from 1), in line order.
 std::vector<Declaration> parse(std::string_view text, std::string_view source);
 
-// plugins/ under $ZELT when ZELT is set, else under $HOME/.tmux; only when it is a directory.
+// plugins/ under the installation root ($ZELT, else config.toml's zelt, else $HOME/.tmux); only when
+// it is a directory.
 std::optional<std::filesystem::path> default_install_dir();
 
 // Names of the directories in `dir` (valid UTF-8, `tpm` excluded), in ascending byte order.

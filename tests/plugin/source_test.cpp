@@ -107,8 +107,12 @@ TEST(PluginSource, DefaultInstallDir) {
     std::string old_home = std::getenv("HOME") ? std::getenv("HOME") : "";
     const char* home_was = std::getenv("HOME") ? old_home.c_str() : nullptr;
 
+    std::string old_xdg = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    const char* xdg_was = std::getenv("XDG_CONFIG_HOME") ? old_xdg.c_str() : nullptr;
+
     ::setenv("HOME", (dir / "home").c_str(), 1);
     ::setenv("ZELT", (dir / "zelt").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     std::filesystem::create_directories(dir / "home" / ".tmux" / "plugins");
     EXPECT_EQ(source::default_install_dir(), std::nullopt);  // ZELT has none: HOME is not consulted
     std::filesystem::create_directories(dir / "zelt" / "plugins");
@@ -117,7 +121,15 @@ TEST(PluginSource, DefaultInstallDir) {
     EXPECT_EQ(source::default_install_dir(), dir / "home" / ".tmux" / "plugins");
     ::unsetenv("ZELT");
     EXPECT_EQ(source::default_install_dir(), dir / "home" / ".tmux" / "plugins");
+    // A root named in config.toml holds the plugins setup fetched: they are found there.
+    test::write_text(dir / "config" / "vesk" / "config.toml", "zelt = \"~/opt/zelt\"\n");
+    EXPECT_EQ(source::default_install_dir(), std::nullopt);
+    std::filesystem::create_directories(dir / "home" / "opt" / "zelt" / "plugins");
+    EXPECT_EQ(source::default_install_dir(), dir / "home" / "opt" / "zelt" / "plugins");
+    ::setenv("ZELT", (dir / "zelt").c_str(), 1);  // ZELT still comes first
+    EXPECT_EQ(source::default_install_dir(), dir / "zelt" / "plugins");
 
+    restore("XDG_CONFIG_HOME", xdg_was);
     restore("ZELT", zelt_was);
     restore("HOME", home_was);
 }
