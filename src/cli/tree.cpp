@@ -666,19 +666,16 @@ std::string Tree::help(const CLI::App* app, bool long_help) const {
 // Two lists take every word after them, also words that begin with "-" (`vesk log codex-run
 // --model x` hands `--model` to the agent). CLI11 would read such words as options, so they are
 // cut off before parsing and handed over afterwards.
-std::vector<std::string> split_trailing(std::vector<std::string>& words, Commands& commands) {
-    std::vector<std::string> rest;
+void split_trailing(std::vector<std::string>& words, Commands& commands) {
     if (words.size() >= 3 && words[1] == "log" && words[2] == "codex-run") {
-        rest.assign(words.begin() + 3, words.end());
+        commands.log_codex_run.args.assign(words.begin() + 3, words.end());
         words.resize(3);
-        commands.log_codex_run.args = rest;
     } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "edit-with-vim" &&
                (words[3].empty() || words[3][0] != '-' || words[3] == "-")) {
-        rest.assign(words.begin() + 4, words.end());
+        // FILE itself is parsed as usual, so `edit-with-vim --help` still shows the help.
+        commands.quillbox_edit_with_vim.extra_args.assign(words.begin() + 4, words.end());
         words.resize(4);
-        commands.quillbox_edit_with_vim.extra_args = rest;
     }
-    return rest;
 }
 
 // CLI11 reads `--prompt=` as an option without its value; the user meant the empty text.
