@@ -56,8 +56,11 @@ TmuxServer::TmuxServer(int width, int height, fs::path tmpdir) : name_(unique_na
         fs::create_directories(tmpdir_);
     }
     // remain-on-exit is global so that even a command that ends at once leaves its status behind.
+    // Without a remain-on-exit-format tmux writes "Pane is dead" under the output, which scrolls
+    // the first line of a full screen away.
     RunResult r = tmux({"new-session", "-d", "-x", std::to_string(width), "-y", std::to_string(height), "-P", "-F",
-                        "#{session_name}\t#{pane_id}", ";", "set-option", "-g", "remain-on-exit", "on"});
+                        "#{session_name}\t#{pane_id}", ";", "set-option", "-g", "remain-on-exit", "on", ";",
+                        "set-option", "-g", "remain-on-exit-format", ""});
     if (r.status != 0) throw std::runtime_error("cannot start tmux server " + name_ + ": " + r.err);
     alive_ = true;
     std::string line = strip_newline(r.out);
@@ -127,22 +130,32 @@ std::vector<std::string> with_env(const std::vector<std::string>& argv, const En
 
 }  // namespace
 
-std::string TmuxServer::run_in_pane(const std::vector<std::string>& argv, const EnvChanges& env,
-                                    const std::optional<fs::path>& cwd) {
-    std::vector<std::string> args = {"new-window", "-d", "-t", session_ + ":", "-P", "-F", "#{pane_id}"};
+std::string TmuxServer::start_window(bool detached, const std::vector<std::string>& argv, const EnvChanges& env,
+                                     const std::optional<fs::path>& cwd) {
+    std::vector<std::string> args = {"new-window", "-t", session_ + ":", "-P", "-F", "#{pane_id}"};
+    if (detached) args.push_back("-d");
     if (cwd) {
         args.push_back("-c");
         args.push_back(cwd->string());
     }
     args.push_back("--");
-    for (auto& w : with_env(argv, env)) args.push_back(std::move(w));
-    return tmux_ok(args);
+    fs::path status_file = tmpdir_ / ("pane-status-" + std::to_string(panes_started_++));
+    std::vector<std::string> wrapped = {
+        "sh", "-c", "\"$@\"; s=$?; echo \"$s\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"; exit \"$s\"", status_file.string()};
+    wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+    for (auto& w : with_env(wrapped, env)) args.push_back(std::move(w));
+    std::string pane = tmux_ok(args);
+    status_files_[pane] = status_file;
+    return pane;
+}
+
+std::string TmuxServer::run_in_pane(const std::vector<std::string>& argv, const EnvChanges& env,
+                                    const std::optional<fs::path>& cwd) {
+    return start_window(true, argv, env, cwd);
 }
 
 std::string TmuxServer::run_in_current_window(const std::vector<std::string>& argv, const EnvChanges& env) {
-    std::vector<std::string> args = {"new-window", "-t", session_ + ":", "-P", "-F", "#{pane_id}", "--"};
-    for (auto& w : with_env(argv, env)) args.push_back(std::move(w));
-    return tmux_ok(args);
+    return start_window(false, argv, env, std::nullopt);
 }
 
 std::string TmuxServer::split(const std::string& pane) {
@@ -185,6 +198,11 @@ bool TmuxServer::wait_for_text(const std::string& pane, const std::string& needl
 }
 
 std::optional<int> TmuxServer::exit_status(const std::string& pane) const {
+    if (auto it = status_files_.find(pane); it != status_files_.end() && fs::exists(it->second)) {
+        int status = std::atoi(read_text(it->second).c_str());
+        // The shell reports a signal as 128 + N.
+        return status > 128 ? -1 : status;
+    }
     RunResult r = tmux({"display-message", "-p", "-t", pane, "#{pane_dead}\t#{pane_dead_status}\t#{pane_dead_signal}"});
     if (r.status != 0) return std::nullopt;
     std::string line = strip_newline(r.out);
@@ -204,7 +222,26 @@ int TmuxServer::wait_for_exit(const std::string& pane, std::chrono::milliseconds
     for (;;) {
         if (auto s = exit_status(pane)) return *s;
         if (std::chrono::steady_clock::now() >= end)
-            throw std::runtime_error("pane " + pane + " still runs; screen:\n" + capture(pane));
+            throw std::runtime_error("pane " + pane + " still runs (" +
+                                     tmux({"display-message", "-p", "-t", pane,
+                                           "dead=#{pane_dead} status=#{pane_dead_status} pid=#{pane_pid}"})
+                                         .out +
+                                     "); screen:\n" + capture(pane));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool TmuxServer::wait_for_raw_mode(const std::string& pane, std::chrono::milliseconds deadline) const {
+    std::string tty = format(pane, "#{pane_tty}");
+    auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        ChildCommand stty("stty", {"-F", tty, "-a"});
+        stty.in = Stdio::Null;
+        stty.out = Stdio::Pipe;
+        stty.err = Stdio::Null;
+        std::string settings = run_child(stty).out;
+        if (settings.find("-icanon") != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

@@ -2,6 +2,7 @@
 //
 //   TmuxServer server;                      // tmux -L vesk-test-<pid>-<n> -f /dev/null, private TMUX_TMPDIR,
 //                                           // LANG=C.UTF-8, new-session -d -x 120 -y 40, remain-on-exit on
+//                                           // (with an empty remain-on-exit-format: no "Pane is dead" line)
 //   std::string pane = server.run_in_pane({vesk_binary(), "pane", "zoom-toggle"}, inside_tmux(env.env()));
 //   server.wait_for_text(pane, "선택");      // polls capture-pane until the text shows or 10 s pass
 //   server.send_keys(pane, {"Down", "Enter"});
@@ -26,6 +27,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -66,7 +68,7 @@ public:
     // standard output with one trailing newline removed.
     std::string tmux_ok(const std::vector<std::string>& args) const;
 
-    // Opens a new window (not selected, -d) running argv directly (no shell) with the given
+    // Opens a new window (not selected, -d) running argv (under a plain `sh` that records its status) with the given
     // environment changes on top of the server's (nullopt removes a variable; the pane still gets
     // TMUX and TMUX_PANE from tmux). Returns the pane id ("%3").
     std::string run_in_pane(const std::vector<std::string>& argv, const EnvChanges& env = {},
@@ -91,11 +93,17 @@ public:
     bool wait_for_text(const std::string& pane, const std::string& needle,
                        std::chrono::milliseconds deadline = kTmuxDeadline) const;
 
-    // #{pane_dead_status} once the pane's command has ended and been reaped; nullopt while it runs
-    // (-1 when a signal ended it).
+    // The exit status once the pane's command has ended; nullopt while it runs (-1 when a signal
+    // ended it). tmux 3.3a now and then never reaps a pane's process (the pane stays dead without
+    // #{pane_dead_status}), so run_in_pane starts the command under `sh`, which also writes its
+    // status to a file; that file is read first.
     std::optional<int> exit_status(const std::string& pane) const;
     // Polls exit_status(); throws std::runtime_error (with the screen) on timeout.
     int wait_for_exit(const std::string& pane, std::chrono::milliseconds deadline = kTmuxDeadline) const;
+
+    // Polls until the pane's terminal is in raw (non-canonical) mode, so that a key sent next is
+    // not flushed or line-buffered by a program still setting up. False on timeout.
+    bool wait_for_raw_mode(const std::string& pane, std::chrono::milliseconds deadline = kTmuxDeadline) const;
 
     bool pane_exists(const std::string& pane) const;
     // display-message -p -t TARGET FORMAT.
@@ -111,10 +119,14 @@ public:
     void kill();
 
 private:
+    std::string start_window(bool detached, const std::vector<std::string>& argv, const EnvChanges& env,
+                             const std::optional<fs::path>& cwd);
     std::string name_;
     fs::path tmpdir_;
     std::optional<TempDir> own_tmpdir_;
     std::string session_;
+    std::map<std::string, fs::path> status_files_;  // pane id -> status written by the wrapper
+    int panes_started_ = 0;
     std::string first_pane_;
     bool alive_ = false;
 };

@@ -1,0 +1,171 @@
+// The message popups and the small commands, run as the built program against private servers;
+// the popups open on a real attached client through display-popup.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/private_env.hpp"
+#include "support/tmux_server.hpp"
+
+namespace vesk::test {
+namespace {
+
+using Words = std::vector<std::string>;
+
+// The program as the popups call it back: <@zelt>/bin/vesk.
+void install_program(const PrivateEnv& env, TmuxServer& server) {
+    fs::create_directories(env.zelt() / "bin");
+    fs::create_symlink(vesk_binary(), env.zelt() / "bin" / "vesk");
+    server.tmux_ok({"set-option", "-g", "@zelt", env.zelt().string()});
+}
+
+bool has_message_file(const PrivateEnv& env) {
+    for (const auto& entry : fs::directory_iterator(env.tmp()))
+        if (entry.path().filename().string().rfind("vesk-popup-", 0) == 0) return true;
+    return false;
+}
+
+TEST(SmallCommands, OutsideTmux) {
+    PrivateEnv env;
+    RunResult r = env.run({"popup", "message", "popup", "hello"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tmux 세션 안에서만 실행 가능합니다.\n");
+    r = env.run({"pane", "zoom-toggle"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tmux 세션에서만 사용할 수 있습니다.\n");
+}
+
+TEST(MessagePopup, ShowsTheTextAndClosesAfterDisplayPanesTime) {
+    PrivateEnv env;
+    TmuxServer server(120, 40, env.tmp());
+    AttachedClient client(server);
+    install_program(env, server);
+    server.tmux_ok({"set-option", "-g", "display-panes-time", "1500"});
+
+    std::string pane = server.run_in_current_window(
+        {vesk_binary(), "popup", "message", "other", "Done.", "Saved,", "reloaded", "한글 $(touch x) '#{pane_id}'"},
+        inside_tmux(env.env()));
+    auto screen = client.wait_for_screen(
+        [](const std::string& s) { return s.find("reloaded") != std::string::npos; });
+    ASSERT_TRUE(screen) << client.capture();
+    EXPECT_NE(screen->find("[ @ Message ]"), std::string::npos) << *screen;
+    EXPECT_NE(screen->find(" Done."), std::string::npos);
+    EXPECT_NE(screen->find(" Saved,"), std::string::npos);
+    EXPECT_NE(screen->find("한글 $(touch x) '#{pane_id}'"), std::string::npos) << *screen;
+    EXPECT_TRUE(client.wait_for_no_text("reloaded", std::chrono::milliseconds(5000)));
+    EXPECT_EQ(server.wait_for_exit(pane), 0) << server.capture(pane);
+    EXPECT_FALSE(has_message_file(env));
+    EXPECT_FALSE(fs::exists(env.home() / "x"));
+}
+
+TEST(MessagePopup, ModalWaitsForAKey) {
+    PrivateEnv env;
+    TmuxServer server(120, 40, env.tmp());
+    AttachedClient client(server);
+    install_program(env, server);
+    server.tmux_ok({"set-option", "-g", "display-panes-time", "100"});
+
+    std::string pane = server.run_in_current_window(
+        {vesk_binary(), "popup", "message", "modal", "확인하세요"}, inside_tmux(env.env()));
+    ASSERT_TRUE(client.wait_for_text("확인하세요")) << client.capture();
+    EXPECT_NE(client.capture().find("[ ! Message ]"), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_NE(client.capture().find("확인하세요"), std::string::npos) << "closed without a key";
+    client.send_keys({"x"});
+    EXPECT_TRUE(client.wait_for_no_text("확인하세요"));
+    EXPECT_EQ(server.wait_for_exit(pane), 0);
+    EXPECT_FALSE(has_message_file(env));
+}
+
+TEST(MessagePopup, Failures) {
+    PrivateEnv env;
+    TmuxServer server(120, 40, env.tmp());
+    // Without @zelt there is no program to show the popup: quiet 99, and no file left behind.
+    std::string pane = server.run_in_pane({vesk_binary(), "popup", "message", "popup", "hi"}, inside_tmux(env.env()));
+    EXPECT_EQ(server.wait_for_exit(pane), 99);
+    EXPECT_EQ(server.capture(pane).find_first_not_of(" \n"), std::string::npos);
+    EXPECT_FALSE(has_message_file(env));
+
+    install_program(env, server);
+    pane = server.run_in_pane({"sh", "-c", "\"$0\" popup message popup ''; echo \"status $?\"", vesk_binary()},
+                              inside_tmux(env.env()));
+    EXPECT_TRUE(server.wait_for_text(pane, "Error: 표시할 메시지를 전달하세요.")) << server.capture(pane);
+    EXPECT_TRUE(server.wait_for_text(pane, "status 1"));
+    EXPECT_FALSE(has_message_file(env));
+}
+
+TEST(MessageRender, PrintsRemovesAndWaits) {
+    PrivateEnv env;
+    TmuxServer server(120, 40, env.tmp());
+    server.tmux_ok({"set-option", "-g", "display-panes-time", "1"});
+    fs::path file = env.tmp() / "msg.txt";
+    write_text(file, "a\nb");
+    std::string pane = server.run_in_pane({vesk_binary(), "popup", "message-render", "popup", file.string()},
+                                          inside_tmux(env.env()));
+    EXPECT_EQ(server.wait_for_exit(pane), 0) << server.capture(pane);
+    EXPECT_EQ(server.capture(pane).substr(0, 4), "a\nb\n");
+    EXPECT_FALSE(fs::exists(file));
+
+    pane = server.run_in_pane({vesk_binary(), "popup", "message-render", "modal", "/nonexistent"},
+                              inside_tmux(env.env()));
+    EXPECT_TRUE(server.wait_for_text(pane, "메시지가 없습니다."));
+    ASSERT_TRUE(server.wait_for_raw_mode(pane));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(server.exit_status(pane), std::nullopt);
+    server.send_keys(pane, {"Enter"});
+    EXPECT_EQ(server.wait_for_exit(pane), 0);
+}
+
+TEST(CopyCutSelection, SendsOneBackspacePerCharacter) {
+    PrivateEnv env;
+    TmuxServer server(120, 40, env.tmp());
+    fs::path log = env.tmp() / "calls.log";
+    env.vars["TMUX_BIN"] = recording_tmux_path().string();
+    env.vars["RECORD_TMUX_LOG"] = log.string();
+    env.vars["RECORD_TMUX_SOCKET"] = server.socket_name();
+
+    std::string pane = server.run_in_pane({"sh", "-c", "read line; printf '[%s]\\n' \"$line\"; sleep 100"});
+    server.send_text(pane, "abcdefgh");
+    ASSERT_TRUE(server.wait_for_text(pane, "abcdefgh"));
+
+    // No paste buffer: nothing to cut.
+    RunResult r = env.run({"copy", "cut-selection", pane});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(recorded_calls(log), (std::vector<Words>{{"save-buffer", "-"}}));
+
+    server.tmux_ok({"set-buffer", "héllo"});
+    r = env.run({"copy", "cut-selection", pane});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(recorded_calls(log).back(), (Words{"send-keys", "-t", pane, "-N", "5", "BSpace"}));
+    server.send_keys(pane, {"Enter"});
+    EXPECT_TRUE(server.wait_for_text(pane, "[abc]")) << server.capture(pane);
+
+    // Without a target the current pane is asked for; an empty answer is an error.
+    fs::create_directories(env.tmp() / "answers");
+    write_text(env.tmp() / "answers" / "display-message", "");
+    env.vars["RECORD_TMUX_ANSWERS"] = (env.tmp() / "answers").string();
+    r = env.run({"copy", "cut-selection"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: target pane is missing\n");
+    EXPECT_EQ(recorded_calls(log).back(), (Words{"display-message", "-p", "#{pane_id}"}));
+}
+
+TEST(PaneZoomToggle, TogglesTheRealZoom) {
+    PrivateEnv env;
+    TmuxServer server(120, 40, env.tmp());
+    std::string pane = server.run_in_pane(
+        {"sh", "-c", "read a; \"$0\" pane zoom-toggle; echo \"first $?\"; read b; \"$0\" pane zoom-toggle; echo \"second $?\"",
+         vesk_binary()},
+        inside_tmux(env.env()));
+    server.split(pane);
+    EXPECT_EQ(server.format(pane, "#{window_zoomed_flag}"), "0");
+    server.send_keys(pane, {"Enter"});
+    ASSERT_TRUE(server.wait_for_text(pane, "first 0")) << server.capture(pane);
+    EXPECT_EQ(server.format(pane, "#{window_zoomed_flag}"), "1");
+    server.send_keys(pane, {"Enter"});
+    ASSERT_TRUE(server.wait_for_text(pane, "second 0")) << server.capture(pane);
+    EXPECT_EQ(server.format(pane, "#{window_zoomed_flag}"), "0");
+}
+
+}  // namespace
+}  // namespace vesk::test
