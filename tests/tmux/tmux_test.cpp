@@ -9,6 +9,7 @@
 #include <map>
 
 #include "core/error.hpp"
+#include "ui/message_popup.hpp"
 #include "support/tmux_server.hpp"
 
 namespace vesk {
@@ -221,6 +222,24 @@ TEST(Tmux, KillCurrentPaneUsesTheTmuxOnPath) {
     s.env.set("TMUX_PANE", std::nullopt);
     kill_current_pane();
     EXPECT_EQ(s.calls().size(), 2u);
+}
+
+TEST(Tmux, ModalPopupCommand) {
+    RecordedServer s;
+    TempDir answers;
+    test::write_text(answers / "display-popup", "");
+    s.env.set("RECORD_TMUX_ANSWERS", answers.path().string());
+    Tmux tmux;
+    EXPECT_THROW(popup_modal(tmux, "없음"), Exit99);
+    s.server.tmux_ok({"set-option", "-g", "@zelt", "/opt/it's here"});
+    popup_modal(tmux, "세션 'a b' 없음");
+    EXPECT_EQ(s.last_call(), (Words{"display-popup", "-E", "-w", "60%", "-h", "10", "--",
+                                    "'/opt/it'\\''s here/bin/vesk' popup message modal '세션 '\\''a b'\\'' 없음'"}));
+    // A leading '-' would reach the command line parser as an option.
+    popup_modal(tmux, "-x failed");
+    EXPECT_EQ(s.last_call().back(), "'/opt/it'\\''s here/bin/vesk' popup message modal -- '-x failed'");
+    test::write_text(answers / "display-popup.status", "1");
+    EXPECT_EQ(error_text([&] { popup_modal(tmux, "x"); }), "tmux command failed: exit status: 1");
 }
 
 TEST(Tmux, FloatingPaneThroughThePopupLayer) {
