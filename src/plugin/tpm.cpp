@@ -70,14 +70,16 @@ Job::Job(Job&& other) noexcept
 
 Job& Job::operator=(Job&& other) noexcept {
     if (this != &other) {
-        remove_temp_dir();
+        let_go();
         child_ = std::move(other.child_);
         temp_dir_ = std::exchange(other.temp_dir_, std::nullopt);
     }
     return *this;
 }
 
-Job::~Job() {
+Job::~Job() { let_go(); }
+
+void Job::let_go() noexcept {
     if (!temp_dir_) return;
     try {
         // A script that has ended needs its configuration no more. One that still runs keeps it:
@@ -86,6 +88,7 @@ Job::~Job() {
     } catch (const std::exception&) {
         // Whether it ended cannot be told: leave the directory to the reaper.
     }
+    temp_dir_.reset();
 }
 
 void Job::remove_temp_dir() noexcept {
@@ -130,11 +133,13 @@ Job fetch(const fs::path& plugins_dir, std::string_view repo) {
     int inherited = -1;
     try {
         write_file_atomically(temp_dir / "tmux" / "tmux.conf", fmt::format("set -g @plugin '{}'\n", repo));
-        inherited = start_reaper(temp_dir);
         ChildCommand command("bash", {(scripts / "install_plugins.sh").string()});
         command.set_env("XDG_CONFIG_HOME", temp_dir.string());
         command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null);
-        Child child = with_context("tpm의 설치 스크립트를 실행하지 못했습니다", [&] { return Child::spawn(command); });
+        Child child = with_context("tpm의 설치 스크립트를 실행하지 못했습니다", [&] {
+            inherited = start_reaper(temp_dir);
+            return Child::spawn(command);
+        });
         ::close(inherited);
         return Job(std::move(child), temp_dir);
     } catch (...) {

@@ -30,6 +30,8 @@ public:
 
 private:
     void remove_temp_dir() noexcept;
+    // Gives up the directory: removed when the script has ended, else left to its reaper.
+    void let_go() noexcept;
 
     Child child_;
     std::optional<std::filesystem::path> temp_dir_;

@@ -241,19 +241,21 @@ TEST(TpmJobs, FailedOrKilledScriptsReportTheirStatusAndLeaveNothingBehind) {
 TEST(TpmJobs, LeavingWhileTheInstallerRunsKeepsItsConfigurationUntilItEnds) {
     TpmWorld world(stand_in_tpm());
     world.serve("tmux-plugins/tmux-yank", "yank.tmux");
+    world.serve("tmux-plugins/tmux-fpp", "fpp.tmux");
     world.env().set("TPM_STAND_IN_HOLD", (world.tmp() / "go").string());
 
-    std::optional<tpm::Job> job = tpm::fetch(world.plugins(), "tmux-plugins/tmux-yank");
-    ASSERT_EQ(temp_dirs(world.tmp()).size(), 1u);
-    tpm::Job moved = std::move(*job);
-    job.reset();  // a moved-from job owns nothing
-    EXPECT_EQ(temp_dirs(world.tmp()).size(), 1u);
-    { tpm::Job dropped = std::move(moved); }  // the screen is left
-    EXPECT_EQ(temp_dirs(world.tmp()).size(), 1u);
+    std::optional<tpm::Job> yank = tpm::fetch(world.plugins(), "tmux-plugins/tmux-yank");
+    tpm::Job fpp = tpm::fetch(world.plugins(), "tmux-plugins/tmux-fpp");
+    ASSERT_EQ(temp_dirs(world.tmp()).size(), 2u);
+    fpp = std::move(*yank);  // the running fpp install is let go here
+    yank.reset();            // a moved-from job owns nothing
+    EXPECT_EQ(temp_dirs(world.tmp()).size(), 2u);
+    { tpm::Job dropped = std::move(fpp); }  // the screen is left
+    EXPECT_EQ(temp_dirs(world.tmp()).size(), 2u);
 
-    // The script goes on, still finds its configuration, installs, and the directory goes after.
+    // The scripts go on, still find their configurations, install, and the directories go after.
     write_text(world.tmp() / "go", "");
-    EXPECT_TRUE(eventually([&] { return fs::is_regular_file(world.plugins() / "tmux-yank" / "yank.tmux"); }));
+    EXPECT_TRUE(eventually([&] { return source::installed(world.plugins()).size() == 2; }));
     EXPECT_TRUE(eventually([&] { return temp_dirs(world.tmp()).empty(); }));
 }
 

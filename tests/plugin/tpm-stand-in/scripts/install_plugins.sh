@@ -4,12 +4,16 @@
 # https://git::@github.com/<repo> into the path tmux's global environment announces. It refuses
 # to run without that path rather than falling back to "/".
 #
-# For the tests: when TPM_STAND_IN_HOLD names a file, the installer waits until it exists before
-# it reads the configuration.
+# For the tests: when TPM_STAND_IN_HOLD names a file, the installer waits until it exists (at most
+# about 30 s, so a failed test leaves nothing running) before it reads the configuration.
 set -u
 
 if [ -n "${TPM_STAND_IN_HOLD:-}" ]; then
-	while [ ! -e "$TPM_STAND_IN_HOLD" ]; do sleep 0.05; done
+	waited=0
+	while [ ! -e "$TPM_STAND_IN_HOLD" ] && [ "$waited" -lt 600 ]; do
+		sleep 0.05
+		waited=$((waited + 1))
+	done
 fi
 
 line=$(tmux show-environment -g TMUX_PLUGIN_MANAGER_PATH) || exit 1
