@@ -137,6 +137,13 @@ TEST(RebuildCommand, CheckRejectsWhatTmuxCannotParseAndKeepsTheOldOutput) {
     // No temporary copy stays behind.
     for (const auto& entry : fs::directory_iterator(env.tmp()))
         EXPECT_NE(entry.path().filename().string().rfind(".tmp", 0), 0u) << entry.path();
+    // A tmux that cannot be started is a failure too, with the system's words.
+    env.vars["TMUX_BIN"] = (env.root() / "no-such-tmux").string();
+    auto missing = env.run({"rebuild", "--no-reload"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+    EXPECT_EQ(read_text(out), "old\n");
+    env.vars.erase("TMUX_BIN");
     // --no-check writes what the user asked for.
     auto r = env.run({"rebuild", "--no-reload", "--no-check"});
     EXPECT_EQ(r.status, 0) << r.err;
