@@ -3,7 +3,9 @@
 #include <string>
 
 #include "config/config.hpp"
+#include "config/setup.hpp"
 #include "core/error.hpp"
+#include "keybind/app.hpp"
 #include "keybind/postlude.hpp"
 #include "rebuild/command.hpp"
 #include "small_commands.hpp"
@@ -91,11 +93,11 @@ constexpr Entry kTable[] = {
     {"version controller",         [](const Commands& c) { not_built(c.leaf); }},
     {"version run",                [](const Commands& c) { not_built(c.leaf); }},
     {"version exec",               [](const Commands& c) { not_built(c.leaf); }},
-    {"setup",                      [](const Commands& c) { not_built(c.leaf); }},
+    {"setup",                      [](const Commands& c) { config::setup(c.setup); }},
     {"mode",                       [](const Commands&) { config::mode(); }},
     {"rebuild",                    [](const Commands& c) { rebuild::rebuild(c.rebuild); }},
-    {"config keybindings",         [](const Commands& c) { not_built(c.leaf); }},
-    {"config keybindings-popup",   [](const Commands& c) { not_built(c.leaf); }},
+    {"config keybindings",         [](const Commands& c) { keybind::config_keybindings(c.config_keybindings); }},
+    {"config keybindings-popup",   [](const Commands&) { keybind::config_keybindings_popup(); }},
     {"config apply-keybindings",   [](const Commands& c) { keybind::config_apply_keybindings(c.config_zeltdir); }},
     {"config plugins",             [](const Commands& c) { not_built(c.leaf); }},
     {"config plugins-popup",       [](const Commands& c) { not_built(c.leaf); }},

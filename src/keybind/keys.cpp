@@ -1,5 +1,7 @@
 #include "keybind/keys.hpp"
 
+#include "core/text.hpp"
+
 namespace vesk::keybind::keys {
 
 namespace {
@@ -70,6 +72,44 @@ std::string unquote_key(std::string_view word) {
 
 bool word_is_key(std::string_view word, std::string_view key) {
     return word == key || unquote_key(word) == key;
+}
+
+std::optional<std::string> to_tmux_key(const ui::Key& key) {
+    using ui::KeyCode;
+    std::string name;
+    switch (key.code) {
+    case KeyCode::Char:
+        if (key.ch == U' ') name = "Space";
+        else if (key.ch < 0x20 || key.ch == 0x7f) return std::nullopt;
+        else append_utf8(name, key.ch);
+        break;
+    case KeyCode::Enter: name = "Enter"; break;
+    case KeyCode::Esc: name = "Escape"; break;
+    case KeyCode::Backspace: name = "BSpace"; break;
+    case KeyCode::Tab: name = "Tab"; break;
+    case KeyCode::BackTab: name = "S-Tab"; break;
+    case KeyCode::Delete: name = "DC"; break;
+    case KeyCode::Insert: name = "IC"; break;
+    case KeyCode::Up: name = "Up"; break;
+    case KeyCode::Down: name = "Down"; break;
+    case KeyCode::Left: name = "Left"; break;
+    case KeyCode::Right: name = "Right"; break;
+    case KeyCode::Home: name = "Home"; break;
+    case KeyCode::End: name = "End"; break;
+    case KeyCode::PageUp: name = "PageUp"; break;
+    case KeyCode::PageDown: name = "PageDown"; break;
+    case KeyCode::F:
+        if (key.f <= 0) return std::nullopt;
+        name = "F" + std::to_string(key.f);
+        break;
+    }
+    // BackTab already carries its Shift in the name.
+    bool shift = key.shift && key.code != KeyCode::Char && key.code != KeyCode::BackTab;
+    std::string prefix;
+    if (key.ctrl) prefix += "C-";
+    if (key.alt) prefix += "M-";
+    if (shift) prefix += "S-";
+    return prefix + name;
 }
 
 }  // namespace vesk::keybind::keys

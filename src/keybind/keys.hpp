@@ -4,8 +4,11 @@
 // every later rebuild. Keys are therefore written quoted and read back unquoted.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "ui/keys.hpp"
 
 namespace vesk::keybind::keys {
 
@@ -20,5 +23,10 @@ std::string unquote_key(std::string_view word);
 
 // True when the configuration word names this key (written bare or quoted in any way).
 bool word_is_key(std::string_view word, std::string_view key);
+
+// The tmux name of a pressed key ("C-M-x", "S-F5", "Escape", "Space"), or nothing for a key tmux
+// has no name for. Shift is not written for characters ("A", not "S-a"): the character already
+// says it.
+std::optional<std::string> to_tmux_key(const ui::Key& key);
 
 }  // namespace vesk::keybind::keys

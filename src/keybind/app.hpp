@@ -1,0 +1,146 @@
+// The key-binding screen: a full-screen list of the distribution's bindings where the user filters
+// by typing, presses a new key for an entry, removes a key or restores the default. Every change
+// is written to keybindings.conf and bound in the running tmux at once; leaving saves nothing.
+//
+// The screen is its state (App), a pure key handler that returns the next state and what the loop
+// must do, and a drawing into a cell buffer; only `commit` and `run` touch files, tmux and the
+// terminal.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cli/args.hpp"
+#include "keybind/model.hpp"
+#include "ui/buffer.hpp"
+#include "ui/keys.hpp"
+
+namespace vesk::keybind::app {
+
+struct Row {
+    enum class Kind { Blank, Header, Entry };
+    Kind kind = Kind::Blank;
+    std::string group;      // Header
+    std::size_t entry = 0;  // Entry: position in the session
+
+    bool is_entry() const { return kind == Kind::Entry; }
+    bool operator==(const Row&) const = default;
+};
+
+// The text searched for one entry: "description label_en group".
+struct Haystack {
+    std::string text;
+    // Characters of the description: matches at or beyond it are in the other fields and are not
+    // highlighted.
+    std::size_t description_chars = 0;
+};
+
+struct Normal {
+    bool operator==(const Normal&) const = default;
+};
+struct Capture {
+    std::size_t entry = 0;
+    bool operator==(const Capture&) const = default;
+};
+struct Confirm {
+    std::size_t entry = 0;
+    std::string key;
+    std::optional<model::Conflict> conflict;
+    bool operator==(const Confirm&) const = default;
+};
+using Mode = std::variant<Normal, Capture, Confirm>;
+
+struct App {
+    model::EditSession session;
+    std::filesystem::path config_path;  // keybindings.conf
+    std::vector<Row> rows;
+    std::size_t selected = 0;  // row position
+    std::string query;
+    std::vector<Haystack> haystacks;                   // one per entry
+    std::vector<std::vector<std::size_t>> highlights;  // per entry: matched characters of the haystack
+    std::size_t shown = 0;                             // entries in the rows
+    Mode mode = Normal{};
+    std::optional<std::string> status;
+    std::size_t page_size = 1;  // list rows on the screen, set by drawing
+    std::size_t offset = 0;     // first list row shown, kept by drawing
+};
+
+// The rows for the kept entries: a blank row, then per group of the session with kept entries a
+// blank row (not before the first group shown), its header and its entries in group order.
+std::vector<Row> build_rows_filtered(const model::EditSession& session, const std::vector<std::size_t>& kept);
+std::vector<Haystack> build_haystacks(const model::EditSession& session);
+
+// Every entry shown, the first entry row selected.
+App make_app(model::EditSession session, std::filesystem::path config_path);
+// Filters the rows with the current query, keeping the selected entry selected when it is shown.
+void filter(App& app);
+
+// The entry of the selected row, when it is an entry row.
+std::optional<std::size_t> selected_entry(const App& app);
+
+// What the loop does after a key.
+struct Stay {
+    bool operator==(const Stay&) const = default;
+};
+struct Quit {
+    bool operator==(const Quit&) const = default;
+};
+// The session changed for this entry: save it and bind the change in tmux.
+struct Commit {
+    std::size_t entry = 0;
+    std::optional<std::string> previous_key;
+    bool operator==(const Commit&) const = default;
+};
+using Effect = std::variant<Stay, Quit, Commit>;
+
+struct Step {
+    App app;
+    Effect effect;
+};
+
+Step handle(App app, const ui::Key& key);
+
+// Saves the session to keybindings.conf and binds the entry's change in the running tmux. Failures
+// do not end the screen: they become the status line until a commit succeeds.
+void commit(App& app, std::size_t entry, const std::optional<std::string>& previous_key);
+
+// Widths of the list columns for a list `list_width` columns wide.
+struct Columns {
+    std::size_t description = 0;
+    std::size_t key = 0;
+    bool state = false;  // room for the state column
+};
+Columns columns_for(const model::EditSession& session, std::size_t list_width);
+
+// Draws the whole screen; records the page size and the scroll offset in the state.
+void draw(App& app, ui::Buffer& buffer);
+
+// The screen on the current terminal until the user leaves it.
+void run();
+
+// Size and place of the popup for a client of this size.
+struct PopupGeometry {
+    int width = 0;
+    int height = 0;
+    int x = 0;
+    int y = 0;
+    bool operator==(const PopupGeometry&) const = default;
+};
+// The width the list wants: key column, description column and the fixed columns.
+int natural_width(const model::EditSession& session);
+PopupGeometry popup_geometry(const model::EditSession& session, int client_width, int client_height);
+
+}  // namespace vesk::keybind::app
+
+namespace vesk::keybind {
+
+// `config keybindings`: the screen in this terminal (the profile and database play no part).
+void config_keybindings(const ConfigKeybindingsArgs& args);
+// `config keybindings-popup`: the screen in a floating pane sized to the list.
+void config_keybindings_popup();
+
+}  // namespace vesk::keybind

@@ -1,0 +1,240 @@
+// Drawing of the key-binding screen into a cell buffer: frame, search line, list, footer, and the
+// box that asks for the new key.
+#include <algorithm>
+
+#include "core/text.hpp"
+#include "keybind/app.hpp"
+#include "ui/text_width.hpp"
+#include "ui/widgets.hpp"
+
+namespace vesk::keybind::app {
+
+namespace {
+
+using ui::Color;
+using ui::Line;
+using ui::Span;
+using ui::Style;
+
+constexpr Color kAccent = Color::rgb(130, 170, 255);
+constexpr Color kChanged = Color::rgb(255, 150, 108);
+constexpr Color kWarning = Color::rgb(255, 117, 127);
+constexpr Color kSelectedBg = Color::rgb(47, 51, 77);
+constexpr Color kDim = ui::colors::dark_gray;
+constexpr std::size_t kTableColumn = 8;
+constexpr std::size_t kStateColumn = 8;
+
+const char* const kNoKey = "—";
+
+std::string table_tag(const std::string& table) {
+    if (table == "prefix") return "";
+    if (table == "root") return "직접";
+    if (table == "copy-mode") return "copy";
+    if (table == "copy-mode-vi") return "copy-vi";
+    return table;
+}
+
+// Blank-padded cell of a column: cut with "…" when too long.
+std::string cell(std::string_view text, std::size_t width) { return ui::pad_width(ui::fit_width(text, width), width); }
+
+// The description cut to its column, the matched characters picked out. Positions count
+// characters of the whole haystack; only those inside the part of the description still shown
+// are drawn, never the ellipsis.
+void add_description(Line& line, const std::string& description, const std::vector<std::size_t>& positions,
+                     std::size_t description_chars, std::size_t width) {
+    const std::string fitted = ui::fit_width(description, width);
+    const std::u32string chars = decode_utf8(fitted);
+    std::size_t original = chars.size();
+    if (fitted != description && original > 0) --original;  // the last character is the ellipsis
+    const Style match = Style{}.with_fg(kAccent).with_bold().with_underline();
+    std::string run;
+    bool run_matched = false;
+    auto flush = [&] {
+        if (!run.empty()) line.add(run, run_matched ? match : Style{});
+        run.clear();
+    };
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        bool matched = i < original && i < description_chars &&
+                       std::binary_search(positions.begin(), positions.end(), i);
+        if (matched != run_matched) {
+            flush();
+            run_matched = matched;
+        }
+        append_utf8(run, chars[i]);
+    }
+    flush();
+    std::size_t used = ui::text_width(fitted);
+    if (used < width) line.add(std::string(width - used, ' '));
+}
+
+Line entry_line(const App& app, std::size_t entry, bool selected, const Columns& columns) {
+    const model::Entry& e = app.session.entries[entry];
+    Line line;
+    if (selected) {
+        line.add("  ");
+        line.add("▸", Style{}.with_fg(kAccent).with_bold());
+        line.add(" ");
+    } else {
+        line.add("    ");
+    }
+    static const std::vector<std::size_t> none;
+    const std::vector<std::size_t>& positions = entry < app.highlights.size() ? app.highlights[entry] : none;
+    std::size_t description_chars = entry < app.haystacks.size() ? app.haystacks[entry].description_chars : 0;
+    add_description(line, e.info.description, positions, description_chars, columns.description);
+    line.add("  ");
+    if (e.current_key) line.add(cell(*e.current_key, columns.key), Style{}.with_fg(kAccent));
+    else line.add(cell(kNoKey, columns.key), Style{}.with_fg(kDim));
+    line.add("  ");
+    line.add(cell(table_tag(e.table), kTableColumn), Style{}.with_fg(kDim));
+    if (columns.state) {
+        line.add("  ");
+        if (!e.current_key) line.add(cell("없음", kStateColumn), Style{}.with_fg(kDim));
+        else if (e.changed()) line.add(cell("변경됨", kStateColumn), Style{}.with_fg(kChanged));
+    }
+    return line;
+}
+
+void draw_search(const App& app, ui::Buffer& buffer, ui::Rect area) {
+    if (area.empty()) return;
+    Line line;
+    line.add(" 검색  ", Style{}.with_fg(kDim));
+    line.add(app.query);
+    line.add("▏", Style{}.with_fg(kDim));
+    buffer.set_line(area.x, area.y, line, area.width);
+    const std::string count = std::to_string(app.shown) + " / " + std::to_string(app.session.entries.size());
+    const bool nothing = !app.query.empty() && app.shown == 0;
+    const std::size_t count_width = ui::text_width(count) + 1;
+    if (count_width > area.width) return;
+    buffer.set_string(static_cast<std::uint16_t>(area.right() - count_width), area.y, count,
+                      Style{}.with_fg(nothing ? kWarning : kDim));
+}
+
+void draw_list(App& app, ui::Buffer& buffer, ui::Rect area) {
+    const Columns columns = columns_for(app.session, area.width);
+    std::vector<Line> items;
+    items.reserve(app.rows.size());
+    for (std::size_t i = 0; i < app.rows.size(); ++i) {
+        const Row& row = app.rows[i];
+        switch (row.kind) {
+        case Row::Kind::Blank: items.emplace_back(""); break;
+        case Row::Kind::Header: items.emplace_back(cell("  " + row.group, area.width), Style{}.with_fg(kDim)); break;
+        case Row::Kind::Entry: items.push_back(entry_line(app, row.entry, i == app.selected, columns)); break;
+        }
+    }
+    ui::ListState state;
+    if (selected_entry(app)) state.selected = app.selected;
+    state.offset = app.offset;
+    ui::render_list(buffer, area, items, state, Style{}.with_bg(kSelectedBg));
+    app.offset = state.offset;
+    app.page_size = std::max<std::size_t>(area.height, 1);
+}
+
+void draw_footer(const App& app, ui::Buffer& buffer, ui::Rect area) {
+    if (area.empty()) return;
+    Line line;
+    if (app.status) {
+        line.add(" " + *app.status, Style{}.with_fg(kWarning));
+    } else {
+        static const std::pair<const char*, const char*> hints[] = {
+            {"↑↓", "이동"}, {"Enter", "변경"}, {"Del", "삭제"}, {"^R", "기본값"}, {"Esc", "닫기"}};
+        line.add(" ");
+        for (const auto& [key, label] : hints) {
+            line.add(key, Style{}.with_fg(kAccent).with_bold());
+            line.add(std::string(" ") + label + "   ", Style{}.with_fg(kDim));
+        }
+    }
+    buffer.set_line(area.x, area.y, line, area.width);
+}
+
+void draw_key_box(const App& app, ui::Buffer& buffer) {
+    const Style dim = Style{}.with_fg(kDim);
+    const Style dim_bold = dim.with_bold();
+    std::vector<Line> lines;
+    if (std::holds_alternative<Capture>(app.mode)) {
+        lines.emplace_back("새 단축키를 누르세요");
+        lines.emplace_back("");
+        lines.emplace_back("");
+        lines.push_back(Line(std::vector<Span>{{"Esc", dim_bold}, {" 키도 그대로 지정됩니다", dim}}));
+    } else if (const auto* confirm = std::get_if<Confirm>(&app.mode)) {
+        lines.emplace_back(confirm->key, Style{}.with_fg(kAccent).with_bold());
+        if (confirm->conflict)
+            lines.push_back(Line(std::vector<Span>{{"이미 쓰는 중  ", Style{}.with_fg(kWarning)},
+                                                   {confirm->conflict->description, Style{}}}));
+        else
+            lines.emplace_back("");
+        lines.emplace_back("");
+        lines.push_back(Line(std::vector<Span>{{"Enter", dim_bold},
+                                               {confirm->conflict ? " 덮어쓰기" : " 확인", dim},
+                                               {"   ", dim},
+                                               {"Esc", dim_bold},
+                                               {" 취소   ", dim},
+                                               {"다른 키", dim_bold},
+                                               {" 다시 지정", dim}}));
+    } else {
+        return;
+    }
+    std::size_t widest = 0;
+    for (const Line& l : lines) widest = std::max(widest, l.width());
+    const auto width = static_cast<std::uint16_t>(std::min<std::size_t>(std::max<std::size_t>(widest + 6, 40), UINT16_MAX));
+    const auto height = static_cast<std::uint16_t>(lines.size() + 4);
+    const ui::Rect box = ui::centered(buffer.area(), width, height);
+    if (box.empty()) return;
+    buffer.clear(box);
+    ui::Block frame{ui::Borders::All, Style{}.with_fg(kAccent), Line(" 단축키 변경 ", Style{}.with_bold())};
+    frame.render(buffer, box);
+    ui::Rect inner = frame.inner(box);
+    if (inner.height > 2) inner = ui::Rect{inner.x, static_cast<std::uint16_t>(inner.y + 1), inner.width,
+                                           static_cast<std::uint16_t>(inner.height - 2)};
+    ui::render_lines(buffer, inner, lines, ui::Alignment::Center);
+}
+
+}  // namespace
+
+Columns columns_for(const model::EditSession& session, std::size_t list_width) {
+    std::size_t k = 12;
+    std::size_t d = 16;
+    if (!session.entries.empty()) {
+        k = 0;
+        d = 0;
+        for (const model::Entry& e : session.entries) {
+            k = std::max(k, ui::text_width(e.current_key ? *e.current_key : std::string(kNoKey)));
+            d = std::max(d, ui::text_width(e.info.description));
+        }
+    }
+    Columns c;
+    c.key = std::min<std::size_t>(std::max<std::size_t>(k, 12), 18);
+    // Signed on purpose: a narrow terminal makes these differences negative.
+    const long w = static_cast<long>(list_width);
+    const long key = static_cast<long>(c.key);
+    if (w < key + 42) {
+        c.state = false;
+        c.description = static_cast<std::size_t>(std::max(1L, w - key - 16));
+    } else {
+        c.state = true;
+        c.description = static_cast<std::size_t>(
+            std::min(std::max(static_cast<long>(d), 16L), std::min(w - key - 26, 44L)));
+    }
+    return c;
+}
+
+void draw(App& app, ui::Buffer& buffer) {
+    const ui::Rect outer = buffer.area();
+    ui::Block frame{ui::Borders::All, Style{}, Line(" Keybindings ")};
+    frame.render(buffer, outer);
+    const ui::Rect inner = frame.inner(outer);
+    const std::vector<ui::Rect> parts =
+        ui::split_vertical(inner, {ui::Constraint::length(1), ui::Constraint::min(3), ui::Constraint::length(2)});
+    draw_search(app, buffer, parts[0]);
+
+    const ui::Block rule{ui::Borders::Top, Style{}.with_fg(kDim), Line()};
+    for (const ui::Rect& part : {parts[1], parts[2]}) {
+        if (part.empty()) continue;
+        rule.render(buffer, part);
+        ui::join_divider(buffer, outer, part.y);
+    }
+    draw_list(app, buffer, rule.inner(parts[1]));
+    draw_footer(app, buffer, rule.inner(parts[2]));
+    draw_key_box(app, buffer);
+}
+
+}  // namespace vesk::keybind::app

@@ -1,0 +1,39 @@
+// The key-binding screen on the terminal: draw, read a key, handle it, carry out its effect.
+#include "core/error.hpp"
+#include "keybind/app.hpp"
+#include "keybind/overrides.hpp"
+#include "ui/screen.hpp"
+#include "ui/terminal_guard.hpp"
+
+namespace vesk::keybind::app {
+
+void run() {
+    // The screen goes before the guard, so the alternate screen and raw mode end last; on an
+    // error the destructors give the terminal back all the same.
+    ui::TerminalGuard guard = ui::TerminalGuard::enter();
+    std::optional<ui::Screen> screen(std::in_place, guard);
+
+    std::optional<std::filesystem::path> path = overrides::default_path();
+    if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
+    App app = make_app(model::load_session(), *path);
+
+    while (true) {
+        screen->draw([&](ui::Buffer& buffer) { draw(app, buffer); });
+        std::optional<ui::Event> event = screen->next_event();
+        if (!event || event->type != ui::Event::Type::Key) continue;
+        Step step = handle(std::move(app), event->key);
+        app = std::move(step.app);
+        if (std::holds_alternative<Quit>(step.effect)) break;
+        if (const auto* change = std::get_if<Commit>(&step.effect)) commit(app, change->entry, change->previous_key);
+    }
+    screen.reset();
+    guard.leave();
+}
+
+}  // namespace vesk::keybind::app
+
+namespace vesk::keybind {
+
+void config_keybindings(const ConfigKeybindingsArgs&) { app::run(); }
+
+}  // namespace vesk::keybind
