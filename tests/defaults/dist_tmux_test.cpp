@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/process.hpp"
+#include "support/plugin_repos.hpp"
 #include "support/private_env.hpp"
 
 namespace vesk {
@@ -33,11 +34,8 @@ const char* const kFiles[] = {
     "confs/conf.session", "confs/conf.window", "confs/conf.codex",  "confs/conf.macos",
     "confs/conf.linux",   "confs/conf.lab",    "confs/conf.plugins"};
 
-const char* const kPlugins[] = {"tmux-plugins/tmux-yank",    "tmux-plugins/tmux-resurrect",
-                                "tmux-plugins/tmux-fpp",     "sainnhe/tmux-fzf",
-                                "artemave/tmux_super_fingers", "nhdaly/tmux-tab"};
-
-std::string plugin_name(const std::string& repo) { return repo.substr(repo.rfind('/') + 1); }
+const std::vector<std::string>& kPlugins = test::kDefaultPluginRepos;
+using test::plugin_name;
 
 // The generated local file as the rebuild lays it out: the fragments (Linux order) and the
 // @zelt and postlude lines at the template's marker.
@@ -69,10 +67,7 @@ public:
     Sandbox() : socket_("vesk-dist-" + std::to_string(getpid()) + "-" + std::to_string(++count_)) {
         fs::create_directories(home());
         fs::create_directories(dir_ / "tmux");
-        write_text(dir_ / "gitconfig", "[url \"file://" + (dir_ / "srv").string() +
-                                           "/\"]\n\tinsteadOf = https://github.com/\n"
-                                           "\tinsteadOf = https://git::@github.com/\n"
-                                           "[protocol \"file\"]\n\tallow = always\n");
+        test::write_plugin_git_config(dir_ / "gitconfig", dir_ / "srv");
     }
     ~Sandbox() { tmux({"kill-server"}); }
 
@@ -116,22 +111,7 @@ public:
 
     // A bare repository for each plugin (its *.tmux marks the server when tpm loads it), and
     // the plugin manager itself from Debian's copy.
-    void serve_plugins() const {
-        const std::string srv = (dir_ / "srv").string();
-        std::string script =
-            "serve() { rm -rf w && cp -r \"$2\" w && cd w && git init -q && git add -A && "
-            "git -c user.name=t -c user.email=t@t commit -qm init && cd .. && "
-            "mkdir -p \"" + srv + "/$(dirname $1)\" && git clone -q --bare w \"" + srv + "/$1\" && rm -rf w; }\n"
-            "cd '" + dir_.path().string() + "'\n"
-            "serve tmux-plugins/tpm /usr/share/tmux-plugin-manager\n";
-        for (const char* repo : kPlugins) {
-            const std::string name = plugin_name(repo);
-            script += "rm -rf p && mkdir p && printf '#!/bin/sh\\ntmux set -g @loaded_" + name +
-                      " yes\\n' > p/" + name + ".tmux && chmod +x p/" + name + ".tmux && serve " + repo +
-                      " p && rm -rf p\n";
-        }
-        sh(script);
-    }
+    void serve_plugins() const { test::serve_plugin_repos(dir_ / "work", dir_ / "srv", kPlugins); }
 
     // Polls until `done` holds or `seconds` pass.
     static bool wait_for(const std::function<bool()>& done, int seconds) {
@@ -198,7 +178,7 @@ TEST(DistTmux, ServerLoadsFrameworkBindingsAndPlugins) {
               "TMUX_CONF_LOCAL=" + (box.home() / ".tmux.conf.local").string());
     EXPECT_EQ(box.tmux_out({"show-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH"}),
               "TMUX_PLUGIN_MANAGER_PATH=" + plugins.string() + "/");
-    for (const char* repo : kPlugins) {
+    for (const std::string& repo : kPlugins) {
         EXPECT_TRUE(fs::is_directory(plugins / plugin_name(repo))) << repo;
         EXPECT_EQ(box.tmux_out({"show", "-gqv", "@loaded_" + plugin_name(repo)}), "yes") << repo;
     }
@@ -287,7 +267,7 @@ TEST(DistTmux, LocalFileAloneInstallsThePlugins) {
     EXPECT_EQ(sourced.out, "");
 
     const auto all_installed = [&] {
-        for (const char* repo : kPlugins) {
+        for (const std::string& repo : kPlugins) {
             if (!fs::is_directory(plugins / plugin_name(repo))) return false;
         }
         return true;

@@ -1,0 +1,140 @@
+#include "config/setup_plugins.hpp"
+
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+#include <iostream>
+#include <thread>
+
+#include "core/command.hpp"
+#include "core/error.hpp"
+#include "core/process.hpp"
+#include "core/text.hpp"
+
+namespace vesk::config {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string plugin_dir_name(const std::string& repo) {
+    const auto slash = repo.rfind('/');
+    return slash == std::string::npos ? repo : repo.substr(slash + 1);
+}
+
+std::string join(const std::vector<std::string>& words, std::string_view separator) {
+    std::string out;
+    for (const auto& w : words) {
+        if (!out.empty()) out += separator;
+        out += w;
+    }
+    return out;
+}
+
+}  // namespace
+
+const std::vector<std::string>& default_plugin_repos() {
+    static const std::vector<std::string> repos = {
+        "tmux-plugins/tmux-yank", "tmux-plugins/tmux-resurrect",  "tmux-plugins/tmux-fpp",
+        "sainnhe/tmux-fzf",       "artemave/tmux_super_fingers", "nhdaly/tmux-tab",
+    };
+    return repos;
+}
+
+std::vector<std::string> missing_plugin_repos(const fs::path& root, const std::vector<std::string>& repos) {
+    std::vector<std::string> missing;
+    for (const auto& repo : repos) {
+        std::error_code ec;
+        if (!fs::is_directory(root / "plugins" / plugin_dir_name(repo), ec)) missing.push_back(repo);
+    }
+    return missing;
+}
+
+std::string run_tmux_for_setup(const std::string& socket, const std::vector<std::string>& args) {
+    ChildCommand command("tmux", {"-L", socket});
+    command.args.insert(command.args.end(), args.begin(), args.end());
+    command.remove_env("TMUX").remove_env("TMUX_PANE");
+    command.in = Stdio::Null;
+    command.out = Stdio::Pipe;
+    command.err = Stdio::Pipe;
+    const Output output = with_context("setup plugin bootstrap용 tmux 명령 실행 실패", [&] { return run_child(command); });
+    if (!output.status.success()) {
+        const auto code = output.status.code();
+        throw Error(fmt::format("setup plugin bootstrap용 tmux 명령 실패(exit={}, args={}): stdout={} stderr={}",
+                                code ? fmt::format("Some({})", *code) : std::string("None"), join(args, " "),
+                                trim(lossy_utf8(output.out)), trim(lossy_utf8(output.err))));
+    }
+    return output.out;
+}
+
+PluginWait plugin_wait_for_socket(const std::string& socket) {
+    PluginWait wait;
+    wait.now = [] { return std::chrono::steady_clock::now(); };
+    wait.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+    wait.busy = [socket] {
+        try {
+            return trim(run_tmux_for_setup(socket, {"show-options", "-sqv", "@__apply_plugins"})) == "true";
+        } catch (const std::exception&) {
+            return false;  // a server that is gone runs no plugin manager either
+        }
+    };
+    return wait;
+}
+
+std::vector<std::string> wait_for_plugins(const fs::path& root, const std::vector<std::string>& repos,
+                                          const PluginWait& wait) {
+    const auto start = wait.now();
+    bool seen_busy = false;
+    bool busy = false;
+    std::vector<std::string> missing;
+    for (;;) {
+        // Ask the manager first: once it has stopped, the directories no longer change.
+        busy = wait.busy();
+        seen_busy = seen_busy || busy;
+        missing = missing_plugin_repos(root, repos);
+        if (!busy && (missing.empty() || seen_busy)) break;
+        if (wait.now() - start >= wait.limit) break;
+        wait.sleep(wait.interval);
+    }
+    std::vector<std::string> unfinished = !missing.empty() ? missing : busy ? repos : std::vector<std::string>{};
+    if (!unfinished.empty()) {
+        std::cout.flush();
+        std::cerr << "플러그인 설치가 끝나지 않았습니다: " << join(unfinished, ", ") << "\n"
+                  << "나중에 `vesk config plugins`에서 다시 받을 수 있습니다.\n";
+        std::cerr.flush();
+    }
+    return unfinished;
+}
+
+void bootstrap_plugins_with_paths(const fs::path& root, const fs::path& conf,
+                                  const std::function<PluginWait(const std::string& socket)>& make_wait) {
+    const std::vector<std::string> missing = missing_plugin_repos(root, default_plugin_repos());
+    if (missing.empty()) return;
+    std::cout << "플러그인 " << missing.size() << "개를 받습니다...\n";
+    std::cout.flush();
+    require_command("tmux", "tmux를 찾을 수 없어 plugin bootstrap을 실행할 수 없습니다.");
+    require_command("git", "git을 찾을 수 없어 plugin bootstrap을 실행할 수 없습니다.");
+    fs::create_directories(root / "plugins");
+
+    const std::string socket = fmt::format("vesk-setup-{}", ::getpid());
+    run_tmux_for_setup(socket, {"-f", "/dev/null", "new-session", "-d", "-s", "vesk-setup"});
+    try {
+        const std::string conf_text = path_text(conf);
+        run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH", path_text(root / "plugins")});
+        run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF", conf_text});
+        run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF_LOCAL", conf_text});
+        run_tmux_for_setup(socket, {"source-file", conf_text});
+        wait_for_plugins(root, missing, make_wait(socket));
+    } catch (...) {
+        try { run_tmux_for_setup(socket, {"kill-server"}); } catch (...) {}
+        throw;
+    }
+    try { run_tmux_for_setup(socket, {"kill-server"}); } catch (...) {}
+}
+
+void install_plugins_after_setup(const fs::path& root, const fs::path& conf) {
+    bootstrap_plugins_with_paths(root, conf, plugin_wait_for_socket);
+}
+
+}  // namespace vesk::config

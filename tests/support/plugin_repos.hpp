@@ -1,0 +1,31 @@
+// Plugin repositories without a network: local bare repositories stand in for the public ones,
+// reached through a git configuration that rewrites https://github.com/ to file://<srv>/.
+//
+//   write_plugin_git_config(dir / "gitconfig", dir / "srv");   // then GIT_CONFIG_GLOBAL=<that file>
+//   serve_plugin_repos(dir, dir / "srv", kDefaultPluginRepos);  // plus tmux-plugins/tpm
+//
+// Each stand-in plugin holds one <name>.tmux that sets the global option @loaded_<name> to "yes"
+// when the plugin manager loads it; the plugin manager is Debian's, committed as it is.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vesk::test {
+
+// The six plugins the distribution enables, as conf.plugins declares them.
+extern const std::vector<std::string> kDefaultPluginRepos;
+
+// The repository's last path component: the plugin's directory name.
+std::string plugin_name(const std::string& repo);
+
+void write_plugin_git_config(const std::filesystem::path& file, const std::filesystem::path& srv);
+
+// Creates the bare repositories <srv>/<owner>/<name>: tmux-plugins/tpm from
+// /usr/share/tmux-plugin-manager and one stand-in for each of `repos`. `work` is a scratch
+// directory. Throws std::runtime_error when git fails.
+void serve_plugin_repos(const std::filesystem::path& work, const std::filesystem::path& srv,
+                        const std::vector<std::string>& repos);
+
+}  // namespace vesk::test
