@@ -1,0 +1,154 @@
+// The plugin screen's state and key handling: pure functions over App, no files, jobs or terminal.
+#include <algorithm>
+
+#include "core/fuzzy.hpp"
+#include "core/text.hpp"
+#include "plugin/app.hpp"
+
+namespace vesk::plugin::app {
+
+namespace {
+
+bool is_ctrl_char(const ui::Key& key, char32_t c) { return key.is_char(c) && key.ctrl && !key.alt; }
+
+void set_query(App& app, std::string query) {
+    app.query = std::move(query);
+    filter(app);
+}
+
+std::string without_last_character(const std::string& text) {
+    std::u32string chars = decode_utf8(text);
+    if (!chars.empty()) chars.pop_back();
+    std::string out;
+    for (char32_t c : chars) append_utf8(out, c);
+    return out;
+}
+
+void move_selection(App& app, bool down, std::size_t steps) {
+    if (app.shown.empty()) return;
+    const std::size_t last = app.shown.size() - 1;
+    app.selected = down ? std::min(last, app.selected + steps) : app.selected - std::min(app.selected, steps);
+}
+
+// The removal waits for one key: y or Y removes, anything else only cancels.
+Step answer_removal(App app, std::size_t entry, const ui::Key& key) {
+    app.pending_removal.reset();
+    if (key.code == ui::KeyCode::Char && !key.ctrl && !key.alt && (key.ch == U'y' || key.ch == U'Y'))
+        return {std::move(app), Remove{entry}};
+    return {std::move(app), Stay{}};
+}
+
+}  // namespace
+
+std::vector<Haystack> build_haystacks(const model::Catalog& catalog) {
+    std::vector<Haystack> out;
+    out.reserve(catalog.size());
+    for (const model::Entry& e : catalog.entries()) {
+        const source::Declaration& d = e.declaration;
+        out.push_back({d.description + " " + d.repo, decode_utf8(d.description).size()});
+    }
+    return out;
+}
+
+App make_app(model::Catalog catalog, std::filesystem::path config_path) {
+    App app;
+    app.catalog = std::move(catalog);
+    app.config_path = std::move(config_path);
+    app.haystacks = build_haystacks(app.catalog);
+    app.highlights.assign(app.catalog.size(), {});
+    for (std::size_t i = 0; i < app.catalog.size(); ++i) app.shown.push_back(i);
+    return app;
+}
+
+std::optional<std::size_t> selected_entry(const App& app) {
+    if (app.selected >= app.shown.size()) return std::nullopt;
+    return app.shown[app.selected];
+}
+
+bool has_jobs(const App& app) {
+    return std::any_of(app.catalog.entries().begin(), app.catalog.entries().end(),
+                       [](const model::Entry& e) { return e.job != model::JobMark::None; });
+}
+
+void filter(App& app) {
+    const std::optional<std::size_t> remembered = selected_entry(app);
+    std::vector<std::string> texts;
+    texts.reserve(app.haystacks.size());
+    for (const Haystack& h : app.haystacks) texts.push_back(h.text);
+
+    app.highlights.assign(app.catalog.size(), {});
+    app.shown.clear();
+    for (FuzzyHit& hit : fuzzy_filter(texts, app.query)) {
+        app.shown.push_back(hit.index);
+        if (hit.index < app.highlights.size()) app.highlights[hit.index] = std::move(hit.positions);
+    }
+    app.selected = 0;
+    app.offset = 0;
+    if (remembered) {
+        auto it = std::find(app.shown.begin(), app.shown.end(), *remembered);
+        if (it != app.shown.end()) app.selected = static_cast<std::size_t>(it - app.shown.begin());
+    }
+}
+
+Step handle(App app, const ui::Key& key) {
+    using ui::KeyCode;
+    if (app.pending_removal) {
+        const std::size_t entry = *app.pending_removal;
+        return answer_removal(std::move(app), entry, key);
+    }
+
+    const std::optional<std::size_t> entry = selected_entry(app);
+    const model::Entry* e = entry ? &app.catalog.entries()[*entry] : nullptr;
+    if (key.code == KeyCode::Up || is_ctrl_char(key, U'p')) {
+        move_selection(app, false, 1);
+    } else if (key.code == KeyCode::Down || is_ctrl_char(key, U'n')) {
+        move_selection(app, true, 1);
+    } else if (key.code == KeyCode::Home) {
+        app.selected = 0;
+    } else if (key.code == KeyCode::End) {
+        if (!app.shown.empty()) app.selected = app.shown.size() - 1;
+    } else if (key.code == KeyCode::PageUp || key.code == KeyCode::PageDown) {
+        move_selection(app, key.code == KeyCode::PageDown, std::max<std::size_t>(app.page_size, 1));
+    } else if (key.is_char(U' ') && !key.ctrl && !key.alt) {
+        if (!entry) return {std::move(app), Stay{}};
+        app.catalog = app.catalog.toggle(*entry);
+        return {std::move(app), Save{}};
+    } else if (key.code == KeyCode::Enter) {
+        if (!e || e->job != model::JobMark::None) return {std::move(app), Stay{}};
+        if (e->installed) {
+            app.status = "이미 받아 두었습니다";
+            return {std::move(app), Stay{}};
+        }
+        return {std::move(app), Fetch{*entry}};
+    } else if (is_ctrl_char(key, U'r')) {
+        if (!e || e->job != model::JobMark::None) return {std::move(app), Stay{}};
+        if (!e->installed) {
+            app.status = "아직 받지 않았습니다";
+            return {std::move(app), Stay{}};
+        }
+        return {std::move(app), Update{*entry}};
+    } else if (is_ctrl_char(key, U'd')) {
+        if (!e) return {std::move(app), Stay{}};
+        if (!e->installed) app.status = "받아 둔 것이 없습니다";
+        // Removing under a running script would leave half a plugin behind.
+        else if (e->job == model::JobMark::None) app.pending_removal = *entry;
+    } else if (is_ctrl_char(key, U'l')) {
+        return {std::move(app), Reread{}};
+    } else if (is_ctrl_char(key, U'u')) {
+        set_query(app, "");
+    } else if (is_ctrl_char(key, U'c')) {
+        return {std::move(app), Quit{}};
+    } else if (key.code == KeyCode::Esc) {
+        if (app.query.empty()) return {std::move(app), Quit{}};
+        set_query(app, "");
+    } else if (key.code == KeyCode::Backspace) {
+        set_query(app, without_last_character(app.query));
+    } else if (key.is_plain_char()) {
+        std::string query = app.query;
+        append_utf8(query, key.ch);
+        set_query(app, std::move(query));
+    }
+    return {std::move(app), Stay{}};
+}
+
+}  // namespace vesk::plugin::app

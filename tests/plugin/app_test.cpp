@@ -1,0 +1,331 @@
+#include "plugin/app.hpp"
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "core/env_guard.hpp"
+#include "plugin/source.hpp"
+#include "support/private_env.hpp"
+#include "support/tmux_server.hpp"
+#include "ui/text_width.hpp"
+
+namespace vesk::plugin::app {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::Key;
+using ui::KeyCode;
+
+const char* const kFragment =
+    "## 복사한 내용을 시스템 클립보드로 보냅니다.\n"
+    "set -g @plugin 'tmux-plugins/tmux-yank'\n"
+    "## 세션을 저장하고 되살립니다.\n"
+    "set -g @plugin 'tmux-plugins/tmux-resurrect'\n"
+    "## 화면의 URL을 골라 엽니다.\n"
+    "#set -g @plugin 'wfxr/tmux-fzf-url'\n";
+
+// yank (on, installed), resurrect (on, missing), fzf-url (off, missing).
+App sample_app(const fs::path& config = "/nonexistent/plugins.conf") {
+    model::Catalog catalog(source::parse(kFragment, "conf.plugins"), {"tmux-yank"});
+    return make_app(std::move(catalog), config);
+}
+
+Effect press(App& app, const Key& key) {
+    Step step = handle(std::move(app), key);
+    app = std::move(step.app);
+    return step.effect;
+}
+
+void type(App& app, std::string_view text) {
+    for (char c : text) press(app, Key::character(static_cast<unsigned char>(c)));
+}
+
+std::string rtrim(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+// A row inside the frame without its right border and the blanks before it.
+std::string without_right_border(std::string s) {
+    if (s.starts_with("│") && s.ends_with("│")) s.erase(s.size() - std::string("│").size());
+    return rtrim(s);
+}
+
+std::vector<std::string> draw_rows(App& app, std::uint16_t width, std::uint16_t height) {
+    ui::Buffer buffer(ui::Rect{0, 0, width, height});
+    draw(app, buffer);
+    std::vector<std::string> rows;
+    for (std::uint16_t y = 0; y < height; ++y) rows.push_back(without_right_border(buffer.row_text(y)));
+    return rows;
+}
+
+const model::Entry& entry(const App& app, std::size_t i) { return app.catalog.entries()[i]; }
+
+TEST(PluginScreen, DrawsTheListWithColumnsStatesAndFooter) {
+    App app = sample_app();
+    app.catalog = app.catalog.mark(2, model::JobMark::Fetching);
+    auto rows = draw_rows(app, 100, 12);
+    EXPECT_TRUE(rows[0].starts_with("┌ Plugins ─")) << rows[0];
+    EXPECT_EQ(rows[1], "│ 검색  ▏");
+    EXPECT_TRUE(rows[2].starts_with("├──") && rows[2].ends_with("┤")) << rows[2];
+
+    // 98 columns inside the frame: repository column 27 (the longest), description 40 (the
+    // longest, 41, held to 40).
+    const Columns c = columns_for(app.catalog, 98);
+    EXPECT_EQ(c.repo, 27u);
+    EXPECT_TRUE(c.state);
+    EXPECT_EQ(c.description, 40u);
+    auto row = [&](bool selected, std::string description, std::string repo, std::string on, std::string state) {
+        return rtrim("│" + std::string(selected ? "  ▸ " : "    ") + ui::pad_width(description, 40) + "  " +
+                     ui::pad_width(repo, 27) + "  " + ui::pad_width(on, 6) + "  " + ui::pad_width(state, 12));
+    };
+    EXPECT_EQ(rows[3], row(true, "복사한 내용을 시스템 클립보드로 보냅니…", "tmux-plugins/tmux-yank", "켜짐", ""));
+    EXPECT_EQ(rows[4], row(false, "세션을 저장하고 되살립니다.", "tmux-plugins/tmux-resurrect", "켜짐", "받아야 함"));
+    EXPECT_EQ(rows[5], row(false, "화면의 URL을 골라 엽니다.", "wfxr/tmux-fzf-url", "꺼짐", "받는 중"));
+    EXPECT_EQ(rows[9].substr(0, 9), "├──");
+    EXPECT_EQ(rows[10], "│ ↑↓ 이동   Space 켜고 끄기   Enter 받기   ^R 맞추기   ^D 지우기   Esc 닫기");
+    EXPECT_TRUE(rows[11].starts_with("└"));
+
+    // Too narrow for the state column: the description takes what is left.
+    const Columns narrow = columns_for(app.catalog, 60);
+    EXPECT_FALSE(narrow.state);
+    EXPECT_EQ(narrow.description, 60u - 27 - 14);
+    EXPECT_EQ(columns_for(app.catalog, 20).description, 1u);
+    rows = draw_rows(app, 62, 12);
+    EXPECT_EQ(rows[5], "│    " + ui::pad_width(ui::fit_width("화면의 URL을 골라 엽니다.", 19), 19) +
+                           "  " + ui::pad_width("wfxr/tmux-fzf-url", 27) + "  꺼짐");
+
+    // A status message takes the place of the hints.
+    app.status = "이미 받아 두었습니다";
+    EXPECT_EQ(draw_rows(app, 100, 12)[10], "│  이미 받아 두었습니다");
+}
+
+TEST(PluginScreen, FiltersByTypingAndKeepsTheSelection) {
+    App app = sample_app();
+    press(app, Key::of(KeyCode::Down));
+    EXPECT_EQ(selected_entry(app), 1u);
+    type(app, "res");
+    EXPECT_EQ(app.shown, std::vector<std::size_t>{1});
+    EXPECT_EQ(selected_entry(app), 1u);
+    auto rows = draw_rows(app, 100, 12);
+    EXPECT_EQ(rows[1], "│ 검색  res▏");
+    EXPECT_TRUE(rows[3].find("tmux-plugins/tmux-resurrect") != std::string::npos);
+    EXPECT_EQ(rows[4], "│");
+
+    // The repository is searched too; a Hangul query matches the description.
+    press(app, Key::character(U'u', true));
+    EXPECT_EQ(app.shown.size(), 3u);
+    press(app, Key::character(U'화'));
+    press(app, Key::character(U'면'));
+    EXPECT_EQ(app.shown, std::vector<std::size_t>{2});
+    EXPECT_EQ(app.highlights[2], (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(selected_entry(app), 2u);  // the remembered entry was filtered out: the first shown
+    press(app, Key::of(KeyCode::Backspace));
+    EXPECT_EQ(app.query, "화");
+
+    // Nothing matches: an empty list where Space, Enter, ^R and ^D do nothing.
+    press(app, Key::of(KeyCode::Esc));
+    type(app, "zzzz");
+    EXPECT_TRUE(app.shown.empty());
+    const model::Catalog before = app.catalog;
+    EXPECT_EQ(press(app, Key::character(U' ')), Effect{Stay{}});
+    EXPECT_EQ(press(app, Key::of(KeyCode::Enter)), Effect{Stay{}});
+    EXPECT_EQ(press(app, Key::character(U'r', true)), Effect{Stay{}});
+    EXPECT_EQ(press(app, Key::character(U'd', true)), Effect{Stay{}});
+    EXPECT_EQ(app.catalog, before);
+    EXPECT_FALSE(app.status || app.pending_removal);
+    EXPECT_EQ(draw_rows(app, 100, 12)[3], "│");
+
+    // Esc clears a query first, then leaves; Ctrl-C always leaves.
+    EXPECT_EQ(press(app, Key::of(KeyCode::Esc)), Effect{Stay{}});
+    EXPECT_EQ(app.shown.size(), 3u);
+    EXPECT_EQ(press(app, Key::of(KeyCode::Esc)), Effect{Quit{}});
+    type(app, "y");
+    EXPECT_EQ(press(app, Key::character(U'c', true)), Effect{Quit{}});
+}
+
+TEST(PluginScreen, KeysAskForJobsOnlyWhereTheyMakeSense) {
+    App app = sample_app();
+    // On the installed yank: Enter refuses, ^R updates, Space switches and asks for a save.
+    EXPECT_EQ(press(app, Key::of(KeyCode::Enter)), Effect{Stay{}});
+    EXPECT_EQ(app.status, "이미 받아 두었습니다");
+    EXPECT_EQ(press(app, Key::character(U'r', true)), Effect{Update{0}});
+    EXPECT_EQ(press(app, Key::character(U' ')), Effect{Save{}});
+    EXPECT_FALSE(entry(app, 0).on);
+
+    // On the missing resurrect: ^R refuses, ^D has nothing to remove, Enter fetches.
+    app.status.reset();
+    press(app, Key::of(KeyCode::Down));
+    EXPECT_EQ(press(app, Key::character(U'r', true)), Effect{Stay{}});
+    EXPECT_EQ(app.status, "아직 받지 않았습니다");
+    press(app, Key::character(U'd', true));
+    EXPECT_EQ(app.status, "받아 둔 것이 없습니다");
+    EXPECT_FALSE(app.pending_removal);
+    EXPECT_EQ(press(app, Key::of(KeyCode::Enter)), Effect{Fetch{1}});
+
+    // While its fetch runs, Enter does nothing.
+    app.status.reset();
+    app.catalog = app.catalog.mark(1, model::JobMark::Fetching);
+    EXPECT_TRUE(has_jobs(app));
+    EXPECT_EQ(press(app, Key::of(KeyCode::Enter)), Effect{Stay{}});
+    EXPECT_FALSE(app.status);
+    EXPECT_EQ(press(app, Key::character(U'l', true)), Effect{Reread{}});
+
+    // Home, End and the page keys stop at the ends.
+    app.page_size = 10;
+    press(app, Key::of(KeyCode::End));
+    EXPECT_EQ(selected_entry(app), 2u);
+    press(app, Key::of(KeyCode::Down));
+    EXPECT_EQ(selected_entry(app), 2u);
+    press(app, Key::of(KeyCode::PageUp));
+    EXPECT_EQ(selected_entry(app), 0u);
+    press(app, Key::of(KeyCode::PageDown));
+    EXPECT_EQ(selected_entry(app), 2u);
+    press(app, Key::of(KeyCode::Home));
+    EXPECT_EQ(selected_entry(app), 0u);
+}
+
+TEST(PluginScreen, RemovalIsAskedFirstAndAnyOtherKeyOnlyCancels) {
+    App app = sample_app();
+    EXPECT_EQ(press(app, Key::character(U'd', true)), Effect{Stay{}});
+    EXPECT_EQ(app.pending_removal, 0u);
+    EXPECT_EQ(draw_rows(app, 100, 12)[10], "│  tmux-yank을(를) 지웁니다. 계속할까요? (y/n)");
+
+    // "n" cancels without a message; Esc and Ctrl-C only cancel too, they do not leave.
+    EXPECT_EQ(press(app, Key::character(U'n')), Effect{Stay{}});
+    EXPECT_FALSE(app.pending_removal || app.status);
+    EXPECT_TRUE(app.query.empty());
+    press(app, Key::character(U'd', true));
+    EXPECT_EQ(press(app, Key::character(U'c', true)), Effect{Stay{}});
+    press(app, Key::character(U'd', true));
+    EXPECT_EQ(press(app, Key::of(KeyCode::Esc)), Effect{Stay{}});
+    EXPECT_FALSE(app.pending_removal);
+
+    press(app, Key::character(U'd', true));
+    EXPECT_EQ(press(app, Key::character(U'Y')), Effect{Remove{0}});
+    EXPECT_FALSE(app.pending_removal);
+
+    // An installed plugin whose update runs is not offered for removal.
+    app.catalog = app.catalog.mark(0, model::JobMark::Updating);
+    press(app, Key::character(U'd', true));
+    EXPECT_FALSE(app.pending_removal);
+}
+
+TEST(PluginScreen, SavesSwitchesRemovesAndReadsThePluginsDirectory) {
+    test::TempDir dir;
+    const fs::path config = dir / "config" / "vesk" / "plugins.conf";
+    const fs::path plugins = dir / "plugins";
+    fs::create_directories(plugins / "tmux-yank");
+    App app = sample_app(config);
+    const std::string header =
+        "# vesk 플러그인 화면에서 켜고 끈 것입니다.\n# 직접 고쳐도 됩니다. 기본값 그대로인 것은 여기에 적히지 않습니다.\n";
+
+    carry_out(app, press(app, Key::character(U' ')), plugins);
+    EXPECT_EQ(test::read_text(config),
+              header + "\n# 복사한 내용을 시스템 클립보드로 보냅니다.\n#vesk:off tmux-plugins/tmux-yank\n");
+    carry_out(app, press(app, Key::character(U' ')), plugins);
+    EXPECT_EQ(test::read_text(config), header);
+
+    // A save that fails keeps the screen going and says why; the next good one clears it.
+    App blocked = sample_app(dir / "config");  // a directory where the file should be
+    carry_out(blocked, press(blocked, Key::character(U' ')), plugins);
+    ASSERT_TRUE(blocked.status);
+    EXPECT_TRUE(blocked.status->starts_with("저장하지 못했습니다: ")) << *blocked.status;
+
+    // Without a plugins directory nothing can be fetched or removed.
+    carry_out(app, Fetch{1}, std::nullopt);
+    EXPECT_EQ(app.status, "플러그인을 둘 자리를 찾지 못했습니다");
+    app.status.reset();
+    carry_out(app, Remove{0}, std::nullopt);
+    EXPECT_EQ(app.status, "플러그인을 둘 자리를 찾지 못했습니다");
+    // Without the plugin manager a fetch is refused and no entry is marked.
+    carry_out(app, Fetch{1}, plugins);
+    EXPECT_EQ(app.status, "tpm을 찾지 못했습니다: " + (plugins / "tpm" / "scripts").string());
+    EXPECT_FALSE(has_jobs(app));
+
+    // A removal clears the status and reads the directory again; ^L notices what changed outside.
+    carry_out(app, Remove{0}, plugins);
+    EXPECT_FALSE(app.status);
+    EXPECT_FALSE(fs::exists(plugins / "tmux-yank"));
+    EXPECT_FALSE(entry(app, 0).installed);
+    fs::create_directories(plugins / "tmux-resurrect");
+    carry_out(app, Reread{}, plugins);
+    EXPECT_TRUE(entry(app, 1).installed);
+    carry_out(app, Reread{}, std::nullopt);  // no directory: nothing changes
+    EXPECT_TRUE(entry(app, 1).installed);
+}
+
+// Polls until the job list is empty.
+bool poll_until_done(App& app, const fs::path& plugins) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!app.jobs.empty() && std::chrono::steady_clock::now() < end) {
+        poll_jobs(app, plugins);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return app.jobs.empty();
+}
+
+TEST(PluginScreen, FinishedJobsClearTheirMarksAndReportFailures) {
+    test::TempDir dir;
+    test::EnvGuard env;
+    test::TmuxServer server;
+    env.set("TMUX_TMPDIR", server.tmpdir().string());
+    env.set("TMUX", server.tmux_env_value());
+    env.set("TMPDIR", (dir / "tmp").string());
+    fs::create_directories(dir / "tmp");
+    const fs::path plugins = dir / "plugins";
+    const fs::path scripts = plugins / "tpm" / "scripts";
+    // A plugin manager whose installer creates the plugins named in $WANT and exits with $CODE.
+    test::write_text(scripts / "install_plugins.sh",
+                     "for n in $WANT; do mkdir -p \"" + plugins.string() + "/$n\"; done\nexit ${CODE:-0}\n");
+    test::write_text(scripts / "update_plugin.sh", "exit ${CODE:-0}\n");
+
+    App app = sample_app(dir / "plugins.conf");
+    env.set("CODE", "3");
+    carry_out(app, Fetch{1}, plugins);
+    ASSERT_EQ(app.jobs.size(), 1u);
+    EXPECT_EQ(entry(app, 1).job, model::JobMark::Fetching);
+    EXPECT_EQ(draw_rows(app, 100, 12)[4].find("받는 중") != std::string::npos, true);
+    ASSERT_TRUE(poll_until_done(app, plugins));
+    EXPECT_EQ(entry(app, 1).job, model::JobMark::None);
+    EXPECT_EQ(app.status, "tpm이 끝내지 못했습니다 (종료 코드 3)");
+
+    // A clean exit that installed nothing is still reported.
+    env.set("CODE", "0");
+    carry_out(app, Fetch{1}, plugins);
+    ASSERT_TRUE(poll_until_done(app, plugins));
+    EXPECT_EQ(app.status, "받아오지 못했습니다: tmux-plugins/tmux-resurrect");
+
+    // Two jobs at once: each mark goes when its own script ends, and the fetched plugin shows
+    // as installed.
+    app.status.reset();
+    env.set("WANT", "tmux-fzf-url");
+    carry_out(app, Fetch{2}, plugins);
+    carry_out(app, Update{0}, plugins);
+    EXPECT_EQ(entry(app, 0).job, model::JobMark::Updating);
+    EXPECT_EQ(app.jobs.size(), 2u);
+    ASSERT_TRUE(poll_until_done(app, plugins));
+    EXPECT_FALSE(has_jobs(app));
+    EXPECT_TRUE(entry(app, 2).installed);
+    EXPECT_FALSE(app.status);
+}
+
+TEST(PluginScreen, PopupSizeFollowsTheCatalogWithinTheClient) {
+    model::Catalog catalog(source::parse(kFragment, "conf.plugins"), {});
+    // Repository 27, description 40 (the longest, 41, held to 40), fixed 30.
+    EXPECT_EQ(natural_width(catalog), 27 + 40 + 30);
+    EXPECT_EQ(natural_width(model::Catalog(source::parse(
+                  "# " + std::string(60, 'x') + "\nset -g @plugin 'a/b'\n", "t"), {})),
+              3 + 40 + 30);
+    EXPECT_EQ(natural_width(model::Catalog()), 76);
+    EXPECT_EQ(popup_geometry(catalog, 200, 50), (PopupGeometry{97, 11, 51, 19}));
+    // A small client: three quarters of it, and never less than one cell.
+    EXPECT_EQ(popup_geometry(catalog, 80, 12), (PopupGeometry{61, 9, 9, 1}));
+    EXPECT_EQ(popup_geometry(catalog, 0, 0), (PopupGeometry{1, 1, 0, 0}));
+    EXPECT_EQ(popup_geometry(model::Catalog(), 200, 50), (PopupGeometry{76, 10, 62, 20}));
+}
+
+}  // namespace
+}  // namespace vesk::plugin::app
