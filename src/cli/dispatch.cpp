@@ -7,6 +7,7 @@
 #include "core/error.hpp"
 #include "keybind/app.hpp"
 #include "keybind/postlude.hpp"
+#include "plugin/app.hpp"
 #include "rebuild/command.hpp"
 #include "small_commands.hpp"
 #include "ui/message_popup.hpp"
@@ -99,8 +100,8 @@ constexpr Entry kTable[] = {
     {"config keybindings",         [](const Commands& c) { keybind::config_keybindings(c.config_keybindings); }},
     {"config keybindings-popup",   [](const Commands&) { keybind::config_keybindings_popup(); }},
     {"config apply-keybindings",   [](const Commands& c) { keybind::config_apply_keybindings(c.config_zeltdir); }},
-    {"config plugins",             [](const Commands& c) { not_built(c.leaf); }},
-    {"config plugins-popup",       [](const Commands& c) { not_built(c.leaf); }},
+    {"config plugins",             [](const Commands&) { plugin::config_plugins(); }},
+    {"config plugins-popup",       [](const Commands&) { plugin::config_plugins_popup(); }},
     {"ui select",                  [](const Commands& c) { ui_select_command(c.ui_select); }},
     {"doctor",                     [](const Commands& c) { not_built(c.leaf); }},
     {"diagnostics export",         [](const Commands&) { throw Error("diagnostics export는 아직 구현되지 않았습니다."); }},
