@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "defaults/defaults.hpp"
@@ -17,6 +18,7 @@
 #include "keybind/source.hpp"
 #include "rebuild/assemble.hpp"
 #include "support/private_env.hpp"
+#include "support/tmux_server.hpp"
 
 namespace vesk {
 namespace {
@@ -182,6 +184,32 @@ TEST(DistDocs, KeymapSendsWhatTmuxReadsAsTheBoundKey) {
     EXPECT_EQ(json.at("Key Mappings").at("0x9-0x80000").at("Text"), "0x1b 0x9");      // M-Tab
     EXPECT_EQ(json.at("Key Mappings").at("0xf700-0x2c0000").at("Text"), "0x1b 0x5b 0x31 0x3b 0x37 0x41");  // C-M-Up
     EXPECT_FALSE(json.at("Key Mappings").contains("0x66-0x0"));
+}
+
+// The bytes of the key map, typed at a client, reach tmux as the very key the fragments bind.
+TEST(DistDocs, KeymapBytesArriveAsTheBoundKeys) {
+    test::TmuxServer inner;
+    test::AttachedClient client(inner);
+    const std::string outer_pane = client.outer().tmux_ok({"display", "-p", "#{pane_id}"});
+    std::set<std::string> keys;
+    for (const auto& b : all_bindings()) {
+        const auto send = key_send(b.key);
+        if (!send || !keys.insert(b.key).second) continue;
+        inner.tmux_ok({"bind-key", "-n", b.key, "set", "-g", "@hit", b.key});
+        std::vector<std::string> args = {"send-keys", "-t", outer_pane, "-H"};
+        for (int byte : send->bytes) {
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%02x", byte);
+            args.push_back(hex);
+        }
+        client.outer().tmux_ok(args);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (inner.global_option("@hit") != b.key && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(inner.global_option("@hit"), b.key);
+        inner.tmux_ok({"set", "-gu", "@hit"});
+    }
+    EXPECT_GT(keys.size(), 10u);
 }
 
 }  // namespace
