@@ -169,6 +169,26 @@ TEST(KeybindScreenInTmux, KeysTmuxReadsSpeciallyAreSavedBoundAndRebuilt) {
     EXPECT_TRUE(contains(conf, "';' split-window -v")) << conf;
 }
 
+TEST(KeybindScreenInTmux, NoPlaceForTheFileEndsWithAnErrorAndTheTerminalBack) {
+    PrivateEnv env;
+    TmuxServer server{80, 20, env.tmp()};
+    const fs::path dir = env.root();
+    EnvChanges vars;
+    for (auto& change : inside_tmux(env.env()))
+        if (change.first != "HOME" && change.first != "XDG_CONFIG_HOME") vars.push_back(change);
+    vars.emplace_back("HOME", std::nullopt);
+    vars.emplace_back("XDG_CONFIG_HOME", std::nullopt);
+    const std::string script = "cd " + quoted(dir.string()) + " && stty -g > before; " + quoted(vesk_binary()) +
+                               " config keybindings 2> err; echo $? > status; stty -g > after";
+    const std::string pane = server.run_in_pane({"bash", "-c", script}, vars);
+    for (int i = 0; i < 250 && !(fs::exists(dir / "after") && !read_text(dir / "after").empty()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(read_text(dir / "status"), "1\n");
+    EXPECT_EQ(read_text(dir / "err"), "Error: 설정 파일을 둘 자리를 찾지 못했습니다\n");
+    EXPECT_EQ(read_text(dir / "before"), read_text(dir / "after"));
+    EXPECT_EQ(server.format(pane, "#{alternate_on}"), "0");
+}
+
 TEST(KeybindScreenInTmux, PopupAsksForTheClientSizeAndOpensAFloatingPane) {
     PrivateEnv env;
     TempDir answers;
