@@ -244,3 +244,66 @@ TEST(PluginScreenInTmux, DISABLED_AnInstallOutlivesTheScreen) {
 
 }  // namespace
 }  // namespace vesk::plugin
+
+namespace vesk::plugin {
+namespace {
+
+TEST(PluginScreenInTmux, PopupIsSizedToTheDistributionsCatalog) {
+    PrivateEnv env;
+    test::TempDir answers;
+    const fs::path log = env.root() / "calls";
+    env.vars["TMUX"] = "/nonexistent/socket,1,0";
+    env.vars["TMUX_BIN"] = test::recording_tmux_path().string();
+    env.vars["RECORD_TMUX_LOG"] = log.string();
+    env.vars["RECORD_TMUX_ANSWERS"] = answers.path().string();
+    write_text(answers / "display", "200\n");
+    write_text(answers / "new-pane", "%9\n");
+    test::RunResult r = env.run({"config", "plugins-popup"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string command = quoted(fs::canonical(test::vesk_binary()).string()) + " config plugins";
+    using Call = std::vector<std::string>;
+    // Nine plugins; repositories up to 27 columns, descriptions held to 40: 97 wide, 9 + 8 high.
+    EXPECT_EQ(test::recorded_calls(log), (std::vector<Call>{{"display", "-p", "#{client_width}"},
+                                                            {"display", "-p", "#{client_height}"},
+                                                            {"new-pane", "-P", "-F", "#{pane_id}", "-x", "97", "-y",
+                                                             "17", "-X", "51", "-Y", "91", "--", command}}));
+
+    // A client size tmux cannot tell counts as 80 x 24: 77% of 80 is narrower than the list.
+    fs::remove(log);
+    write_text(answers / "display.status", "1\n");
+    write_text(answers / "display", "");
+    r = env.run({"config", "plugins-popup"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto calls = test::recorded_calls(log);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[2], (Call{"new-pane", "-P", "-F", "#{pane_id}", "-x", "61", "-y", "17", "-X", "9", "-Y", "3",
+                              "--", command}));
+
+    env.vars["TMUX"] = std::nullopt;
+    r = env.run({"config", "plugins-popup"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tmux 세션 안에서만 실행 가능합니다.\n");
+}
+
+TEST(PluginScreenInTmux, PopupShowsTheScreenInAFloatingPane) {
+    PrivateEnv env;
+    TmuxServer server{120, 40, env.tmp()};
+    test::AttachedClient client(server);
+    // The popup's command gets the server's environment: keep it on the private files.
+    for (const auto& [name, value] : env.env())
+        if (value && name != "TMUX_TMPDIR") server.tmux_ok({"set-environment", "-g", name, *value});
+    test::EnvChanges vars = test::inside_tmux(env.env());
+    vars.emplace_back("TMUX_BIN", test::floating_tmux_path().string());
+    const std::string script = quoted(test::vesk_binary()) + " config plugins-popup; echo $? > " +
+                               quoted((env.root() / "status").string());
+    server.run_in_current_window({"bash", "-c", script}, vars);
+    EXPECT_TRUE(client.wait_for_text(" Plugins ")) << client.capture();
+    EXPECT_TRUE(client.wait_for_text("tmux-plugins/tmux-yank")) << client.capture();
+    client.send_keys({"Escape"});
+    EXPECT_TRUE(client.wait_for_no_text(" Plugins ")) << client.capture();
+    EXPECT_TRUE(eventually([&] { return fs::exists(env.root() / "status"); }));
+    EXPECT_EQ(read_text(env.root() / "status"), "0\n");
+}
+
+}  // namespace
+}  // namespace vesk::plugin
