@@ -227,6 +227,21 @@ TEST(PluginScreenInTmux, LeavingWhileAJobRunsGivesTheTerminalBack) {
     EXPECT_FALSE(fs::exists(w.plugins() / "tmux-resurrect"));
 }
 
+TEST(PluginScreenInTmux, NoPlaceForPluginsConfEndsWithAnErrorAndTheTerminalBack) {
+    PluginWorld w;
+    test::EnvChanges vars;
+    for (auto& change : test::inside_tmux(w.env.env()))
+        if (change.first != "HOME" && change.first != "XDG_CONFIG_HOME") vars.push_back(change);
+    vars.emplace_back("HOME", std::nullopt);
+    vars.emplace_back("XDG_CONFIG_HOME", std::nullopt);
+    const std::string script = "cd " + quoted(w.dir().string()) + " && stty -g > before; " +
+                               quoted(test::vesk_binary()) + " config plugins 2> err; echo $? > status; stty -g > after";
+    w.pane = w.server.run_in_pane({"bash", "-c", script}, vars);
+    EXPECT_EQ(w.finish(), 1);
+    EXPECT_EQ(read_text(w.dir() / "err"), "Error: 설정 파일을 둘 자리를 찾지 못했습니다\n");
+    w.expect_terminal_restored();
+}
+
 // Disabled while the plugin manager's scripts share the screen's session: when the pane's shell
 // ends, the terminal's hangup ends them too, half-way through a clone.
 TEST(PluginScreenInTmux, DISABLED_AnInstallOutlivesTheScreen) {
