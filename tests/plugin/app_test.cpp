@@ -97,6 +97,9 @@ TEST(PluginScreen, DrawsTheListWithColumnsStatesAndFooter) {
     EXPECT_EQ(rows[5], "│    " + ui::pad_width(ui::fit_width("화면의 URL을 골라 엽니다.", 19), 19) +
                            "  " + ui::pad_width("wfxr/tmux-fzf-url", 27) + "  꺼짐");
 
+    // A terminal too small for the layout still draws (inside the buffer).
+    for (std::uint16_t w : {1, 3, 8}) EXPECT_EQ(draw_rows(app, w, w).size(), w);
+
     // A status message takes the place of the hints.
     app.status = "이미 받아 두었습니다";
     EXPECT_EQ(draw_rows(app, 100, 12)[10], "│  이미 받아 두었습니다");
