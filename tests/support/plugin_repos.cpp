@@ -44,4 +44,41 @@ void serve_plugin_repos(const std::filesystem::path& work, const std::filesystem
     if (!o.status.success()) throw std::runtime_error("serving plugin repositories failed: " + o.err);
 }
 
+ServedRepos::ServedRepos(std::filesystem::path root) : root_(std::move(root)) {
+    std::filesystem::create_directories(root_ / "srv");
+    write_plugin_git_config(gitconfig(), root_ / "srv");
+}
+
+void ServedRepos::git(const std::vector<std::string>& args, const std::filesystem::path& cwd) const {
+    ChildCommand command("git", {"-c", "user.name=Test", "-c", "user.email=test@example.com"});
+    for (const auto& a : args) command.args.push_back(a);
+    command.dir(cwd.string()).set_env("GIT_CONFIG_GLOBAL", gitconfig().string()).set_env("GIT_CONFIG_NOSYSTEM", "1");
+    command.stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
+    const Output o = run_child(command);
+    if (!o.status.success()) throw std::runtime_error("git " + args.front() + " failed: " + o.err);
+}
+
+void ServedRepos::serve(const std::string& repo, const std::string& file) {
+    const auto work = root_ / "work" / repo;
+    std::filesystem::create_directories(work);
+    git({"init", "-q", "-b", "main"}, work);
+    commit(repo, file);
+    const auto bare = root_ / "srv" / (repo + ".git");
+    std::filesystem::create_directories(bare.parent_path());
+    git({"clone", "-q", "--bare", work.string(), bare.string()}, root_);
+}
+
+void ServedRepos::commit(const std::string& repo, const std::string& file) {
+    const auto work = root_ / "work" / repo;
+    write_text(work / file, file + "\n");
+    git({"add", file}, work);
+    git({"commit", "-q", "-m", file}, work);
+    const auto bare = root_ / "srv" / (repo + ".git");
+    if (std::filesystem::exists(bare)) git({"push", "-q", bare.string(), "HEAD:main"}, work);
+}
+
+void ServedRepos::clone(const std::string& repo, const std::filesystem::path& into) {
+    git({"clone", "-q", (root_ / "srv" / (repo + ".git")).string(), into.string()}, root_);
+}
+
 }  // namespace vesk::test

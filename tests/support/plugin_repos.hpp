@@ -28,4 +28,22 @@ void write_plugin_git_config(const std::filesystem::path& file, const std::files
 void serve_plugin_repos(const std::filesystem::path& work, const std::filesystem::path& srv,
                         const std::vector<std::string>& repos);
 
+// Repositories made commit by commit: <root>/srv/<owner>/<name>.git, worked on in <root>/work,
+// reached as github.com through gitconfig() (the rewriting of write_plugin_git_config).
+class ServedRepos {
+public:
+    explicit ServedRepos(std::filesystem::path root);
+    std::filesystem::path gitconfig() const { return root_ / "gitconfig"; }
+    // A repository `repo` (owner/name) with one commit adding `file`.
+    void serve(const std::string& repo, const std::string& file);
+    // One more commit adding `file`, pushed to the served repository.
+    void commit(const std::string& repo, const std::string& file);
+    // A clone of the served repository at `into`.
+    void clone(const std::string& repo, const std::filesystem::path& into);
+
+private:
+    void git(const std::vector<std::string>& args, const std::filesystem::path& cwd) const;
+    std::filesystem::path root_;
+};
+
 }  // namespace vesk::test

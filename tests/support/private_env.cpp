@@ -1,10 +1,12 @@
 #include "support/private_env.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace vesk::test {
 
@@ -26,24 +28,36 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
+void EnvGuard::set(const std::string& name, const std::optional<std::string>& value) {
+    if (!saved_.count(name)) {
+        const char* old = std::getenv(name.c_str());
+        saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value) ::setenv(name.c_str(), value->c_str(), 1);
+    else ::unsetenv(name.c_str());
+}
+
+EnvGuard::~EnvGuard() {
+    for (const auto& [name, value] : saved_) {
+        if (value) ::setenv(name.c_str(), value->c_str(), 1);
+        else ::unsetenv(name.c_str());
+    }
+    std::error_code ec;
+    fs::current_path(cwd_, ec);
+}
+
 PrivateEnv::PrivateEnv() {
     for (const auto& d : {home(), config_home(), zelt(), tmp()}) fs::create_directories(d);
 }
 
 std::vector<std::pair<std::string, std::optional<std::string>>> PrivateEnv::env() const {
     std::vector<std::pair<std::string, std::optional<std::string>>> out = {
-        {"HOME", home().string()},
-        {"XDG_CONFIG_HOME", config_home().string()},
-        {"ZELT", zelt().string()},
-        {"TMPDIR", tmp().string()},
-        {"TMUX_TMPDIR", tmp().string()},
-        {"LANG", "C.UTF-8"},
-        {"LC_ALL", std::nullopt},
-        {"TMUX", std::nullopt},
-        {"TMUX_PANE", std::nullopt},
-        {"TMUX_BIN", std::nullopt},
-        {"VISUAL", std::nullopt},
-        {"EDITOR", std::nullopt},
+        {"HOME", home().string()},   {"XDG_CONFIG_HOME", config_home().string()},
+        {"ZELT", zelt().string()},   {"TMPDIR", tmp().string()},
+        {"TMUX_TMPDIR", tmp().string()}, {"LANG", "C.UTF-8"},
+        {"LC_ALL", std::nullopt},    {"TMUX", std::nullopt},
+        {"TMUX_PANE", std::nullopt}, {"TMUX_BIN", std::nullopt},
+        {"VISUAL", std::nullopt},    {"EDITOR", std::nullopt},
     };
     for (const auto& [k, v] : vars) out.emplace_back(k, v);
     return out;
@@ -57,15 +71,9 @@ RunResult PrivateEnv::run_program(const std::string& program, const std::vector<
                                   const std::string& input) const {
     ChildCommand command(program, args);
     command.env = env();
-    command.in = Stdio::Pipe;
-    command.out = Stdio::Pipe;
-    command.err = Stdio::Pipe;
+    command.in = command.out = command.err = Stdio::Pipe;
     Output output = run_child(command, input);
-    RunResult result;
-    result.status = output.status.code().value_or(-1);
-    result.out = std::move(output.out);
-    result.err = std::move(output.err);
-    return result;
+    return RunResult{output.status.code().value_or(-1), std::move(output.out), std::move(output.err)};
 }
 
 std::string vesk_binary() { return VESK_BINARY; }
@@ -83,6 +91,52 @@ std::string read_text(const fs::path& path) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+void write_script(const fs::path& path, const std::string& body) {
+    write_text(path, "#!/bin/sh\n" + body);
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+std::string error_text(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+std::string capture_stdout(const std::function<void()>& f) {
+    TempDir dir;
+    const fs::path file = dir / "stdout";
+    std::fflush(stdout);
+    const int saved = ::dup(1);
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, 1);
+    ::close(fd);
+    struct Restore {
+        int saved;
+        ~Restore() {
+            std::fflush(stdout);
+            ::dup2(saved, 1);
+            ::close(saved);
+        }
+    };
+    {
+        Restore restore{saved};
+        f();
+    }
+    return read_text(file);
 }
 
 }  // namespace vesk::test

@@ -1,8 +1,12 @@
 // Runs the built vesk (or any program) with a private HOME, XDG_CONFIG_HOME, ZELT and TMPDIR,
-// LANG=C.UTF-8 and no TMUX, so a test never sees or touches the developer's own files or server.
+// LANG=C.UTF-8 and no TMUX, so a test never sees or touches the developer's own files or server;
+// plus the small helpers several test programs share.
 #pragma once
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,6 +32,22 @@ private:
     fs::path path_;
 };
 
+// Changes variables of this process (and its working directory) for one test; the destructor
+// puts the old values back.
+class EnvGuard {
+public:
+    EnvGuard() : cwd_(fs::current_path()) {}
+    ~EnvGuard();
+    EnvGuard(const EnvGuard&) = delete;
+    EnvGuard& operator=(const EnvGuard&) = delete;
+    void set(const std::string& name, const std::optional<std::string>& value);  // nullopt unsets
+    void unset(const std::string& name) { set(name, std::nullopt); }
+
+private:
+    fs::path cwd_;
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
 struct RunResult {
     int status = -1;  // exit code; -1 when a signal ended the child
     std::string out;
@@ -41,7 +61,7 @@ public:
     fs::path home() const { return dir_ / "home"; }
     fs::path config_home() const { return dir_ / "config"; }  // XDG_CONFIG_HOME
     fs::path zelt() const { return dir_ / "zelt"; }            // ZELT, the installation root
-    fs::path tmp() const { return dir_ / "tmp"; }               // TMPDIR
+    fs::path tmp() const { return dir_ / "tmp"; }               // TMPDIR and TMUX_TMPDIR
 
     // Extra variables for every run; nullopt removes one (ZELT, say).
     std::map<std::string, std::optional<std::string>> vars;
@@ -64,5 +84,16 @@ std::string vesk_binary();
 
 void write_text(const fs::path& path, const std::string& text);
 std::string read_text(const fs::path& path);
+// An executable `#!/bin/sh` script with this body.
+void write_script(const fs::path& path, const std::string& body);
+
+// Polls `done` every 20 ms until it holds or `limit` passes; returns its last answer.
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// The message of what `f` throws; "(no error)" when it throws nothing.
+std::string error_text(const std::function<void()>& f);
+
+// What `f` (and any child it starts) writes to standard output.
+std::string capture_stdout(const std::function<void()>& f);
 
 }  // namespace vesk::test

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace vesk::test {
 
@@ -77,11 +76,9 @@ void TmuxServer::kill() {
     tmux({"kill-server"});
 }
 
-fs::path TmuxServer::socket_path() const { return tmpdir_ / ("tmux-" + std::to_string(::getuid())) / name_; }
-
 std::string TmuxServer::tmux_env_value() const {
-    std::string pid = format("", "#{pid}");
-    return socket_path().string() + "," + pid + ",0";
+    const fs::path socket = tmpdir_ / ("tmux-" + std::to_string(::getuid())) / name_;
+    return socket.string() + "," + format("", "#{pid}") + ",0";
 }
 
 EnvChanges TmuxServer::client_env() const {
@@ -182,13 +179,9 @@ std::string TmuxServer::capture(const std::string& pane, bool escapes) const {
 std::optional<std::string> TmuxServer::wait_for_screen(const std::string& pane,
                                                        const std::function<bool(const std::string&)>& pred,
                                                        std::chrono::milliseconds deadline, bool escapes) const {
-    auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        std::string screen = capture(pane, escapes);
-        if (pred(screen)) return screen;
-        if (std::chrono::steady_clock::now() >= end) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    std::string screen;
+    if (wait_until([&] { return pred(screen = capture(pane, escapes)); }, deadline)) return screen;
+    return std::nullopt;
 }
 
 bool TmuxServer::wait_for_text(const std::string& pane, const std::string& needle,
@@ -198,52 +191,28 @@ bool TmuxServer::wait_for_text(const std::string& pane, const std::string& needl
 }
 
 std::optional<int> TmuxServer::exit_status(const std::string& pane) const {
-    if (auto it = status_files_.find(pane); it != status_files_.end() && fs::exists(it->second)) {
-        int status = std::atoi(read_text(it->second).c_str());
-        // The shell reports a signal as 128 + N.
-        return status > 128 ? -1 : status;
-    }
-    RunResult r = tmux({"display-message", "-p", "-t", pane, "#{pane_dead}\t#{pane_dead_status}\t#{pane_dead_signal}"});
-    if (r.status != 0) return std::nullopt;
-    std::string line = strip_newline(r.out);
-    auto t1 = line.find('\t');
-    auto t2 = line.find('\t', t1 + 1);
-    if (t1 == std::string::npos || t2 == std::string::npos || line.substr(0, t1) != "1") return std::nullopt;
-    std::string status = line.substr(t1 + 1, t2 - t1 - 1);
-    std::string signal = line.substr(t2 + 1);
-    // The pane is marked dead when its terminal closes, a moment before tmux reaps the process.
-    if (!status.empty()) return std::stoi(status);
-    if (!signal.empty()) return -1;
-    return std::nullopt;
+    auto it = status_files_.find(pane);
+    if (it == status_files_.end() || !fs::exists(it->second)) return std::nullopt;
+    int status = std::atoi(read_text(it->second).c_str());
+    return status > 128 ? -1 : status;  // the shell reports a signal as 128 + N
 }
 
 int TmuxServer::wait_for_exit(const std::string& pane, std::chrono::milliseconds deadline) const {
-    auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        if (auto s = exit_status(pane)) return *s;
-        if (std::chrono::steady_clock::now() >= end)
-            throw std::runtime_error("pane " + pane + " still runs (" +
-                                     tmux({"display-message", "-p", "-t", pane,
-                                           "dead=#{pane_dead} status=#{pane_dead_status} pid=#{pane_pid}"})
-                                         .out +
-                                     "); screen:\n" + capture(pane));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (!wait_until([&] { return exit_status(pane).has_value(); }, deadline))
+        throw std::runtime_error("pane " + pane + " still runs; screen:\n" + capture(pane));
+    return *exit_status(pane);
 }
 
 bool TmuxServer::wait_for_raw_mode(const std::string& pane, std::chrono::milliseconds deadline) const {
-    std::string tty = format(pane, "#{pane_tty}");
-    auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        ChildCommand stty("stty", {"-F", tty, "-a"});
-        stty.in = Stdio::Null;
-        stty.out = Stdio::Pipe;
-        stty.err = Stdio::Null;
-        std::string settings = run_child(stty).out;
-        if (settings.find("-icanon") != std::string::npos) return true;
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const std::string tty = format(pane, "#{pane_tty}");
+    return wait_until(
+        [&] {
+            ChildCommand stty("stty", {"-F", tty, "-a"});
+            stty.in = stty.err = Stdio::Null;
+            stty.out = Stdio::Pipe;
+            return run_child(stty).out.find("-icanon") != std::string::npos;
+        },
+        deadline);
 }
 
 bool TmuxServer::pane_exists(const std::string& pane) const {
@@ -273,20 +242,13 @@ std::string TmuxServer::pane_option(const std::string& pane, const std::string& 
     return strip_newline(tmux({"show-options", "-pqv", "-t", pane, name}).out);
 }
 
-std::string TmuxServer::buffer() const { return tmux({"save-buffer", "-"}).out; }
-
 AttachedClient::AttachedClient(TmuxServer& inner, int width, int height)
     : inner_(inner), outer_(width, height, inner.tmpdir()) {
     outer_.tmux_ok({"set-option", "-g", "status", "off"});
     pane_ = outer_.run_in_current_window({real_tmux(), "-L", inner_.socket_name(), "attach", "-t", inner_.session()},
                                          inner_.client_env());
-    // Wait until the inner server counts the client.
-    auto end = std::chrono::steady_clock::now() + kTmuxDeadline;
-    while (strip_newline(inner_.tmux({"list-clients", "-F", "#{client_name}"}).out).empty()) {
-        if (std::chrono::steady_clock::now() >= end)
-            throw std::runtime_error("the client did not attach; outer screen:\n" + outer_.capture(pane_));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (!wait_until([&] { return !strip_newline(inner_.tmux({"list-clients", "-F", "#{client_name}"}).out).empty(); }))
+        throw std::runtime_error("the client did not attach; outer screen:\n" + outer_.capture(pane_));
 }
 
 std::string AttachedClient::capture(bool escapes) const { return outer_.capture(pane_, escapes); }

@@ -13,15 +13,10 @@
 // Popups need a client: AttachedClient starts an outer server whose only pane runs
 // `tmux -L <inner> attach`; capture() reads what a person at that client would see.
 //
-// The recording tmux (tests/support/recording-tmux, path from recording_tmux_path()) logs its
-// arguments, one call per line, words separated by TABs, to $RECORD_TMUX_LOG, then:
-//   - with RECORD_TMUX_ANSWERS=<dir> and a file <dir>/<subcommand> (the first word not starting
-//     with '-'), prints that file and exits with the number in <dir>/<subcommand>.status (else 0);
-//   - else with RECORD_TMUX_SOCKET=<name>, runs the real tmux as `tmux -L <name> ARGS...`;
-//   - else with RECORD_TMUX_REAL=1, runs the real tmux with ARGS unchanged (inside a pane TMUX
-//     already names the server);
-//   - else prints nothing and exits with $RECORD_TMUX_STATUS (default 0).
-// recorded_calls() reads the log back.
+// The recording tmux (tests/support/recording-tmux) logs its arguments, one call per line, words
+// separated by TABs, to $RECORD_TMUX_LOG, then answers from $RECORD_TMUX_ANSWERS/<subcommand> if
+// that file exists (status from <subcommand>.status), else runs the real tmux as
+// `tmux -L $RECORD_TMUX_SOCKET ARGS...`. recorded_calls() reads the log back.
 #pragma once
 
 #include <chrono>
@@ -52,7 +47,6 @@ public:
 
     const std::string& socket_name() const { return name_; }  // the -L name
     const fs::path& tmpdir() const { return tmpdir_; }          // TMUX_TMPDIR
-    fs::path socket_path() const;                               // <tmpdir>/tmux-<uid>/<name>
     // The value of TMUX a pane of this server would have ("<socket>,<pid>,0").
     std::string tmux_env_value() const;
     // The initial session's name and its first pane.
@@ -94,9 +88,8 @@ public:
                        std::chrono::milliseconds deadline = kTmuxDeadline) const;
 
     // The exit status once the pane's command has ended; nullopt while it runs (-1 when a signal
-    // ended it). tmux 3.3a now and then never reaps a pane's process (the pane stays dead without
-    // #{pane_dead_status}), so run_in_pane starts the command under `sh`, which also writes its
-    // status to a file; that file is read first.
+    // ended it). tmux 3.3a now and then never reaps a pane's process, so run_in_pane starts the
+    // command under `sh`, which writes its status to a file; that file is what counts.
     std::optional<int> exit_status(const std::string& pane) const;
     // Polls exit_status(); throws std::runtime_error (with the screen) on timeout.
     int wait_for_exit(const std::string& pane, std::chrono::milliseconds deadline = kTmuxDeadline) const;
@@ -112,9 +105,6 @@ public:
     std::string global_option(const std::string& name, const std::string& flags = "-gqv") const;
     // show-options -pqv -t PANE NAME.
     std::string pane_option(const std::string& pane, const std::string& name) const;
-    // The paste buffer's text ("" when there is none).
-    std::string buffer() const;
-
     // Kills the server (also done by the destructor).
     void kill();
 

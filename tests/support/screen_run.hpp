@@ -1,0 +1,47 @@
+// A full-screen vesk command in a pane of a private tmux server, run between two notes of the
+// terminal's modes so that a test can tell whether the screen gave the terminal back.
+//
+//   std::string pane = start_screen(server, dir, {"config", "plugins"}, inside_tmux(env.env()));
+//   server.send_keys(pane, {"Escape"});
+//   EXPECT_EQ(finish_screen(server, pane, dir), 0);  // dir/status; dir/err holds standard error
+//   expect_terminal_restored(server, pane, dir);    // stty -g before == after, #{alternate_on} 0
+//
+// Popups: start_popup runs the popup command in the current window, with the floating-pane layer;
+// popup_calls runs it against the recording tmux to see the size it asks for.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/tmux_server.hpp"
+
+namespace vesk::test {
+
+// The text in single quotes for sh.
+std::string sh_quote(const std::string& text);
+
+// The first line of `screen` holding `text`, "" when none does.
+std::string line_with(const std::string& screen, const std::string& text);
+
+// Runs `vesk ARGS` in a new pane: `stty -g > before; vesk ARGS > out 2> err; echo $? > status;
+// stty -g > after`, all in `dir`. Returns the pane. Waits for nothing.
+std::string start_screen(TmuxServer& server, const fs::path& dir, const std::vector<std::string>& args,
+                         const EnvChanges& env);
+// Waits until the note after the screen is written; the screen's exit status (-1 and a test
+// failure with the pane's text when it did not end).
+int finish_screen(const TmuxServer& server, const std::string& pane, const fs::path& dir);
+void expect_terminal_restored(const TmuxServer& server, const std::string& pane, const fs::path& dir);
+
+// Like start_screen, in env.root(), but in a new selected window (a popup opens over the current
+// pane) with the floating-pane layer as TMUX_BIN. The server's global environment gets env's
+// private variables first: the popup's command starts with the server's environment.
+std::string start_popup(TmuxServer& server, const PrivateEnv& env, const std::vector<std::string>& args);
+
+// Runs `vesk ARGS` with the recording tmux as TMUX_BIN (left in env.vars), inside a tmux that
+// answers `display` with `client_size` (for width and height alike; a failure when nullopt) and
+// new-pane with "%9". Returns the calls vesk made; a test failure when vesk does not exit 0.
+std::vector<std::vector<std::string>> popup_calls(PrivateEnv& env, const std::vector<std::string>& args,
+                                                  std::optional<int> client_size);
+
+}  // namespace vesk::test
