@@ -10,6 +10,7 @@
 #include "core/env_guard.hpp"
 #include "core/error.hpp"
 #include "plugin/source.hpp"
+#include "support/plugin_repos.hpp"
 #include "support/private_env.hpp"
 #include "support/tmux_server.hpp"
 
@@ -17,27 +18,13 @@ namespace vesk::plugin {
 namespace {
 
 namespace fs = std::filesystem;
+using test::error_text;
 using test::TempDir;
+using test::wait_until;
 using test::write_text;
 
 // The plugin manager the tests run: it does exactly the calls the jobs rely on (see its scripts).
 fs::path stand_in_tpm() { return fs::path(VESK_TEST_DATA) / "plugin" / "tpm-stand-in"; }
-
-void git(const std::vector<std::string>& args, const fs::path& cwd) {
-    ChildCommand command("git", args);
-    command.dir(cwd.string()).stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
-    Output out = run_child(command);
-    ASSERT_TRUE(out.status.success()) << "git failed: " << out.err;
-}
-
-std::string error_text(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return error_chain(e).front();
-    }
-    return "(no error)";
-}
 
 // The vesk-tpm-* directories in the private temporary directory.
 std::vector<fs::path> temp_dirs(const fs::path& tmp) {
@@ -47,20 +34,10 @@ std::vector<fs::path> temp_dirs(const fs::path& tmp) {
     return out;
 }
 
-template <class Pred>
-bool eventually(Pred pred, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
-    auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return pred();
-}
-
-// Polls a job until it ends: true when it finished well; a failure comes back as its message.
+// Polls a job until it ends: "ok" when it finished well, else its failure's message.
 std::string wait_for(tpm::Job& job) {
     std::string result = "(still running)";
-    eventually([&] {
+    wait_until([&] {
         try {
             if (!job.finished()) return false;
             result = "ok";
@@ -72,61 +49,30 @@ std::string wait_for(tpm::Job& job) {
     return result;
 }
 
-// A private world for plugin-manager jobs: HOME, TMPDIR, a tmux server that TMUX points at, plugin
-// repositories served from local bare repositories in place of github.com, and a plugins directory
-// (with a blank in its name) holding the plugin manager.
-class TpmWorld {
-public:
+// A private HOME and TMPDIR, a tmux server TMUX points at, github.com answered by local bare
+// repositories, and a plugins directory (with a blank in its name) holding the plugin manager.
+struct TpmWorld {
     explicit TpmWorld(const fs::path& tpm) {
-        for (const char* d : {"home", "tmp", "srv", "work"}) fs::create_directories(root_ / d);
+        fs::create_directories(root / "home");
+        fs::create_directories(tmp());
         fs::create_directories(plugins());
         fs::create_directory_symlink(tpm, plugins() / "tpm");
-        write_text(root_ / "gitconfig",
-                   "[url \"file://" + (root_ / "srv").string() + "/\"]\n"
-                   "\tinsteadOf = https://github.com/\n"
-                   "\tinsteadOf = https://git::@github.com/\n"
-                   "[protocol \"file\"]\n\tallow = always\n"
-                   "[user]\n\tname = Test\n\temail = test@example.com\n"
-                   "[init]\n\tdefaultBranch = main\n");
-        env_.set("HOME", (root_ / "home").string());
-        env_.set("TMPDIR", tmp().string());
-        env_.set("GIT_CONFIG_GLOBAL", (root_ / "gitconfig").string());
-        env_.set("GIT_CONFIG_NOSYSTEM", "1");
-        env_.set("TMUX_TMPDIR", server_.tmpdir().string());
-        env_.set("TMUX", server_.tmux_env_value());
-        env_.unset("XDG_CONFIG_HOME");
-        env_.unset("TPM_STAND_IN_HOLD");
+        env.set("HOME", (root / "home").string());
+        env.set("TMPDIR", tmp().string());
+        env.set("GIT_CONFIG_GLOBAL", repos.gitconfig().string());
+        env.set("GIT_CONFIG_NOSYSTEM", "1");
+        env.set("TMUX_TMPDIR", server.tmpdir().string());
+        env.set("TMUX", server.tmux_env_value());
+        env.unset("XDG_CONFIG_HOME");
+        env.unset("TPM_STAND_IN_HOLD");
     }
+    fs::path plugins() const { return root / "my plugins"; }
+    fs::path tmp() const { return root / "tmp"; }
 
-    fs::path plugins() const { return root_ / "my plugins"; }
-    fs::path tmp() const { return root_ / "tmp"; }
-    test::TmuxServer& server() { return server_; }
-    test::EnvGuard& env() { return env_; }
-
-    // Serves `repo` (owner/name) with one commit adding `file`.
-    void serve(const std::string& repo, const std::string& file) {
-        fs::path work = root_ / "work" / repo;
-        fs::create_directories(work);
-        git({"init", "-q"}, work);
-        commit(repo, file);
-        fs::path bare = root_ / "srv" / (repo + ".git");
-        fs::create_directories(bare.parent_path());
-        git({"clone", "-q", "--bare", work.string(), bare.string()}, root_.path());
-    }
-    // Adds a commit with `file` to the served repository.
-    void commit(const std::string& repo, const std::string& file) {
-        fs::path work = root_ / "work" / repo;
-        write_text(work / file, file + "\n");
-        git({"add", file}, work);
-        git({"commit", "-q", "-m", file}, work);
-        if (fs::exists(root_ / "srv" / (repo + ".git")))
-            git({"push", "-q", (root_ / "srv" / (repo + ".git")).string(), "HEAD:main"}, work);
-    }
-
-private:
-    TempDir root_;
-    test::EnvGuard env_;
-    test::TmuxServer server_;
+    TempDir root;
+    test::EnvGuard env;
+    test::TmuxServer server;
+    test::ServedRepos repos{root.path()};
 };
 
 TEST(TpmJobs, RefusesWithoutThePluginManagerOrWithoutAServerToTellThePath) {
@@ -134,49 +80,46 @@ TEST(TpmJobs, RefusesWithoutThePluginManagerOrWithoutAServerToTellThePath) {
     test::EnvGuard env;
     env.set("TMPDIR", (root / "tmp").string());
     fs::create_directories(root / "tmp");
-    fs::create_directories(root / "plugins");
+    const fs::path plugins = root / "plugins";
+    fs::create_directories(plugins);
 
-    std::string missing = "tpm을 찾지 못했습니다: " + (root / "plugins" / "tpm" / "scripts").string();
-    EXPECT_EQ(error_text([&] { tpm::fetch(root / "plugins", "tmux-plugins/tmux-yank"); }), missing);
-    EXPECT_EQ(error_text([&] { tpm::update(root / "plugins", "tmux-plugins/tmux-yank"); }), missing);
+    const std::string missing = "tpm을 찾지 못했습니다: " + (plugins / "tpm" / "scripts").string();
+    EXPECT_EQ(error_text([&] { tpm::fetch(plugins, "tmux-plugins/tmux-yank"); }), missing);
+    EXPECT_EQ(error_text([&] { tpm::update(plugins, "tmux-plugins/tmux-yank"); }), missing);
     // Outside tmux with no server running, tmux cannot take the path. The plugin manager would
     // then install into "/": nothing may start.
-    write_text(root / "plugins" / "tpm" / "scripts" / "install_plugins.sh", "touch \"$TPM_RAN\"\n");
-    write_text(root / "plugins" / "tpm" / "scripts" / "update_plugin.sh", "touch \"$TPM_RAN\"\n");
+    for (const char* script : {"install_plugins.sh", "update_plugin.sh"})
+        write_text(plugins / "tpm" / "scripts" / script, "touch \"$TPM_RAN\"\n");
     env.set("TPM_RAN", (root / "ran").string());
     env.unset("TMUX");
     env.set("TMUX_TMPDIR", (root / "no-server").string());
     fs::create_directories(root / "no-server");
-    std::string refused = "tmux에 플러그인 자리를 알리지 못했습니다 (종료 코드 1)";
-    EXPECT_EQ(error_text([&] { tpm::announce_path(root / "plugins"); }), refused);
-    EXPECT_EQ(error_text([&] { tpm::fetch(root / "plugins", "tmux-plugins/tmux-yank"); }), refused);
-    EXPECT_EQ(error_text([&] { tpm::update(root / "plugins", "tmux-plugins/tmux-yank"); }), refused);
+    const std::string refused = "tmux에 플러그인 자리를 알리지 못했습니다 (종료 코드 1)";
+    EXPECT_EQ(error_text([&] { tpm::announce_path(plugins); }), refused);
+    EXPECT_EQ(error_text([&] { tpm::fetch(plugins, "tmux-plugins/tmux-yank"); }), refused);
+    EXPECT_EQ(error_text([&] { tpm::update(plugins, "tmux-plugins/tmux-yank"); }), refused);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(root / "ran"));
     EXPECT_TRUE(temp_dirs(root / "tmp").empty());
-
 }
 
 TEST(TpmJobs, InstallsAndUpdatesThroughThePluginManager) {
     TpmWorld world(stand_in_tpm());
-    world.serve("tmux-plugins/tmux-yank", "yank.tmux");
-    world.serve("tmux-plugins/tmux-fpp", "fpp.tmux");
-    world.env().set("TPM_STAND_IN_HOLD", (world.tmp() / "go").string());
+    world.repos.serve("tmux-plugins/tmux-yank", "yank.tmux");
+    world.repos.serve("tmux-plugins/tmux-fpp", "fpp.tmux");
+    world.env.set("TPM_STAND_IN_HOLD", (world.tmp() / "go").string());
 
     // A repository written with ".git" lands under the name without it, which is the name the
     // catalog looks for.
     tpm::Job job = tpm::fetch(world.plugins(), "tmux-plugins/tmux-yank.git");
-    EXPECT_EQ(world.server().tmux_ok({"show-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH"}),
+    EXPECT_EQ(world.server.tmux_ok({"show-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH"}),
               "TMUX_PLUGIN_MANAGER_PATH=" + world.plugins().string() + "/");
 
     // While the script waits, asking comes back at once, and the private configuration is there,
-    // under a name nobody could have guessed, for this user only.
+    // for this user only.
     EXPECT_FALSE(job.finished());
     auto dirs = temp_dirs(world.tmp());
     ASSERT_EQ(dirs.size(), 1u);
-    std::string prefix = "vesk-tpm-" + std::to_string(::getpid()) + "-tmux-plugins-tmux-yank-git-";
-    EXPECT_TRUE(dirs[0].filename().string().starts_with(prefix)) << dirs[0];
-    EXPECT_EQ(dirs[0].filename().string().size(), prefix.size() + 6);
     struct stat st {};
     ASSERT_EQ(::stat(dirs[0].c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -186,15 +129,12 @@ TEST(TpmJobs, InstallsAndUpdatesThroughThePluginManager) {
     EXPECT_EQ(wait_for(job), "ok");
     EXPECT_EQ(wait_for(job), "ok");  // asking again after the end
     EXPECT_FALSE(fs::exists(dirs[0]));
-    EXPECT_TRUE(fs::is_regular_file(world.plugins() / "tmux-yank" / "yank.tmux"));
+    // Only the one plugin asked for, even with a second one served.
     EXPECT_EQ(source::installed(world.plugins()), std::vector<std::string>{"tmux-yank"});
     EXPECT_EQ(source::parse("set -g @plugin 'tmux-plugins/tmux-yank.git'\n", "t")[0].name, "tmux-yank");
 
-    // Only the one plugin asked for is installed, even with a second one served.
-    EXPECT_FALSE(fs::exists(world.plugins() / "tmux-fpp"));
-
     // An update pulls what was pushed since, for the repository as declared.
-    world.commit("tmux-plugins/tmux-yank", "newer.tmux");
+    world.repos.commit("tmux-plugins/tmux-yank", "newer.tmux");
     tpm::Job up = tpm::update(world.plugins(), "tmux-plugins/tmux-yank.git");
     EXPECT_EQ(wait_for(up), "ok");
     EXPECT_TRUE(fs::is_regular_file(world.plugins() / "tmux-yank" / "newer.tmux"));
@@ -214,20 +154,18 @@ TEST(TpmJobs, FailedOrKilledScriptsReportTheirStatusAndLeaveNothingBehind) {
     tpm::Job failed = tpm::fetch(world.plugins(), "tmux-plugins/tmux-yank");
     EXPECT_EQ(wait_for(failed), "tpm이 끝내지 못했습니다 (종료 코드 3)");
     EXPECT_TRUE(temp_dirs(world.tmp()).empty());
-
     tpm::Job killed = tpm::update(world.plugins(), "tmux-plugins/tmux-yank");
     EXPECT_EQ(wait_for(killed), "tpm이 끝내지 못했습니다 (종료 코드 -1)");
-
     // A job nobody asks about: its directory still goes once the script has ended.
     tpm::Job unasked = tpm::fetch(world.plugins(), "a/b");
-    EXPECT_TRUE(eventually([&] { return temp_dirs(world.tmp()).empty(); }));
+    EXPECT_TRUE(wait_until([&] { return temp_dirs(world.tmp()).empty(); }));
 }
 
 TEST(TpmJobs, LeavingWhileTheInstallerRunsKeepsItsConfigurationUntilItEnds) {
     TpmWorld world(stand_in_tpm());
-    world.serve("tmux-plugins/tmux-yank", "yank.tmux");
-    world.serve("tmux-plugins/tmux-fpp", "fpp.tmux");
-    world.env().set("TPM_STAND_IN_HOLD", (world.tmp() / "go").string());
+    world.repos.serve("tmux-plugins/tmux-yank", "yank.tmux");
+    world.repos.serve("tmux-plugins/tmux-fpp", "fpp.tmux");
+    world.env.set("TPM_STAND_IN_HOLD", (world.tmp() / "go").string());
 
     std::optional<tpm::Job> yank = tpm::fetch(world.plugins(), "tmux-plugins/tmux-yank");
     tpm::Job fpp = tpm::fetch(world.plugins(), "tmux-plugins/tmux-fpp");
@@ -240,8 +178,8 @@ TEST(TpmJobs, LeavingWhileTheInstallerRunsKeepsItsConfigurationUntilItEnds) {
 
     // The scripts go on, still find their configurations, install, and the directories go after.
     write_text(world.tmp() / "go", "");
-    EXPECT_TRUE(eventually([&] { return source::installed(world.plugins()).size() == 2; }));
-    EXPECT_TRUE(eventually([&] { return temp_dirs(world.tmp()).empty(); }));
+    EXPECT_TRUE(wait_until([&] { return source::installed(world.plugins()).size() == 2; }));
+    EXPECT_TRUE(wait_until([&] { return temp_dirs(world.tmp()).empty(); }));
 }
 
 TEST(TpmJobs, DebiansPluginManagerIgnoresThePrivateConfiguration) {
@@ -249,8 +187,8 @@ TEST(TpmJobs, DebiansPluginManagerIgnoresThePrivateConfiguration) {
     // the install job succeeds without installing the plugin it was given, and installs what
     // ~/.tmux.conf declares instead.
     TpmWorld world("/usr/share/tmux-plugin-manager");
-    world.serve("tmux-plugins/tmux-yank", "yank.tmux");
-    world.serve("tmux-plugins/tmux-fpp", "fpp.tmux");
+    world.repos.serve("tmux-plugins/tmux-yank", "yank.tmux");
+    world.repos.serve("tmux-plugins/tmux-fpp", "fpp.tmux");
 
     tpm::Job job = tpm::fetch(world.plugins(), "tmux-plugins/tmux-yank");
     EXPECT_EQ(wait_for(job), "ok");
@@ -261,12 +199,11 @@ TEST(TpmJobs, DebiansPluginManagerIgnoresThePrivateConfiguration) {
     tpm::Job again = tpm::fetch(world.plugins(), "tmux-plugins/tmux-yank");
     EXPECT_EQ(wait_for(again), "ok");
     EXPECT_EQ(source::installed(world.plugins()), std::vector<std::string>{"tmux-fpp"});
-
 }
 
 TEST(TpmRemove, RefusesNamesOutsideThePluginsDirectoryAndRemovesPlugins) {
     TempDir root;
-    fs::path dir = root / "plugins";
+    const fs::path dir = root / "plugins";
     fs::create_directories(dir / "tpm" / "scripts");
     fs::create_directories(dir / "sub" / "x");
     fs::create_directories(root / "outside");
@@ -286,7 +223,6 @@ TEST(TpmRemove, RefusesNamesOutsideThePluginsDirectoryAndRemovesPlugins) {
     EXPECT_TRUE(fs::is_regular_file(dir / "plain"));
     tpm::remove(dir, "tmux-yank");
     EXPECT_FALSE(fs::exists(dir / "tmux-yank"));
-
     // A plugin that is a link to a directory elsewhere: the link goes, what it points to stays.
     write_text(root / "elsewhere" / "keep", "x");
     fs::create_directory_symlink(root / "elsewhere", dir / "linked");

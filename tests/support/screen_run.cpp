@@ -38,6 +38,20 @@ std::string start_screen(TmuxServer& server, const fs::path& dir, const std::vec
     return server.run_in_pane(screen_script(dir, args), env);
 }
 
+int finish_screen(const TmuxServer& server, const std::string& pane, const fs::path& dir) {
+    const fs::path after = dir / "after";
+    if (!wait_until([&] { return fs::exists(after) && read_text(after).ends_with("\n"); })) {
+        ADD_FAILURE() << "the screen did not end:\n" << server.capture(pane);
+        return -1;
+    }
+    return std::stoi(read_text(dir / "status"));
+}
+
+void expect_terminal_restored(const TmuxServer& server, const std::string& pane, const fs::path& dir) {
+    EXPECT_EQ(read_text(dir / "before"), read_text(dir / "after"));
+    EXPECT_EQ(server.format(pane, "#{alternate_on}"), "0");
+}
+
 std::string start_popup(TmuxServer& server, const PrivateEnv& env, const std::vector<std::string>& args) {
     for (const auto& [name, value] : env.env())
         if (value && name != "TMUX_TMPDIR") server.tmux_ok({"set-environment", "-g", name, *value});
