@@ -7,7 +7,7 @@
 #include "support/private_env.hpp"
 
 using namespace vesk;
-using vesk::test::TempDir;
+using namespace vesk::test;
 
 namespace {
 
@@ -21,7 +21,6 @@ const std::vector<std::string> kHostileNames = {
 TEST(Quote, ExactForms) {
     EXPECT_EQ(shell_quote("it's"), "'it'\\''s'");
     EXPECT_EQ(shell_quote(""), "''");
-    EXPECT_EQ(shell_quote_path("/a b/c'd"), "'/a b/c'\\''d'");
     EXPECT_EQ(vim_single_quote_path("it's"), "'it''s'");
     // A path that is not UTF-8 is quoted as its lossy text.
     EXPECT_EQ(shell_quote_path(std::string("/x\xff")), "'/x\xEF\xBF\xBD'");
@@ -46,21 +45,19 @@ TEST(Quote, VimReadsTheLiteralBack) {
         if (name.find('\n') != std::string::npos) continue;  // a vim script line cannot hold one
         auto out = dir / "out.txt";
         std::filesystem::remove(out);
-        vesk::test::write_text(dir / "s.vim", "call writefile([" + vim_single_quote_path(name) + "], " +
-                                                  vim_single_quote_path(out) + ")\nqa!\n");
+        write_text(dir / "s.vim",
+                   "call writefile([" + vim_single_quote_path(name) + "], " + vim_single_quote_path(out) + ")\nqa!\n");
         ChildCommand vim("vim", {"-es", "-N", "-u", "NONE", "-i", "NONE", "-S", (dir / "s.vim").string()});
         vim.cwd = dir.path().string();
         vim.in = vim.out = vim.err = Stdio::Null;
         run_child(vim);
-        EXPECT_EQ(vesk::test::read_text(out), name + "\n") << name;
+        EXPECT_EQ(read_text(out), name + "\n") << name;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
 }
 
 TEST(Quote, JsonEscapeParsesBack) {
-    EXPECT_EQ(json_escape("\x1b"), "\\u001b");
-    EXPECT_EQ(json_escape("\u0085"), "\\u0085");
-    EXPECT_EQ(json_escape("é\t\"\\\n\r"), "é\\t\\\"\\\\\\n\\r");
+    EXPECT_EQ(json_escape("\x1b\u0085é"), "\\u001b\\u0085é");
     std::string all_controls;
     for (int c = 0; c < 0x20; ++c) all_controls += static_cast<char>(c);
     all_controls += "\x7f\u0080\u009f 한국어 😀 é";
