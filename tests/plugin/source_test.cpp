@@ -2,19 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "core/env_guard.hpp"
+#include "plugin/load_catalog.hpp"
 #include "plugin/model.hpp"
 #include "support/private_env.hpp"
 
 namespace vesk::plugin {
 namespace {
 
+namespace fs = std::filesystem;
 using source::DeclaredState;
-using vesk::test::TempDir;
-using vesk::test::write_text;
+using test::TempDir;
+using test::write_text;
 
 TEST(PluginSource, DeclarationLines) {
     const std::pair<std::string_view, std::optional<DeclaredState>> cases[] = {
-        {"set -g @plugin 'tmux-plugins/tmux-yank'", DeclaredState{"tmux-plugins/tmux-yank", true}},
         {"  set -g @plugin \"a/b\"  ", DeclaredState{"a/b", true}},
         {"set -g @plugin   ' a/b '", DeclaredState{"a/b", true}},
         {"#set -g @plugin 'tmux-plugins/tmux-yank'", DeclaredState{"tmux-plugins/tmux-yank", false}},
@@ -22,11 +24,9 @@ TEST(PluginSource, DeclarationLines) {
         {"set -g @plugin \"it's/x\"", DeclaredState{"it's/x", true}},
         {"set -g @plugin tmux-plugins/tmux-yank", std::nullopt},
         {"set -g @plugin 'tmux-plugins/tmux-yank", std::nullopt},
-        {"set -g @plugin ''", std::nullopt},
         {"set -g @plugin '  '", std::nullopt},
         {"set -g @plugin", std::nullopt},
         {"set -g @other 'a/b'", std::nullopt},
-        {"# 설명", std::nullopt},
     };
     for (const auto& [line, want] : cases) EXPECT_EQ(source::declaration_on(line), want) << line;
 }
@@ -51,20 +51,33 @@ TEST(PluginSource, ParseNamesDescriptionsAndOrigins) {
     EXPECT_EQ(d[1].name, "no-slash");
     EXPECT_EQ(d[2].description, "복사를 돕습니다.");
     EXPECT_FALSE(d[2].on);
-    EXPECT_EQ(d[2].line, 4u);
     EXPECT_EQ(d[2].origin, "conf.plugins:4");
     EXPECT_EQ(d[3].description, "a/dash");
     EXPECT_EQ(d[4].description, "v1.2.3 그대로.");
     EXPECT_EQ(d[5].description, "a/empty");
 }
 
+TEST(PluginDist, ConfPluginsDeclaresDescribedPlugins) {
+    auto declarations = source::parse(test::read_text(fs::path(VESK_SOURCE_DIR) / "dist/confs/conf.plugins"),
+                                      "conf.plugins");
+    ASSERT_FALSE(declarations.empty());
+    std::size_t off = 0;
+    for (const source::Declaration& d : declarations) {
+        EXPECT_NE(d.description, d.repo) << d.origin << ": no comment above";
+        EXPECT_FALSE(d.name.empty());
+        EXPECT_EQ(d.origin, "conf.plugins:" + std::to_string(d.line));
+        off += d.on ? 0 : 1;
+    }
+    EXPECT_GT(off, 0u);  // some plugins come switched off
+    EXPECT_LT(off, declarations.size());
+}
+
 TEST(PluginSource, InstalledPlugins) {
     TempDir dir;
-    std::filesystem::create_directories(dir / "tmux-yank");
-    std::filesystem::create_directories(dir / "tpm");
-    std::filesystem::create_directories(dir / "a-first");
+    fs::create_directories(dir / "tmux-yank");
+    fs::create_directories(dir / "a-first");
     write_text(dir / "plain-file", "x");
-    std::filesystem::create_directory_symlink(dir / "a-first", dir / "linked");
+    fs::create_directory_symlink(dir / "a-first", dir / "linked");
     EXPECT_EQ(source::installed(dir.path()), (std::vector<std::string>{"a-first", "linked", "tmux-yank"}));
     EXPECT_TRUE(source::installed(dir / "missing").empty());
 
@@ -75,21 +88,17 @@ TEST(PluginSource, InstalledPlugins) {
     EXPECT_TRUE(catalog.entries()[0].installed);
     EXPECT_TRUE(catalog.entries()[1].installed);
     EXPECT_FALSE(catalog.entries()[2].installed);
-    EXPECT_FALSE(catalog.entries()[2].on);
 }
 
 TEST(PluginModel, OperationsReturnNewCatalogs) {
-    auto decls = source::parse("set -g @plugin 'a/x'\n#set -g @plugin 'b/y'", "p");
-    const model::Catalog base(decls, {"y"});
+    const model::Catalog base(source::parse("set -g @plugin 'a/x'\n#set -g @plugin 'b/y'", "p"), {"y"});
     auto toggled = base.toggle(1);
     EXPECT_FALSE(base.entries()[1].on);
     EXPECT_TRUE(toggled.entries()[1].on);
     EXPECT_EQ(base.toggle(2), base);
     EXPECT_EQ(base.mark(5, model::JobMark::Fetching), base);
 
-    auto marked = toggled.mark(0, model::JobMark::Updating);
-    EXPECT_EQ(marked.entries()[0].job, model::JobMark::Updating);
-    auto refreshed = marked.refresh({"x"});
+    auto refreshed = toggled.mark(0, model::JobMark::Updating).refresh({"x"});
     EXPECT_TRUE(refreshed.entries()[0].installed);
     EXPECT_FALSE(refreshed.entries()[1].installed);
     EXPECT_EQ(refreshed.entries()[0].job, model::JobMark::Updating);  // kept
@@ -99,39 +108,48 @@ TEST(PluginModel, OperationsReturnNewCatalogs) {
 
 TEST(PluginSource, DefaultInstallDir) {
     TempDir dir;
-    auto restore = [](const char* name, const char* old) {
-        if (old) ::setenv(name, old, 1); else ::unsetenv(name);
-    };
-    std::string old_zelt = std::getenv("ZELT") ? std::getenv("ZELT") : "";
-    const char* zelt_was = std::getenv("ZELT") ? old_zelt.c_str() : nullptr;
-    std::string old_home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    const char* home_was = std::getenv("HOME") ? old_home.c_str() : nullptr;
-
-    std::string old_xdg = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-    const char* xdg_was = std::getenv("XDG_CONFIG_HOME") ? old_xdg.c_str() : nullptr;
-
-    ::setenv("HOME", (dir / "home").c_str(), 1);
-    ::setenv("ZELT", (dir / "zelt").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    std::filesystem::create_directories(dir / "home" / ".tmux" / "plugins");
+    test::EnvGuard env;
+    env.set("HOME", (dir / "home").string());
+    env.set("ZELT", (dir / "zelt").string());
+    env.set("XDG_CONFIG_HOME", (dir / "config").string());
+    fs::create_directories(dir / "home" / ".tmux" / "plugins");
     EXPECT_EQ(source::default_install_dir(), std::nullopt);  // ZELT has none: HOME is not consulted
-    std::filesystem::create_directories(dir / "zelt" / "plugins");
+    fs::create_directories(dir / "zelt" / "plugins");
     EXPECT_EQ(source::default_install_dir(), dir / "zelt" / "plugins");
-    ::setenv("ZELT", "", 1);
+    env.set("ZELT", "");
     EXPECT_EQ(source::default_install_dir(), dir / "home" / ".tmux" / "plugins");
-    ::unsetenv("ZELT");
+    env.unset("ZELT");
     EXPECT_EQ(source::default_install_dir(), dir / "home" / ".tmux" / "plugins");
     // A root named in config.toml holds the plugins setup fetched: they are found there.
-    test::write_text(dir / "config" / "vesk" / "config.toml", "zelt = \"~/opt/zelt\"\n");
+    write_text(dir / "config" / "vesk" / "config.toml", "zelt = \"~/opt/zelt\"\n");
     EXPECT_EQ(source::default_install_dir(), std::nullopt);
-    std::filesystem::create_directories(dir / "home" / "opt" / "zelt" / "plugins");
+    fs::create_directories(dir / "home" / "opt" / "zelt" / "plugins");
     EXPECT_EQ(source::default_install_dir(), dir / "home" / "opt" / "zelt" / "plugins");
-    ::setenv("ZELT", (dir / "zelt").c_str(), 1);  // ZELT still comes first
+    env.set("ZELT", (dir / "zelt").string());  // ZELT still comes first
     EXPECT_EQ(source::default_install_dir(), dir / "zelt" / "plugins");
+}
 
-    restore("XDG_CONFIG_HOME", xdg_was);
-    restore("ZELT", zelt_was);
-    restore("HOME", home_was);
+TEST(PluginCatalog, LoadsDeclarationsInstalledPluginsAndTheUsersChanges) {
+    TempDir dir;
+    test::EnvGuard env;
+    env.set("HOME", (dir / "home").string());
+    env.set("XDG_CONFIG_HOME", (dir / "config").string());
+    env.set("ZELT", (dir / "zelt").string());
+    fs::create_directories(dir / "zelt" / "plugins" / "tmux-yank");
+    write_text(dir / "config" / "vesk" / "plugins.conf",
+               "#vesk:off tmux-plugins/tmux-yank\nset -g @plugin 'tmux-plugins/tmux-sidebar'\n");
+
+    const model::Catalog catalog = app::load_catalog();
+    auto find = [&](std::string_view repo) {
+        for (const auto& e : catalog.entries())
+            if (e.declaration.repo == repo) return e;
+        ADD_FAILURE() << repo << " is not declared";
+        return model::Entry{};
+    };
+    const auto yank = find("tmux-plugins/tmux-yank");
+    EXPECT_TRUE(yank.declaration.on && !yank.on && yank.installed);
+    const auto sidebar = find("tmux-plugins/tmux-sidebar");
+    EXPECT_TRUE(!sidebar.declaration.on && sidebar.on && !sidebar.installed);
 }
 
 }  // namespace
