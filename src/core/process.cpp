@@ -62,6 +62,8 @@ void make_pipe(int fds[2]) {
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     ::signal(SIGPIPE, SIG_DFL);
+    // A fresh child is never a process group leader, so setsid cannot fail for that reason.
+    if (command.new_session && ::setsid() < 0) fail(errno);
     auto wire = [&](int fd, int target, Stdio mode) {
         if (mode == Stdio::Inherit) return;
         if (fd >= 0 && ::dup2(fd, target) < 0) fail(errno);

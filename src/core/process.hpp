@@ -25,6 +25,9 @@ struct ChildCommand {
     Stdio in = Stdio::Inherit;
     Stdio out = Stdio::Inherit;
     Stdio err = Stdio::Inherit;
+    // The child starts a session of its own (setsid): no controlling terminal, so the hang-up of
+    // the terminal or pane it was started from does not reach it.
+    bool new_session = false;
 
     ChildCommand() = default;
     explicit ChildCommand(std::string program, std::vector<std::string> args = {})
@@ -37,6 +40,7 @@ struct ChildCommand {
     ChildCommand& stdin_(Stdio s) { in = s; return *this; }
     ChildCommand& stdout_(Stdio s) { out = s; return *this; }
     ChildCommand& stderr_(Stdio s) { err = s; return *this; }
+    ChildCommand& own_session() { new_session = true; return *this; }
 };
 
 // How a child ended: a wait status as waitpid reports it.

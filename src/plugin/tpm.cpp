@@ -50,9 +50,8 @@ void remove_quietly(const fs::path& dir) noexcept {
 // configuration outlives this process when the screen is left while the script still runs. The
 // helper gets a session of its own: closing the popup or the terminal does not take it along.
 int start_reaper(const fs::path& dir) {
-    ChildCommand command("setsid", {"sh", "-c", "cat >/dev/null; rm -rf -- \"$1\"", "vesk-tpm-reaper",
-                                    dir.string()});
-    command.stdin_(Stdio::Pipe).stdout_(Stdio::Null).stderr_(Stdio::Null);
+    ChildCommand command("sh", {"-c", "cat >/dev/null; rm -rf -- \"$1\"", "vesk-tpm-reaper", dir.string()});
+    command.own_session().stdin_(Stdio::Pipe).stdout_(Stdio::Null).stderr_(Stdio::Null);
     Child reaper = Child::spawn(command);
     // The pipe end is close-on-exec; a duplicate without that flag is what the script inherits.
     int inheritable = ::fcntl(reaper.stdin_fd(), F_DUPFD, 3);
@@ -135,7 +134,9 @@ Job fetch(const fs::path& plugins_dir, std::string_view repo) {
         write_file_atomically(temp_dir / "tmux" / "tmux.conf", fmt::format("set -g @plugin '{}'\n", repo));
         ChildCommand command("bash", {(scripts / "install_plugins.sh").string()});
         command.set_env("XDG_CONFIG_HOME", temp_dir.string());
-        command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null);
+        // Its own session: leaving the screen closes the pane or popup, and the hang-up must not
+        // end a clone half-way.
+        command.own_session().stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null);
         Child child = with_context("tpm의 설치 스크립트를 실행하지 못했습니다", [&] {
             inherited = start_reaper(temp_dir);
             return Child::spawn(command);
@@ -154,7 +155,7 @@ Job update(const fs::path& plugins_dir, std::string_view repo) {
     announce_path(plugins_dir);
     // The updater drops its first argument (a flag slot of the plugin manager's own key binding).
     ChildCommand command("bash", {(scripts / "update_plugin.sh").string(), "", std::string(repo)});
-    command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null);
+    command.own_session().stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null);
     Child child = with_context("tpm의 갱신 스크립트를 실행하지 못했습니다", [&] { return Child::spawn(command); });
     return Job(std::move(child), std::nullopt);
 }
