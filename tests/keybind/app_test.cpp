@@ -49,7 +49,6 @@ TEST(KeybindScreen, RowsFollowTheGroupsAndTheKeptEntries) {
                                           {}, {K::Header, "Window", 0}, {K::Entry, "", 1}, {K::Entry, "", 4},
                                           {}, {K::Header, "Copy", 0}, {K::Entry, "", 3}}));
     EXPECT_EQ(app.selected, 2u);
-    EXPECT_EQ(app.shown, 5u);
     // No blank row before the first group shown, whichever it is.
     EXPECT_EQ(build_rows_filtered(sample(), {3, 4}),
               (std::vector<Row>{{}, {K::Header, "Window", 0}, {K::Entry, "", 4}, {}, {K::Header, "Copy", 0},
@@ -61,35 +60,28 @@ TEST(KeybindScreen, RowsFollowTheGroupsAndTheKeptEntries) {
 
 TEST(KeybindScreen, TypingFiltersAndEscClearsThenLeaves) {
     App app = typed(sample_app(), U"분할");
-    EXPECT_EQ(app.query, "분할");
     EXPECT_EQ(app.rows, (std::vector<Row>{{}, {K::Header, "Pane", 0}, {K::Entry, "", 2}}));
-    EXPECT_EQ(app.shown, 1u);
     EXPECT_EQ(app.highlights[2], (std::vector<std::size_t>{3, 4}));
     EXPECT_EQ(sel(app), 2u);
-
     // Backspace removes one character, not one byte.
     app = press(std::move(app), code(KeyCode::Backspace)).app;
     EXPECT_EQ(app.query, "분");
     // Esc with a query clears it; the selected entry stays selected among all of them.
     Step step = press(std::move(app), code(KeyCode::Esc));
     EXPECT_TRUE(std::holds_alternative<Stay>(step.effect));
-    EXPECT_EQ(step.app.query, "");
     EXPECT_EQ(step.app.shown, 5u);
     EXPECT_EQ(sel(step.app), 2u);
     EXPECT_TRUE(step.app.highlights[2].empty());
     // Esc with an empty query leaves; so does Ctrl-C, with or without a query.
     EXPECT_TRUE(std::holds_alternative<Quit>(press(step.app, code(KeyCode::Esc)).effect));
     EXPECT_TRUE(std::holds_alternative<Quit>(press(typed(step.app, U"창"), ctrl(U'c')).effect));
-
     // Ctrl-U clears; Alt-characters are not typed into the query.
     app = press(typed(sample_app(), U"창"), ctrl(U'u')).app;
-    EXPECT_EQ(app.query, "");
     EXPECT_EQ(press(app, Key::character(U'q', false, true)).app.query, "");
 
-    // Nothing matches: an empty list; Enter, Delete and Ctrl-R do nothing.
+    // Nothing matches: an empty list where Enter, Delete, Ctrl-R and the moves do nothing.
     app = typed(sample_app(), U"qqqq");
     EXPECT_EQ(app.rows, std::vector<Row>{Row{}});
-    EXPECT_EQ(app.selected, 0u);
     EXPECT_EQ(app.shown, 0u);
     for (Key k : {code(KeyCode::Enter), code(KeyCode::Delete), ctrl(U'r'), code(KeyCode::Down), code(KeyCode::End)}) {
         Step s = press(app, k);
@@ -103,28 +95,21 @@ TEST(KeybindScreen, TypingFiltersAndEscClearsThenLeaves) {
 TEST(KeybindScreen, MovesOverEntryRowsOnly) {
     App app = sample_app();
     std::vector<std::size_t> seen;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 5; ++i) {
         app = press(std::move(app), code(KeyCode::Down)).app;
         seen.push_back(*sel(app));
     }
-    EXPECT_EQ(seen, (std::vector<std::size_t>{2, 1, 4, 3, 3, 3}));  // list order, stops at the last
+    EXPECT_EQ(seen, (std::vector<std::size_t>{2, 1, 4, 3, 3}));  // list order, stops at the last
     app = press(std::move(app), ctrl(U'p')).app;
     EXPECT_EQ(sel(app), 4u);
-    app = press(std::move(app), code(KeyCode::Home)).app;
+    app = press(press(std::move(app), code(KeyCode::Home)).app, code(KeyCode::Up)).app;
     EXPECT_EQ(sel(app), 0u);
-    app = press(std::move(app), code(KeyCode::Up)).app;
-    EXPECT_EQ(sel(app), 0u);
-    app = press(std::move(app), ctrl(U'n')).app;
-    EXPECT_EQ(sel(app), 2u);
     app = press(std::move(app), code(KeyCode::End)).app;
-    EXPECT_EQ(sel(app), 3u);
     app.page_size = 2;
     app = press(std::move(app), code(KeyCode::PageUp)).app;
     EXPECT_EQ(sel(app), 1u);
     app = press(std::move(app), code(KeyCode::PageUp)).app;
     EXPECT_EQ(sel(app), 0u);  // fewer rows above than a page
-    app = press(std::move(app), code(KeyCode::PageDown)).app;
-    EXPECT_EQ(sel(app), 1u);
 }
 
 TEST(KeybindScreen, CaptureConfirmAndTheChangesTheyCommit) {
@@ -142,11 +127,9 @@ TEST(KeybindScreen, CaptureConfirmAndTheChangesTheyCommit) {
     app = press(press(std::move(step.app), code(KeyCode::Enter)).app, ctrl(U'c')).app;
     EXPECT_EQ(app.mode, (Mode{Confirm{0, "C-c", std::nullopt}}));
     app = press(std::move(app), Key::character(U'y')).app;
-    const model::Conflict held{"t:split-window -h", "수직 분할", "y", "prefix"};
-    EXPECT_EQ(app.mode, (Mode{Confirm{0, "y", held}}));
+    EXPECT_EQ(app.mode, (Mode{Confirm{0, "y", model::Conflict{"t:split-window -h", "수직 분할", "y", "prefix"}}}));
     // Enter moves the key: the other entry loses it.
     step = press(std::move(app), code(KeyCode::Enter));
-    EXPECT_EQ(step.app.mode, Mode{Normal{}});
     EXPECT_EQ(std::get<Commit>(step.effect), (Commit{0, "x"}));
     EXPECT_EQ(step.app.session.entries[0].current_key, "y");
     EXPECT_EQ(step.app.session.entries[2].current_key, std::nullopt);
@@ -154,10 +137,7 @@ TEST(KeybindScreen, CaptureConfirmAndTheChangesTheyCommit) {
     // The same key in another table is no conflict.
     app = press(press(sample_app(), code(KeyCode::Enter)).app, Key::character(U'v')).app;
     EXPECT_EQ(app.mode, (Mode{Confirm{0, "v", std::nullopt}}));
-    step = press(std::move(app), code(KeyCode::Enter));
-    EXPECT_EQ(std::get<Commit>(step.effect), (Commit{0, "x"}));
-    EXPECT_EQ(step.app.session.entries[0].current_key, "v");
-    EXPECT_EQ(step.app.session.entries[3].current_key, "v");
+    EXPECT_EQ(press(std::move(app), code(KeyCode::Enter)).app.session.entries[3].current_key, "v");
 
     // Delete removes the key, Ctrl-R brings back the default; both name the key they replace.
     step = press(sample_app(), code(KeyCode::Delete));
@@ -172,16 +152,12 @@ TEST(KeybindScreen, TmuxKeyNames) {
     using keys::to_tmux_key;
     EXPECT_EQ(to_tmux_key(code(KeyCode::Esc)), "Escape");
     EXPECT_EQ(to_tmux_key(Key::character(U'x', true, true)), "C-M-x");
-    EXPECT_EQ(to_tmux_key(Key::function(5, false, false, true)), "S-F5");
+    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::BackTab, false, false, true)), "S-Tab");
+    EXPECT_EQ(to_tmux_key(Key::character(U' ', true)), "C-Space");
+    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::Backspace, false, true)), "M-BSpace");
     Key shift_a = Key::character(U'A');
     shift_a.shift = true;
     EXPECT_EQ(to_tmux_key(shift_a), "A");
-    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::BackTab, false, false, true)), "S-Tab");
-    EXPECT_EQ(to_tmux_key(Key::character(U' ', true)), "C-Space");
-    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::Delete)), "DC");
-    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::Backspace, false, true)), "M-BSpace");
-    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::Up, true, false, true)), "C-S-Up");
-    EXPECT_EQ(to_tmux_key(Key::character(U'#')), "#");
 }
 
 TEST(KeybindScreen, CommitSavesAndReportsFailuresInTheFooter) {
@@ -193,32 +169,26 @@ TEST(KeybindScreen, CommitSavesAndReportsFailuresInTheFooter) {
     app.session = model::with_key_at(app.session, 0, "F9");
     commit(app, 0, "x");
     EXPECT_EQ(app.status, std::nullopt);
-    const std::string saved = test::read_text(dir / "vesk" / "keybindings.conf");
-    EXPECT_NE(saved.find("F9 kill-pane"), std::string::npos) << saved;
+    EXPECT_NE(test::read_text(dir / "vesk" / "keybindings.conf").find("F9 kill-pane"), std::string::npos);
 
     // A file in the way of the directory: the save fails and says so.
     test::write_text(dir / "blocked", "");
     App blocked = make_app(sample(), dir / "blocked" / "keybindings.conf");
     commit(blocked, 0, "x");
     ASSERT_TRUE(blocked.status);
-    EXPECT_EQ(blocked.status->rfind("저장하지 못했습니다: ", 0), 0u) << *blocked.status;
+    EXPECT_TRUE(blocked.status->starts_with("저장하지 못했습니다: ")) << *blocked.status;
 
     // Inside tmux, a tmux that refuses: the live step says so.
     env.set("TMUX", "/nonexistent,1,0");
     env.set("TMUX_BIN", "/bin/false");
     commit(app, 0, "F9");
     ASSERT_TRUE(app.status);
-    EXPECT_EQ(app.status->rfind("tmux에 걸지 못했습니다: ", 0), 0u) << *app.status;
-    // An index beyond the list changes nothing.
-    App untouched = app;
-    commit(untouched, 99, std::nullopt);
-    EXPECT_EQ(untouched.status, app.status);
+    EXPECT_TRUE(app.status->starts_with("tmux에 걸지 못했습니다: ")) << *app.status;
 }
 
 TEST(KeybindScreen, ColumnWidths) {
     EditSession s = sample();  // keys at most 3 wide, descriptions at most 9
     EXPECT_EQ(columns_for(s, 20).description, 1u);  // no underflow on a narrow terminal
-    EXPECT_FALSE(columns_for(s, 20).state);
     EXPECT_EQ(columns_for(s, 20).key, 12u);
     EXPECT_EQ(columns_for(s, 53).description, 25u);  // 53 < 12 + 42: no state column
     EXPECT_FALSE(columns_for(s, 53).state);
@@ -229,18 +199,26 @@ TEST(KeybindScreen, ColumnWidths) {
     EXPECT_EQ(columns_for(s, 200).key, 18u);
     EXPECT_EQ(columns_for(s, 200).description, 44u);
     EXPECT_EQ(columns_for(s, 80).description, 36u);  // 80 - 18 - 26
-    EXPECT_EQ(columns_for(EditSession{}, 100).key, 12u);
-    EXPECT_EQ(columns_for(EditSession{}, 100).description, 16u);
 }
 
-std::string row(const ui::Buffer& b, std::uint16_t y) { return b.row_text(y); }
+// The screen drawn on a terminal of this size.
+ui::Buffer drawn(App& app, std::uint16_t width = 70, std::uint16_t height = 16) {
+    ui::Buffer b(ui::Rect{0, 0, width, height});
+    draw(app, b);
+    return b;
+}
+
+bool has_row_with(const ui::Buffer& b, const std::string& text) {
+    for (std::uint16_t y = 0; y < b.area().height; ++y)
+        if (b.row_text(y).find(text) != std::string::npos) return true;
+    return false;
+}
 
 TEST(KeybindScreen, DrawsFrameSearchListAndFooter) {
     App app = sample_app();
     app.session.entries[4].current_key = "C-z";
     app.session.entries[1].current_key.reset();
-    ui::Buffer b(ui::Rect{0, 0, 70, 16});
-    draw(app, b);
+    ui::Buffer b = drawn(app);
     const std::vector<std::string> expected = {
         "┌ Keybindings ───────────────────────────────────────────────────────┐",
         "│ 검색  ▏                                                      5 / 5 │",
@@ -258,94 +236,66 @@ TEST(KeybindScreen, DrawsFrameSearchListAndFooter) {
         "├────────────────────────────────────────────────────────────────────┤",
         "│ ↑↓ 이동   Enter 변경   Del 삭제   ^R 기본값   Esc 닫기             │",
         "└────────────────────────────────────────────────────────────────────┘"};
-    for (std::uint16_t y = 0; y < expected.size(); ++y) EXPECT_EQ(row(b, y), expected[y]) << y;
+    for (std::uint16_t y = 0; y < expected.size(); ++y) EXPECT_EQ(b.row_text(y), expected[y]) << y;
     EXPECT_EQ(app.page_size, 10u);
-    // The selected row lies on its own background over the whole list width; the mark is bold.
-    const ui::Color selected_bg = ui::Color::rgb(47, 51, 77);
-    EXPECT_EQ(b.at(1, 5).style.bg, selected_bg);
-    EXPECT_EQ(b.at(68, 5).style.bg, selected_bg);
-    EXPECT_TRUE(b.at(3, 5).style.bold);
+    // The selected row lies on its own background over the whole list width.
+    EXPECT_EQ(b.at(1, 5).style.bg, ui::Color::rgb(47, 51, 77));
+    EXPECT_EQ(b.at(68, 5).style.bg, ui::Color::rgb(47, 51, 77));
     EXPECT_EQ(b.at(1, 6).style.bg, ui::Color{});
-    EXPECT_EQ(b.at(23, 10).style.fg, ui::Color::rgb(130, 170, 255));  // the key
-    EXPECT_EQ(b.at(23, 9).style.fg, ui::colors::dark_gray);           // "—"
     EXPECT_EQ(b.at(47, 10).style.fg, ui::Color::rgb(255, 150, 108));  // "변경됨"
 
     // Moving to the last entry scrolls the list so it shows.
     app = press(std::move(app), code(KeyCode::End)).app;
-    ui::Buffer scrolled(ui::Rect{0, 0, 70, 16});
-    draw(app, scrolled);
-    EXPECT_EQ(row(scrolled, 12), "│  ▸ 선택 시작         v             copy-vi                         │");
+    EXPECT_EQ(drawn(app).row_text(12), "│  ▸ 선택 시작         v             copy-vi                         │");
 
     // Matched characters of the description are picked out, never those of the other fields.
     app = typed(sample_app(), U"분할");
-    ui::Buffer found(ui::Rect{0, 0, 70, 16});
-    draw(app, found);
-    EXPECT_EQ(row(found, 1), "│ 검색  분할▏                                                  1 / 5 │");
-    EXPECT_EQ(row(found, 5), "│  ▸ 수직 분할         y                                             │");
-    EXPECT_FALSE(found.at(5, 5).style.underline);   // 수
-    EXPECT_TRUE(found.at(10, 5).style.underline);   // 분
-    EXPECT_TRUE(found.at(12, 5).style.underline);   // 할
+    ui::Buffer found = drawn(app);
+    EXPECT_EQ(found.row_text(1), "│ 검색  분할▏                                                  1 / 5 │");
+    EXPECT_FALSE(found.at(5, 5).style.underline);  // 수
+    EXPECT_TRUE(found.at(10, 5).style.underline);  // 분
+    EXPECT_TRUE(found.at(12, 5).style.underline);  // 할
     app = typed(sample_app(), U"split");
-    ui::Buffer elsewhere(ui::Rect{0, 0, 70, 16});
-    draw(app, elsewhere);
+    ui::Buffer elsewhere = drawn(app);
     for (std::uint16_t x = 1; x < 69; ++x) EXPECT_FALSE(elsewhere.at(x, 5).style.underline) << x;
 
-    // Nothing matches: the count changes colour over an empty list.
+    // Nothing matches: the count turns red over an empty list; a status takes the hints' place.
     app = typed(sample_app(), U"qqqq");
-    ui::Buffer none(ui::Rect{0, 0, 70, 16});
-    draw(app, none);
-    EXPECT_EQ(row(none, 1), "│ 검색  qqqq▏                                                  0 / 5 │");
-    EXPECT_NE(none.at(63, 1).style.fg, ui::colors::dark_gray);
-    EXPECT_EQ(none.at(63, 1).style.fg, ui::Color::rgb(255, 117, 127));
-    EXPECT_EQ(row(none, 4), "│                                                                    │");
-
-    // A status message takes the place of the hints.
     app.status = "저장하지 못했습니다: 디스크가 가득 찼습니다";
-    ui::Buffer failed(ui::Rect{0, 0, 70, 16});
-    draw(app, failed);
-    EXPECT_EQ(row(failed, 14), "│ 저장하지 못했습니다: 디스크가 가득 찼습니다                        │");
+    ui::Buffer none = drawn(app);
+    EXPECT_EQ(none.row_text(1), "│ 검색  qqqq▏                                                  0 / 5 │");
+    EXPECT_EQ(none.at(63, 1).style.fg, ui::Color::rgb(255, 117, 127));
+    EXPECT_EQ(none.row_text(14), "│ 저장하지 못했습니다: 디스크가 가득 찼습니다                        │");
 }
 
 TEST(KeybindScreen, NarrowAndTinyTerminals) {
     App app = sample_app();
-    ui::Buffer narrow(ui::Rect{0, 0, 20, 10});
-    draw(app, narrow);
-    EXPECT_EQ(row(narrow, 0), "┌ Keybindings ─────┐");
+    ui::Buffer narrow = drawn(app, 20, 10);
+    EXPECT_EQ(narrow.row_text(0), "┌ Keybindings ─────┐");
     // Mark, a one-column description, the key column: the rest is cut at the frame.
-    EXPECT_EQ(row(narrow, 5), "│  ▸ …  x          │");
-    ui::Buffer tiny(ui::Rect{0, 0, 5, 3});
-    draw(app, tiny);  // must not fail
+    EXPECT_EQ(narrow.row_text(5), "│  ▸ …  x          │");
+    drawn(app, 5, 3);  // must not fail, nor with the capture box
     app = press(std::move(app), code(KeyCode::Enter)).app;
-    draw(app, tiny);
-    draw(app, narrow);
-}
-
-bool has_row_with(const ui::Buffer& b, const std::string& text) {
-    for (std::uint16_t y = 0; y < b.area().height; ++y)
-        if (row(b, y).find(text) != std::string::npos) return true;
-    return false;
+    drawn(app, 5, 3);
+    drawn(app, 20, 10);
 }
 
 TEST(KeybindScreen, CaptureAndConfirmBoxes) {
     App app = press(sample_app(), code(KeyCode::Enter)).app;
-    ui::Buffer b(ui::Rect{0, 0, 70, 16});
-    draw(app, b);
-    EXPECT_EQ(row(b, 4), "│  Pane        ┌ 단축키 변경 ─────────────────────────┐              │");
-    EXPECT_EQ(row(b, 5), "│  ▸ 창 닫기   │                                      │              │");
-    EXPECT_EQ(row(b, 6), "│    수직 분할 │         새 단축키를 누르세요         │              │");
-    EXPECT_EQ(row(b, 9), "│    새 창     │      Esc 키도 그대로 지정됩니다      │              │");
-    EXPECT_EQ(row(b, 11), "│              └──────────────────────────────────────┘              │");
+    ui::Buffer b = drawn(app);
+    EXPECT_EQ(b.row_text(4), "│  Pane        ┌ 단축키 변경 ─────────────────────────┐              │");
+    EXPECT_EQ(b.row_text(6), "│    수직 분할 │         새 단축키를 누르세요         │              │");
+    EXPECT_EQ(b.row_text(9), "│    새 창     │      Esc 키도 그대로 지정됩니다      │              │");
+    EXPECT_EQ(b.row_text(11), "│              └──────────────────────────────────────┘              │");
 
     app = press(std::move(app), Key::character(U'F')).app;  // nobody holds it
-    ui::Buffer free_key(ui::Rect{0, 0, 70, 16});
-    draw(app, free_key);
+    ui::Buffer free_key = drawn(app);
     EXPECT_TRUE(has_row_with(free_key, "│                      F                      │"));
     EXPECT_TRUE(has_row_with(free_key, "│  Enter 확인   Esc 취소   다른 키 다시 지정  │"));
     EXPECT_FALSE(has_row_with(free_key, "이미 쓰는 중"));
 
     app = press(std::move(app), Key::character(U'y')).app;  // 수직 분할 holds it
-    ui::Buffer taken(ui::Rect{0, 0, 70, 16});
-    draw(app, taken);
+    ui::Buffer taken = drawn(app);
     EXPECT_TRUE(has_row_with(taken, "이미 쓰는 중  수직 분할"));
     EXPECT_TRUE(has_row_with(taken, "Enter 덮어쓰기   Esc 취소   다른 키 다시 지정"));
 }
@@ -357,7 +307,6 @@ TEST(KeybindScreen, PopupSizeAndPlace) {
     EXPECT_EQ(popup_geometry(s, 60, 20), (PopupGeometry{46, 13, 7, 3}));  // 77% of 60 is less than 56
     EXPECT_EQ(popup_geometry(s, 80, 12), (PopupGeometry{56, 9, 12, 1}));  // 75% of 12
     EXPECT_EQ(popup_geometry(s, 0, -3), (PopupGeometry{1, 1, 0, 0}));     // nonsense sizes stay positive
-    EXPECT_EQ(natural_width(EditSession{}), 56);
     EXPECT_EQ(popup_geometry(EditSession{}, 200, 60), (PopupGeometry{56, 10, 72, 25}));
     s.entries[0].info.description = std::string(50, 'd');
     s.entries[0].current_key = std::string(30, 'k');

@@ -3,12 +3,8 @@
 // change.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <future>
-#include <sstream>
-#include <thread>
-
 #include "support/private_env.hpp"
+#include "support/screen_run.hpp"
 #include "support/tmux_server.hpp"
 
 namespace vesk::keybind {
@@ -16,40 +12,22 @@ namespace {
 
 using namespace test;
 
-std::string quoted(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// The screen line that holds `text`, "" when none does.
-std::string line_with(const std::string& screen, const std::string& text) {
-    std::istringstream in(screen);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.find(text) != std::string::npos) return line;
-    return "";
-}
-
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The screen in a pane, between two notes of the terminal modes; its status and the modes land
-// in files of the private directory.
+// The screen in a pane of a private server, started and ready for keys.
 struct ScreenRun {
     PrivateEnv env;
     TmuxServer server{120, 40, env.tmp()};
-    fs::path dir = env.root();
-    std::string pane;
+    std::string pane = start_screen(server, env.root(), {"config", "keybindings"}, inside_tmux(env.env()));
 
     ScreenRun() {
-        std::string script = "cd " + quoted(dir.string()) + " && stty -g > before; " + quoted(vesk_binary()) +
-                             " config keybindings > out 2> err; echo $? > status; stty -g > after";
-        pane = server.run_in_pane({"bash", "-c", script}, inside_tmux(env.env()));
         EXPECT_TRUE(server.wait_for_text(pane, " Keybindings ")) << server.capture(pane);
         EXPECT_TRUE(server.wait_for_raw_mode(pane));
     }
-    fs::path conf() const { return env.config_home() / "vesk" / "keybindings.conf"; }
-    std::string saved() const { return fs::exists(conf()) ? read_text(conf()) : std::string(); }
+    std::string saved() const {
+        const fs::path conf = env.config_home() / "vesk" / "keybindings.conf";
+        return fs::exists(conf) ? read_text(conf) : std::string();
+    }
     // Waits until the line holding `text` satisfies `pred`; returns that line.
     std::string wait_line(const std::string& text, const std::function<bool(const std::string&)>& pred) {
         auto screen = server.wait_for_screen(pane, [&](const std::string& s) {
@@ -60,25 +38,22 @@ struct ScreenRun {
         return screen ? line_with(*screen, text) : "";
     }
     void wait_text(const std::string& text) { EXPECT_TRUE(server.wait_for_text(pane, text)) << text << "\n" << server.capture(pane); }
+    // Filters for `query`, opens the capture box of the one entry left and types `keys`.
+    void capture(const std::string& query, const std::vector<std::string>& keys) {
+        server.send_keys(pane, {"C-u"});
+        server.send_text(pane, query);
+        wait_text("1 / ");
+        server.send_keys(pane, {"Enter"});
+        wait_text("새 단축키를 누르세요");
+        server.send_keys(pane, keys);
+    }
     // The server's binding of `key` in `table`, "" when there is none.
     std::string bound(const std::string& table, const std::string& key) const {
         RunResult r = server.tmux({"list-keys", "-T", table, key});
         return r.status == 0 ? r.out : "";
     }
-    int finish() {
-        const fs::path after = dir / "after";
-        for (int i = 0; i < 500; ++i) {
-            if (fs::exists(after) && !read_text(after).empty() && read_text(after).back() == '\n')
-                return std::stoi(read_text(dir / "status"));
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ADD_FAILURE() << "the screen did not end:\n" << server.capture(pane);
-        return -1;
-    }
-    void expect_terminal_restored() const {
-        EXPECT_EQ(read_text(dir / "before"), read_text(dir / "after"));
-        EXPECT_EQ(server.format(pane, "#{alternate_on}"), "0");
-    }
+    int finish() { return finish_screen(server, pane, env.root()); }
+    void expect_terminal_restored() const { test::expect_terminal_restored(server, pane, env.root()); }
 };
 
 const char* const kClose = "현재 pane을 닫습니다.";
@@ -88,11 +63,7 @@ const char* const kSplitDown = "현재 디렉터리에서 위아래로 나눕니
 TEST(KeybindScreenInTmux, ChangeDeleteRestoreAndOverwriteGoToTheFileAndTheServer) {
     ScreenRun run;
     run.server.tmux_ok({"bind-key", "x", "kill-pane"});
-    run.server.send_text(run.pane, "pane을 닫");
-    run.wait_text("1 / ");
-    run.server.send_keys(run.pane, {"Enter"});
-    run.wait_text("새 단축키를 누르세요");
-    run.server.send_keys(run.pane, {"F9"});
+    run.capture("pane을 닫", {"F9"});
     run.wait_text("Enter 확인");
     run.server.send_keys(run.pane, {"Enter"});
     EXPECT_TRUE(contains(run.wait_line(kClose, [](auto& l) { return contains(l, "변경됨"); }), " F9 "));
@@ -115,12 +86,7 @@ TEST(KeybindScreenInTmux, ChangeDeleteRestoreAndOverwriteGoToTheFileAndTheServer
     EXPECT_TRUE(contains(run.bound("prefix", "x"), "kill-pane"));
 
     // Taking the key of another entry: it moves, and the other entry shows "없음".
-    run.server.send_keys(run.pane, {"C-u"});
-    run.server.send_text(run.pane, "좌우로");
-    run.wait_text("1 / ");
-    run.server.send_keys(run.pane, {"Enter"});
-    run.wait_text("새 단축키를 누르세요");
-    run.server.send_text(run.pane, "-");
+    run.capture("좌우로", {"-"});
     run.wait_text("이미 쓰는 중  " + std::string(kSplitDown));
     run.wait_text("Enter 덮어쓰기");
     run.server.send_keys(run.pane, {"Enter"});
@@ -134,7 +100,7 @@ TEST(KeybindScreenInTmux, ChangeDeleteRestoreAndOverwriteGoToTheFileAndTheServer
     // Esc with an empty query leaves; the terminal is as it was.
     run.server.send_keys(run.pane, {"Escape"});
     EXPECT_EQ(run.finish(), 0);
-    EXPECT_EQ(read_text(run.dir / "err"), "");
+    EXPECT_EQ(read_text(run.env.root() / "err"), "");
     run.expect_terminal_restored();
 }
 
@@ -142,14 +108,8 @@ TEST(KeybindScreenInTmux, KeysTmuxReadsSpeciallyAreSavedBoundAndRebuilt) {
     ScreenRun run;
     const std::vector<std::pair<std::string, std::string>> changes = {{"pane을 닫", "#"}, {"위아래로", ";"}};
     for (const auto& [query, key] : changes) {
-        run.server.send_keys(run.pane, {"C-u"});
-        run.server.send_text(run.pane, query);
-        run.wait_text("1 / ");
-        run.server.send_keys(run.pane, {"Enter"});
-        run.wait_text("새 단축키를 누르세요");
         // A lone ";" on tmux's command line separates commands: send it escaped.
-        if (key == ";") run.server.send_keys(run.pane, {"\\;"});
-        else run.server.send_text(run.pane, key);
+        run.capture(query, {key == ";" ? "\\;" : key});
         run.wait_text("Enter 확인");
         run.server.send_keys(run.pane, {"Enter"});
         run.wait_line("변경됨", [](auto&) { return true; });
@@ -172,57 +132,33 @@ TEST(KeybindScreenInTmux, KeysTmuxReadsSpeciallyAreSavedBoundAndRebuilt) {
 TEST(KeybindScreenInTmux, NoPlaceForTheFileEndsWithAnErrorAndTheTerminalBack) {
     PrivateEnv env;
     TmuxServer server{80, 20, env.tmp()};
-    const fs::path dir = env.root();
-    EnvChanges vars;
+    EnvChanges vars;  // neither HOME nor XDG_CONFIG_HOME
     for (auto& change : inside_tmux(env.env()))
         if (change.first != "HOME" && change.first != "XDG_CONFIG_HOME") vars.push_back(change);
     vars.emplace_back("HOME", std::nullopt);
     vars.emplace_back("XDG_CONFIG_HOME", std::nullopt);
-    const std::string script = "cd " + quoted(dir.string()) + " && stty -g > before; " + quoted(vesk_binary()) +
-                               " config keybindings 2> err; echo $? > status; stty -g > after";
-    const std::string pane = server.run_in_pane({"bash", "-c", script}, vars);
-    for (int i = 0; i < 250 && !(fs::exists(dir / "after") && !read_text(dir / "after").empty()); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(read_text(dir / "status"), "1\n");
-    EXPECT_EQ(read_text(dir / "err"), "Error: 설정 파일을 둘 자리를 찾지 못했습니다\n");
-    EXPECT_EQ(read_text(dir / "before"), read_text(dir / "after"));
-    EXPECT_EQ(server.format(pane, "#{alternate_on}"), "0");
+    const std::string pane = start_screen(server, env.root(), {"config", "keybindings"}, vars);
+    EXPECT_EQ(finish_screen(server, pane, env.root()), 1);
+    EXPECT_EQ(read_text(env.root() / "err"), "Error: 설정 파일을 둘 자리를 찾지 못했습니다\n");
+    expect_terminal_restored(server, pane, env.root());
 }
 
 TEST(KeybindScreenInTmux, PopupAsksForTheClientSizeAndOpensAFloatingPane) {
     PrivateEnv env;
-    TempDir answers;
-    const fs::path log = env.root() / "calls";
-    env.vars["TMUX"] = "/nonexistent/socket,1,0";
-    env.vars["TMUX_BIN"] = recording_tmux_path().string();
-    env.vars["RECORD_TMUX_LOG"] = log.string();
-    env.vars["RECORD_TMUX_ANSWERS"] = answers.path().string();
-    write_text(answers / "display", "60\n");
-    write_text(answers / "new-pane", "%9\n");
-    RunResult r = env.run({"config", "keybindings-popup"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    const std::string command = quoted(fs::canonical(vesk_binary()).string()) + " config keybindings";
+    const std::string command = sh_quote(fs::canonical(vesk_binary()).string()) + " config keybindings";
     using Call = std::vector<std::string>;
     // 60 x 60: 77% and 75% of the client, centred.
-    EXPECT_EQ(recorded_calls(log), (std::vector<Call>{{"display", "-p", "#{client_width}"},
-                                                      {"display", "-p", "#{client_height}"},
-                                                      {"new-pane", "-P", "-F", "#{pane_id}", "-x", "46", "-y", "45",
-                                                       "-X", "7", "-Y", "7", "--", command}}));
-
+    EXPECT_EQ(popup_calls(env, {"config", "keybindings-popup"}, 60),
+              (std::vector<Call>{{"display", "-p", "#{client_width}"},
+                                 {"display", "-p", "#{client_height}"},
+                                 {"new-pane", "-P", "-F", "#{pane_id}", "-x", "46", "-y", "45", "-X", "7", "-Y", "7",
+                                  "--", command}}));
     // A client size tmux cannot tell: 80 x 24.
-    fs::remove(log);
-    write_text(answers / "display.status", "1\n");
-    write_text(answers / "display", "");
-    r = env.run({"config", "keybindings-popup"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    auto calls = recorded_calls(log);
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[2], (Call{"new-pane", "-P", "-F", "#{pane_id}", "-x", "61", "-y", "18", "-X", "9", "-Y", "3",
-                              "--", command}));
+    EXPECT_EQ(popup_calls(env, {"config", "keybindings-popup"}, std::nullopt).back(),
+              (Call{"new-pane", "-P", "-F", "#{pane_id}", "-x", "61", "-y", "18", "-X", "9", "-Y", "3", "--", command}));
 
-    // Outside tmux.
     env.vars["TMUX"] = std::nullopt;
-    r = env.run({"config", "keybindings-popup"});
+    RunResult r = env.run({"config", "keybindings-popup"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "tmux 세션 안에서만 실행 가능합니다.\n");
 }
@@ -231,21 +167,12 @@ TEST(KeybindScreenInTmux, PopupShowsTheScreenInAFloatingPane) {
     PrivateEnv env;
     TmuxServer server{120, 40, env.tmp()};
     AttachedClient client(server);
-    // The popup's command gets the server's environment: keep it on the private files.
-    for (const auto& [name, value] : env.env())
-        if (value && name != "TMUX_TMPDIR") server.tmux_ok({"set-environment", "-g", name, *value});
-    EnvChanges vars = inside_tmux(env.env());
-    vars.emplace_back("TMUX_BIN", floating_tmux_path().string());
-    const std::string script = quoted(vesk_binary()) + " config keybindings-popup; echo $? > " +
-                               quoted((env.root() / "status").string());
-    server.run_in_current_window({"bash", "-c", script}, vars);
+    const std::string pane = start_popup(server, env, {"config", "keybindings-popup"});
     EXPECT_TRUE(client.wait_for_text(" Keybindings ")) << client.capture();
     EXPECT_TRUE(client.wait_for_text(kClose)) << client.capture();
     client.send_keys({"Escape"});
     EXPECT_TRUE(client.wait_for_no_text(" Keybindings ")) << client.capture();
-    for (int i = 0; i < 250 && !fs::exists(env.root() / "status"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(read_text(env.root() / "status"), "0\n");
+    EXPECT_EQ(finish_screen(server, pane, env.root()), 0);
 }
 
 }  // namespace

@@ -16,16 +16,13 @@ namespace {
 using vesk::test::TempDir;
 using vesk::test::TmuxServer;
 
-const std::vector<std::string> kSpecialKeys = {"#",   ";",   "\"",  "'",   "\\",  "{",   "}",  "~",
-                                               "$",   "M-;", "M-'", "C-\\", "M-#", "M-\"", "%",  "-",
-                                               "Enter", "C-Space", "M-{"};
+const std::vector<std::string> kSpecialKeys = {"#",   ";",    "\"",  "'",    "\\", "{", "}",     "~",       "$",  "M-;",
+                                               "M-'", "C-\\", "M-#", "M-\"", "%",  "-", "Enter", "C-Space", "M-{"};
 
 TEST(KeybindKeys, QuotedForms) {
+    // Plain keys stay bare; the quote chosen is the one the key does not hold.
     const std::pair<std::string_view, std::string_view> cases[] = {
-        {"C-Space", "C-Space"}, {"-", "-"},         {"%", "%"},           {"M-f", "M-f"},
-        {"#", "'#'"},           {";", "';'"},        {"\"", "'\"'"},       {"'", "\"'\""},
-        {"\\", "'\\'"},         {"{", "'{'"},        {"}", "'}'"},         {"~", "'~'"},
-        {"$", "'$'"},           {"M-;", "'M-;'"},    {"M-'", "\"M-'\""},
+        {"C-Space", "C-Space"}, {"-", "-"}, {"#", "'#'"}, {"'", "\"'\""}, {"M-;", "'M-;'"}, {"M-'", "\"M-'\""},
     };
     for (const auto& [key, quoted] : cases) {
         EXPECT_EQ(keys::quote_key(key), quoted) << key;

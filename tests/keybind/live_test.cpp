@@ -14,13 +14,12 @@
 namespace vesk::keybind {
 namespace {
 
-using live::Change;
+namespace fs = std::filesystem;
 using test::recorded_calls;
 using test::TmuxServer;
 using Calls = std::vector<std::vector<std::string>>;
 
 TEST(KeybindLive, ScriptPerTable) {
-    EXPECT_EQ(live::script({"prefix", std::nullopt, std::make_pair("C-j", "new-window")}), "bind-key C-j new-window\n");
     EXPECT_EQ(live::script({"root", std::nullopt, std::make_pair("M-j", "new-window")}), "bind-key -n M-j new-window\n");
     EXPECT_EQ(live::script({"copy-mode-vi", "x", std::make_pair("y", "send -X cancel")}),
               "unbind -T copy-mode-vi x\nbind-key -T copy-mode-vi y send -X cancel\n");
@@ -30,46 +29,36 @@ TEST(KeybindLive, ScriptPerTable) {
     EXPECT_EQ(live::script({"prefix", "#", std::make_pair(";", "kill-pane")}), "unbind '#'\nbind-key ';' kill-pane\n");
 }
 
-// A clock whose poll answers from a list (the last answer repeats) and whose sleeps are counted.
-struct FakeClock {
-    std::vector<bool> answers;
-    std::size_t polls = 0;
-    std::size_t sleeps = 0;
-    postlude::Clock clock() {
-        return {[this] { return answers[std::min(polls++, answers.size() - 1)]; },
-                [this](std::chrono::milliseconds d) {
-                    EXPECT_EQ(d, std::chrono::milliseconds(50));
-                    ++sleeps;
-                }};
-    }
-};
-
-std::size_t waited(std::vector<bool> answers, std::size_t* sleeps = nullptr) {
-    FakeClock fake{std::move(answers)};
-    std::size_t polls = postlude::wait_for_plugins(fake.clock());
-    EXPECT_EQ(polls, fake.polls);
-    if (sleeps) *sleeps = fake.sleeps;
-    return polls;
+// The polls and the sleeps of the wait, with a clock whose poll answers from `answers` (the last
+// answer repeats).
+std::pair<std::size_t, std::size_t> waited(std::vector<bool> answers) {
+    std::size_t polls = 0, sleeps = 0;
+    postlude::Clock clock{[&] { return answers[std::min(polls++, answers.size() - 1)]; },
+                          [&](std::chrono::milliseconds d) {
+                              EXPECT_EQ(d, std::chrono::milliseconds(50));
+                              ++sleeps;
+                          }};
+    const std::size_t reported = postlude::wait_for_plugins(clock);
+    EXPECT_EQ(reported, polls);
+    return {polls, sleeps};
 }
 
 TEST(KeybindLive, PluginWaitPhases) {
+    using Counts = std::pair<std::size_t, std::size_t>;
     // Never "true": 81 polls, 80 sleeps (about 4 s).
-    std::size_t sleeps = 0;
-    EXPECT_EQ(waited({false}, &sleeps), 81u);
-    EXPECT_EQ(sleeps, 80u);
+    EXPECT_EQ(waited({false}), Counts(81, 80));
     // "true" at once, then something else: applied right after the first poll that is not "true".
-    EXPECT_EQ(waited({true, true, true, false}), 4u);
+    EXPECT_EQ(waited({true, true, true, false}).first, 4u);
     // "true" for ever: the first poll, then 601 more (about 30 s).
-    EXPECT_EQ(waited({true}, &sleeps), 602u);
-    EXPECT_EQ(sleeps, 601u);
+    EXPECT_EQ(waited({true}), Counts(602, 601));
     // The loading seen late: phase 2 counts from 0 again.
     std::vector<bool> late(60, false);
     late.push_back(true);
     late.push_back(false);
-    EXPECT_EQ(waited(late), 62u);
+    EXPECT_EQ(waited(late).first, 62u);
     std::vector<bool> last_chance(80, false);
     last_chance.push_back(true);
-    EXPECT_EQ(waited(last_chance), 81u + 601u);
+    EXPECT_EQ(waited(last_chance).first, 81u + 601u);
 }
 
 TEST(KeybindLive, ApplyAllOnARealServer) {
@@ -98,52 +87,14 @@ TEST(KeybindLive, ApplyAllOnARealServer) {
         EXPECT_NE(chain[1].find("no-such-command"), std::string::npos) << chain[1];
     }
     EXPECT_EQ(server.tmux({"list-keys", "-T", "prefix", "F5"}).status, 0);
-}
 
-TEST(KeybindLive, ApplyAllRunsTmuxBinOnceOrNotAtAll) {
-    TmuxServer server;
-    test::TempDir dir;
-    const auto log = dir / "calls";
-    test::EnvGuard env;
-    env.set("TMUX_BIN", test::recording_tmux_path().string());
-    env.set("RECORD_TMUX_LOG", log.string());
-    env.set("RECORD_TMUX_SOCKET", server.socket_name());
-    env.set("TMUX_TMPDIR", server.tmpdir().string());
-    env.set("TMPDIR", dir.path().string());
-    const std::vector<Change> changes = {{"prefix", std::nullopt, std::make_pair("F6", "display-message six")}};
-
-    // Outside tmux, or with nothing to do: tmux is not run.
-    env.unset("TMUX");
-    live::apply_all(changes);
-    env.set("TMUX", "");
-    live::apply_all(changes);
-    env.set("TMUX", server.tmux_env_value());
-    live::apply_all({});
-    live::apply_all({{"prefix", std::nullopt, std::nullopt}});
-    EXPECT_EQ(recorded_calls(log), Calls{});
-
-    live::apply_all(changes);
-    Calls calls = recorded_calls(log);
-    ASSERT_EQ(calls.size(), 1u);
-    ASSERT_EQ(calls[0].size(), 2u);
-    EXPECT_EQ(calls[0][0], "source-file");
-    EXPECT_EQ(std::filesystem::path(calls[0][1]).parent_path(), dir.path());
-    EXPECT_FALSE(std::filesystem::exists(calls[0][1]));  // removed afterwards
-    EXPECT_EQ(server.tmux({"list-keys", "-T", "prefix", "F6"}).status, 0);
-}
-
-TEST(KeybindLive, SystemClockReadsTheServerOption) {
-    TmuxServer server;
-    test::EnvGuard env;
-    env.set("TMUX", server.tmux_env_value());
-    env.unset("TMUX_BIN");
+    // The real clock polls the server's option.
     postlude::Clock clock = postlude::system_clock();
     EXPECT_FALSE(clock.plugins_applying());
     server.tmux_ok({"set", "-s", "@__apply_plugins", "true"});
     EXPECT_TRUE(clock.plugins_applying());
     server.tmux_ok({"set", "-s", "@__apply_plugins", "done"});
     EXPECT_FALSE(clock.plugins_applying());
-
     // A tmux that cannot be started answers no to the poll; applying then reports the failure.
     env.set("TMUX_BIN", "/nonexistent/tmux");
     EXPECT_FALSE(postlude::system_clock().plugins_applying());
@@ -180,6 +131,8 @@ TEST(KeybindLive, ApplyKeybindingsCommand) {
     ASSERT_EQ(calls.size(), 82u);
     for (std::size_t i = 0; i < 81; ++i) EXPECT_EQ(calls[i], (std::vector<std::string>{"show", "-sqv", "@__apply_plugins"}));
     EXPECT_EQ(calls[81][0], "source-file");
+    EXPECT_EQ(fs::path(calls[81][1]).parent_path(), env.tmp());
+    EXPECT_FALSE(fs::exists(calls[81][1]));  // the script is removed afterwards
     EXPECT_EQ(server.tmux({"list-keys", "-T", "prefix", "F9"}).status, 0);
 }
 

@@ -45,12 +45,8 @@ TEST(KeybindModel, EntriesFromBindingsAndActions) {
 
     EditSession builtin = session_from_actions(keybinding_actions(), {});
     ASSERT_EQ(builtin.entries.size(), 23u);
-    const Entry& first = builtin.entries[0];
-    EXPECT_EQ(first.info.id, "quillbox.open");
-    EXPECT_EQ(first.info.description, "QuillBox 열기");
-    EXPECT_EQ(first.info.label_en, "Open QuillBox");
-    EXPECT_EQ(first.table, "prefix");
-    EXPECT_EQ(first.current_key, "C-Space");
+    EXPECT_EQ(builtin.entries[0].info.description, "QuillBox 열기");
+    EXPECT_EQ(builtin.entries[0].current_key, "C-Space");
     for (const Entry& e : builtin.entries) EXPECT_FALSE(e.changed()) << e.info.id;
 
     // The fragments as shipped give the session; an unreadable root falls back on the actions.
@@ -66,12 +62,10 @@ TEST(KeybindModel, OperationsReturnNewSessions) {
     const EditSession before = s;
 
     EditSession moved = with_key_at(s, 0, "C-x");
-    EXPECT_EQ(s, before);
     EXPECT_EQ(key_of(moved, 0), "C-x");
     EXPECT_TRUE(moved.entries[0].changed());
     EditSession removed = with_key_at(s, 0, std::nullopt);
-    EXPECT_FALSE(removed.entries[0].current_key);
-    EXPECT_TRUE(removed.entries[0].changed());
+    EXPECT_TRUE(!removed.entries[0].current_key && removed.entries[0].changed());
 
     // restore_default of an unchanged entry changes nothing; of a changed one, brings it back.
     EXPECT_EQ(restore_default(s, 3), s);
@@ -187,22 +181,17 @@ TEST(KeybindModel, SavingNeverLosesTheUsersLines) {
 TEST(KeybindModel, SaveRefusesAFileItCannotRead) {
     TempDir dir;
     const auto path = dir / "keybindings.conf";
-    const EditSession s = with_key_at(small_session(), 0, "C-x");
-
     // Bytes that are not UTF-8 gave no overrides on loading: every line of them is kept.
     const std::string odd = "bind-key q kill-pane \xff\n";
     write_text(path, odd);
-    save_session(path, s);
+    save_session(path, with_key_at(small_session(), 0, "C-x"));
     EXPECT_EQ(read_text(path), kHeader + "\n# pane 닫기\nbind-key C-x kill-pane\n\n" + odd);
 
     // A file that cannot be read is not replaced.
     ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
-    if (::access(path.c_str(), R_OK) != 0) {  // root reads anyway
-        EXPECT_ANY_THROW(save_session(path, small_session()));
-        ::chmod(path.c_str(), 0600);
-        EXPECT_NE(read_text(path).find(odd), std::string::npos);
-    }
+    if (::access(path.c_str(), R_OK) != 0) EXPECT_ANY_THROW(save_session(path, small_session()));  // root reads anyway
     ::chmod(path.c_str(), 0600);
+    EXPECT_NE(read_text(path).find(odd), std::string::npos);
 }
 
 }  // namespace
