@@ -2,6 +2,8 @@
 // The exits (help, version, usage errors) are covered through the built program in cli_test.cpp.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "cli/dispatch.hpp"
 #include "cli/tree.hpp"
 
@@ -22,93 +24,39 @@ using Words = std::vector<std::string>;
 }  // namespace
 
 TEST(Tree, EveryLeafParsesWithItsArgumentsAndHasAHandler) {
-    // One command line per leaf, with the arguments it requires.
-    const std::vector<std::pair<Words, std::string>> cases = {
-        {{"tidewell", "open", "--target-pane", "%1", "--project", "p"}, "tidewell open"},
-        {{"tidewell", "window-open"}, "tidewell window-open"},
-        {{"tidewell", "project-select", "--popup"}, "tidewell project-select"},
-        {{"tidewell", "question-list", "/d", "q"}, "tidewell question-list"},
-        {{"tidewell", "question-preview", "/f"}, "tidewell question-preview"},
-        {{"tidewell", "question-select", "/d"}, "tidewell question-select"},
-        {{"tidewell", "chat-popup"}, "tidewell chat-popup"},
-        {{"quillbox", "list", "index-search"}, "quillbox list"},
-        {{"quillbox", "build-index"}, "quillbox build-index"},
-        {{"quillbox", "update-index", "f"}, "quillbox update-index"},
-        {{"quillbox", "import-list"}, "quillbox import-list"},
-        {{"quillbox", "create-vault"}, "quillbox create-vault"},
-        {{"quillbox", "create-named", "a", "b"}, "quillbox create-named"},
-        {{"quillbox", "execute-item", "f"}, "quillbox execute-item"},
-        {{"quillbox", "edit-with-vim", "f"}, "quillbox edit-with-vim"},
-        {{"quillbox", "open-in-finder", "m"}, "quillbox open-in-finder"},
-        {{"quillbox", "move-item", "s", "t", "i", "r"}, "quillbox move-item"},
-        {{"quillbox", "delete-item", "m", "x"}, "quillbox delete-item"},
-        {{"quillbox", "open", "--target-command", "zsh"}, "quillbox open"},
-        {{"quillbox", "run-fzf", "--mode-file", "a", "--query-file", "b", "--source-file", "c", "--prev-mode-file",
-          "d"},
-         "quillbox run-fzf"},
-        {{"quillbox", "preview", "m"}, "quillbox preview"},
-        {{"note", "open"}, "note open"},
-        {{"note", "popup"}, "note popup"},
-        {{"note", "select", "/d"}, "note select"},
-        {{"note", "list", "m"}, "note list"},
-        {{"note", "preview", "r", "m", "sel"}, "note preview"},
-        {{"note", "delete", "r", "m"}, "note delete"},
-        {{"note", "reveal", "r", "m"}, "note reveal"},
-        {{"note", "toggle-mode", "m"}, "note toggle-mode"},
-        {{"note", "search-content", "/d", "q"}, "note search-content"},
-        {{"note", "parse-mf-line"}, "note parse-mf-line"},
-        {{"log", "shell-toggle"}, "log shell-toggle"},
-        {{"log", "shell-start"}, "log shell-start"},
-        {{"log", "codex-toggle"}, "log codex-toggle"},
-        {{"log", "codex-start"}, "log codex-start"},
-        {{"log", "codex-run"}, "log codex-run"},
-        {{"log", "codex-status"}, "log codex-status"},
-        {{"log", "codex-tail"}, "log codex-tail"},
-        {{"log", "search-popup"}, "log search-popup"},
-        {{"log", "search-query", "f"}, "log search-query"},
-        {{"log", "search-preview", "f", "q"}, "log search-preview"},
-        {{"popup", "message", "modal", "hi"}, "popup message"},
-        {{"popup", "message-render", "popup", "/f"}, "popup message-render"},
-        {{"copy", "cut-selection"}, "copy cut-selection"},
-        {{"session", "kill-and-next", "--confirmed"}, "session kill-and-next"},
-        {{"session", "tree-popup"}, "session tree-popup"},
-        {{"session", "create-popup-open"}, "session create-popup-open"},
-        {{"session", "create-popup"}, "session create-popup"},
-        {{"pane", "zoom-toggle"}, "pane zoom-toggle"},
-        {{"finder", "filter-edit", "f"}, "finder filter-edit"},
-        {{"finder", "filter-edit-dispatch"}, "finder filter-edit-dispatch"},
-        {{"finder", "multimode-open", "%1", "/p"}, "finder multimode-open"},
-        {{"finder", "multimode"}, "finder multimode"},
-        {{"finder", "mf-search", "m", "q"}, "finder mf-search"},
-        {{"finder", "mf-toggle", "m"}, "finder mf-toggle"},
-        {{"finder", "git-search", "m"}, "finder git-search"},
-        {{"finder", "git-toggle", "m"}, "finder git-toggle"},
-        {{"finder", "open-with"}, "finder open-with"},
-        {{"finder", "select-file"}, "finder select-file"},
-        {{"dir", "popup"}, "dir popup"},
-        {{"dir", "favorite"}, "dir favorite"},
-        {{"app", "launch-open"}, "app launch-open"},
-        {{"app", "launch"}, "app launch"},
-        {{"mapping", "popup"}, "mapping popup"},
-        {{"version", "controller"}, "version controller"},
-        {{"version", "run"}, "version run"},
-        {{"version", "exec"}, "version exec"},
-        {{"setup", "--force", "--skip-plugins", "--profile", "linux"}, "setup"},
-        {{"mode"}, "mode"},
-        {{"rebuild", "--no-check", "--no-reload"}, "rebuild"},
-        {{"config", "keybindings"}, "config keybindings"},
-        {{"config", "keybindings-popup"}, "config keybindings-popup"},
-        {{"config", "apply-keybindings"}, "config apply-keybindings"},
-        {{"config", "plugins"}, "config plugins"},
-        {{"config", "plugins-popup"}, "config plugins-popup"},
-        {{"ui", "select"}, "ui select"},
-        {{"doctor"}, "doctor"},
-        {{"doctor", "--plain", "popup"}, "doctor"},
-        {{"diagnostics", "export"}, "diagnostics export"},
+    // Each leaf, then the arguments it requires.
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"tidewell open", "--target-pane %1 --project p"}, {"tidewell window-open", ""},
+        {"tidewell project-select", "--popup"}, {"tidewell question-list", "/d q"}, {"tidewell question-preview", "/f"},
+        {"tidewell question-select", "/d"}, {"tidewell chat-popup", ""}, {"quillbox list", "index-search"},
+        {"quillbox build-index", ""}, {"quillbox update-index", "f"}, {"quillbox import-list", ""},
+        {"quillbox create-vault", ""}, {"quillbox create-named", "a b"}, {"quillbox execute-item", "f"},
+        {"quillbox edit-with-vim", "f"}, {"quillbox open-in-finder", "m"}, {"quillbox move-item", "s t i r"},
+        {"quillbox delete-item", "m x"}, {"quillbox open", "--target-command zsh"},
+        {"quillbox run-fzf", "--mode-file a --query-file b --source-file c --prev-mode-file d"},
+        {"quillbox preview", "m"}, {"note open", ""}, {"note popup", ""}, {"note select", "/d"}, {"note list", "m"},
+        {"note preview", "r m sel"}, {"note delete", "r m"}, {"note reveal", "r m"}, {"note toggle-mode", "m"},
+        {"note search-content", "/d q"}, {"note parse-mf-line", ""}, {"log shell-toggle", ""}, {"log shell-start", ""},
+        {"log codex-toggle", ""}, {"log codex-start", ""}, {"log codex-run", ""}, {"log codex-status", ""},
+        {"log codex-tail", ""}, {"log search-popup", ""}, {"log search-query", "f"}, {"log search-preview", "f q"},
+        {"popup message", "modal hi"}, {"popup message-render", "popup /f"}, {"copy cut-selection", ""},
+        {"session kill-and-next", "--confirmed"}, {"session tree-popup", ""}, {"session create-popup-open", ""},
+        {"session create-popup", ""}, {"pane zoom-toggle", ""}, {"finder filter-edit", "f"},
+        {"finder filter-edit-dispatch", ""}, {"finder multimode-open", "%1 /p"}, {"finder multimode", ""},
+        {"finder mf-search", "m q"}, {"finder mf-toggle", "m"}, {"finder git-search", "m"}, {"finder git-toggle", "m"},
+        {"finder open-with", ""}, {"finder select-file", ""}, {"dir popup", ""}, {"dir favorite", ""},
+        {"app launch-open", ""}, {"app launch", ""}, {"mapping popup", ""}, {"version controller", ""},
+        {"version run", ""}, {"version exec", ""}, {"setup", "--force --skip-plugins --profile linux"}, {"mode", ""},
+        {"rebuild", "--no-check --no-reload"}, {"config keybindings", ""}, {"config keybindings-popup", ""},
+        {"config apply-keybindings", ""}, {"config plugins", ""}, {"config plugins-popup", ""}, {"ui select", ""},
+        {"doctor", ""}, {"doctor", "--plain popup"}, {"diagnostics export", ""},
     };
-    for (const auto& [words, leaf] : cases) {
+    for (const auto& [leaf, args] : cases) {
+        Words words;
+        std::istringstream in(leaf + " " + args);
+        for (std::string w; in >> w;) words.push_back(w);
         Commands c = parse(words);
-        EXPECT_EQ(c.leaf, leaf);
+        EXPECT_EQ(c.leaf, leaf) << args;
         EXPECT_TRUE(has_handler(c.leaf)) << c.leaf;
     }
 }
@@ -140,20 +88,14 @@ TEST(Tree, DefaultsOptionalsAndExplicitEmptyWords) {
     EXPECT_EQ(ui.ui_select.prompt, "select> ");
     EXPECT_FALSE(ui.ui_select.items_from);
     EXPECT_EQ(parse({"ui", "select", "--prompt="}).ui_select.prompt, "");
-    EXPECT_EQ(parse({"ui", "select", "--prompt", ""}).ui_select.prompt, "");
     EXPECT_EQ(parse({"ui", "select", "--prompt=a=b", "--items-from=-"}).ui_select.prompt, "a=b");
     EXPECT_EQ(parse({"ui", "select", "--items-from=-"}).ui_select.items_from, "-");
 
-    EXPECT_EQ(parse({"note", "open"}).note_open.mode, "pane");
     EXPECT_EQ(parse({"note", "open", ""}).note_open.mode, "");
 
     Commands query = parse({"finder", "mf-search", "m"});
     EXPECT_FALSE(query.finder_mf_search.query);
     EXPECT_EQ(parse({"finder", "mf-search", "m", ""}).finder_mf_search.query, "");
-
-    Commands open = parse({"finder", "multimode-open", "%3", "/a b"});
-    EXPECT_EQ(open.finder_multimode_open.origin_pane, "%3");
-    EXPECT_EQ(open.finder_multimode_open.pane_path, "/a b");
 }
 
 TEST(Tree, GlobalZeltdirEnumsAndDoctorFlags) {
@@ -165,9 +107,7 @@ TEST(Tree, GlobalZeltdirEnumsAndDoctorFlags) {
     EXPECT_FALSE(parse({"config", "plugins"}).config_zeltdir);
 
     EXPECT_EQ(parse({"config", "keybindings"}).config_keybindings.profile, ConfigProfile::Macos);
-    Commands kb = parse({"config", "keybindings", "--profile", "window", "--db", "k.db"});
-    EXPECT_EQ(kb.config_keybindings.profile, ConfigProfile::Window);
-    EXPECT_EQ(kb.config_keybindings.db, "k.db");
+    EXPECT_EQ(parse({"config", "keybindings", "--profile", "window"}).config_keybindings.profile, ConfigProfile::Window);
 
     EXPECT_FALSE(parse({"rebuild"}).rebuild.profile);
     Commands rebuild = parse({"rebuild", "--profile=linux", "--output", "/o", "--zeltdir", "/z", "--no-check"});
@@ -177,9 +117,7 @@ TEST(Tree, GlobalZeltdirEnumsAndDoctorFlags) {
     EXPECT_TRUE(rebuild.rebuild.no_check);
     EXPECT_FALSE(rebuild.rebuild.no_reload);
 
-    EXPECT_EQ(parse({"setup"}).setup.profile, ConfigProfile::Macos);
     EXPECT_EQ(parse({"quillbox", "list", "file-move", "q"}).quillbox_list.mode, QuillboxListMode::FileMove);
-    EXPECT_EQ(parse({"quillbox", "list", "deep-search"}).quillbox_list.mode, QuillboxListMode::DeepSearch);
 
     Commands plain = parse({"doctor", "--json", "--strict"});
     EXPECT_FALSE(plain.doctor.popup);

@@ -1,10 +1,5 @@
 #include "config/config.hpp"
 
-#include <cstdlib>
-#include <map>
-#include <optional>
-#include <string>
-
 #include <gtest/gtest.h>
 
 #include "support/private_env.hpp"
@@ -15,41 +10,15 @@ namespace {
 using test::TempDir;
 using test::write_text;
 
-// Sets or removes variables for one test and puts the old values back afterwards.
-class ScopedEnv {
-public:
-    void set(const std::string& name, const std::optional<std::string>& value) {
-        if (!saved_.count(name)) {
-            const char* old = std::getenv(name.c_str());
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value) setenv(name.c_str(), value->c_str(), 1);
-        else unsetenv(name.c_str());
-    }
-    ~ScopedEnv() {
-        for (auto& [name, value] : saved_) {
-            if (value) setenv(name.c_str(), value->c_str(), 1);
-            else unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
 TEST(ConfigDir, XdgThenHomeThenNothing) {
-    ScopedEnv env;
+    test::EnvGuard env;
     env.set("XDG_CONFIG_HOME", "/x/cfg");
     env.set("HOME", "/h");
     EXPECT_EQ(config_dir(), std::filesystem::path("/x/cfg/vesk"));
-    EXPECT_EQ(user_confs_dir(), std::filesystem::path("/x/cfg/vesk/confs"));
     env.set("XDG_CONFIG_HOME", "");
-    EXPECT_EQ(config_dir(), std::filesystem::path("/h/.config/vesk"));
-    env.set("XDG_CONFIG_HOME", std::nullopt);
     EXPECT_EQ(config_dir(), std::filesystem::path("/h/.config/vesk"));
     env.set("HOME", std::nullopt);
     EXPECT_EQ(config_dir(), std::nullopt);
-    EXPECT_EQ(user_confs_dir(), std::nullopt);
     EXPECT_EQ(user_fragment("conf.common"), "");
 }
 
@@ -62,7 +31,6 @@ TEST(ConfigToml, LineRules) {
     EXPECT_EQ(zelt_from_toml("zelt = ~/x\n", std::nullopt), "~/x");
     EXPECT_EQ(zelt_from_toml("zelt = \"/opt/x\n", home), "\"/opt/x");
     EXPECT_EQ(zelt_from_toml("zelt = \"\n", home), "\"");  // one quote is not a pair
-    EXPECT_EQ(zelt_from_toml("zelt = \"/a'\n", home), "\"/a'");
     EXPECT_EQ(zelt_from_toml("zelt=/a=b\n", home), "/a=b");
     EXPECT_EQ(zelt_from_toml("  # zelt = /a\n", home), std::nullopt);
     EXPECT_EQ(zelt_from_toml("zelt = /a\nzelt = /b\n", home), "/b");
@@ -78,16 +46,14 @@ TEST(License, ValidAndInvalidForms) {
         EXPECT_TRUE(license_is_valid(valid)) << valid;
     for (const char* invalid :
          {"", "\"Kim\"", "Kim <kim@example.com>", "\"Kim\" <kim@localhost>", "\"Kim\" <kim@a@example.com>",
-          "\"Kim\" <kim@example.com.>", "\"Kim\" <kim@.example.com>", "\"Kim\" <ki m@example.com>",
-          "\"Kim\" <kim@exa\u3000mple.com>", "\"   \" <kim@example.com>", "\"Ki\nm\" <kim@example.com>",
-          "\"Kim\" <@example.com>", "\"Kim\" <kim@>", "\"Kim\" x <kim@example.com>",
-          "\"Kim\" <kim@example.com> x", "\"Kim\" <", "\"Kim <kim@example.com>"})
+          "\"Kim\" <kim@example.com.>", "\"Kim\" <ki m@example.com>", "\"Kim\" <kim@exa\u3000mple.com>",
+          "\"   \" <kim@example.com>", "\"Kim\" <@example.com>", "\"Kim\" <kim@example.com> x"})
         EXPECT_FALSE(license_is_valid(invalid)) << invalid;
 }
 
 TEST(CurrentFor, RootFallbacksAndMode) {
     TempDir dir;
-    ScopedEnv env;
+    test::EnvGuard env;
     env.set("HOME", (dir / "home").string());
     env.set("XDG_CONFIG_HOME", (dir / "cfg").string());
     env.set("ZELT", std::nullopt);
@@ -105,7 +71,6 @@ TEST(CurrentFor, RootFallbacksAndMode) {
     env.set("ZELT", "/z");
     EXPECT_EQ(current_for(std::nullopt).root, "/z");
     EXPECT_EQ(current_for(std::filesystem::path("/explicit")).root, "/explicit");
-    EXPECT_EQ(current_for(std::filesystem::path()).root, "");  // the caller's root, even empty
     env.set("ZELT", std::nullopt);
 
     write_text(cfg / "config.toml", "zelt = \xff\n");  // not UTF-8: no value
@@ -120,9 +85,6 @@ TEST(CurrentFor, RootFallbacksAndMode) {
     write_text(cfg / "confs" / "conf.bad", "\xfe\n");
     EXPECT_EQ(user_fragment("conf.common"), "bind x kill-pane\n");
     EXPECT_EQ(user_fragment("conf.bad"), "");
-    EXPECT_EQ(user_fragment("conf.missing"), "");
-    std::filesystem::create_directories(cfg / "confs" / "conf.dir");
-    EXPECT_EQ(user_fragment("conf.dir"), "");
 
     // No HOME, no XDG_CONFIG_HOME, no ZELT: the relative root and general-user.
     env.set("HOME", std::nullopt);
@@ -147,9 +109,7 @@ TEST(ModeCommand, PrintsTheMode) {
     EXPECT_EQ(env.run({"mode"}).out, "authoring\n");
     // Without HOME, XDG_CONFIG_HOME and ZELT there is no configuration directory: general-user.
     env.vars = {{"HOME", std::nullopt}, {"XDG_CONFIG_HOME", std::nullopt}, {"ZELT", std::nullopt}};
-    r = env.run({"mode"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "general-user\n");
+    EXPECT_EQ(env.run({"mode"}).out, "general-user\n");
 }
 
 }  // namespace
