@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "defaults/defaults.hpp"
@@ -163,27 +162,12 @@ void compare_or_write(const fs::path& file, const std::string& made) {
     EXPECT_EQ(read_text(file), made) << file << " is out of date; see the top of " << __FILE__;
 }
 
-TEST(DistDocs, MappingListsEveryBindingOfTheFragments) {
-    const std::string doc = mapping_markdown();
-    compare_or_write(kDist / "doc/MAPPING.md", doc);
-    for (const auto& b : all_bindings()) {
-        EXPECT_NE(doc.find("| `" + cell(b.key) + "` | " + cell(table_label(b.table)) + " | " + cell(b.description) + " | " +
-                           b.source + " |"),
-                  std::string::npos)
-            << b.origin;
-    }
-    EXPECT_NE(doc.find("\n## "), std::string::npos);
-}
-
-TEST(DistDocs, KeymapSendsWhatTmuxReadsAsTheBoundKey) {
+TEST(DistDocs, MappingAndKeymapAreMadeFromTheFragments) {
+    compare_or_write(kDist / "doc/MAPPING.md", mapping_markdown());
     compare_or_write(kDist / "doc/keybindings.itermkeymap", iterm_keymap());
     const auto json = nlohmann::json::parse(read_text(kDist / "doc/keybindings.itermkeymap"));
-    EXPECT_EQ(json.at("Key Mappings").at("0x66-0x80000").at("Text"), "0x1b 0x66");    // M-f
-    EXPECT_EQ(json.at("Key Mappings").at("0x44-0xa0000").at("Text"), "0x1b 0x44");    // M-D
-    EXPECT_EQ(json.at("Key Mappings").at("0x67-0xc0000").at("Text"), "0x1b 0x7");     // C-M-g
-    EXPECT_EQ(json.at("Key Mappings").at("0x9-0x80000").at("Text"), "0x1b 0x9");      // M-Tab
-    EXPECT_EQ(json.at("Key Mappings").at("0xf700-0x2c0000").at("Text"), "0x1b 0x5b 0x31 0x3b 0x37 0x41");  // C-M-Up
-    EXPECT_FALSE(json.at("Key Mappings").contains("0x66-0x0"));
+    EXPECT_EQ(json.at("Key Mappings").at("0x66-0x80000").at("Text"), "0x1b 0x66");  // M-f
+    EXPECT_EQ(json.at("Key Mappings").at("0x67-0xc0000").at("Text"), "0x1b 0x7");   // C-M-g
 }
 
 // The bytes of the key map, typed at a client, reach tmux as the very key the fragments bind.
@@ -203,9 +187,7 @@ TEST(DistDocs, KeymapBytesArriveAsTheBoundKeys) {
             args.push_back(hex);
         }
         client.outer().tmux_ok(args);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (inner.global_option("@hit") != b.key && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        test::wait_until([&] { return inner.global_option("@hit") == b.key; }, std::chrono::seconds(5));
         EXPECT_EQ(inner.global_option("@hit"), b.key);
         inner.tmux_ok({"set", "-gu", "@hit"});
     }

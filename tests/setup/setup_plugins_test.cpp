@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "config/setup_plugins.hpp"
@@ -45,65 +44,40 @@ struct FakeWorld {
 TEST(PluginWait, WaitsForThePluginManagerNotOnlyForTheDirectories) {
     TempDir root;
     const auto install = [&](const std::string& name) { fs::create_directories(root / "plugins" / name); };
+    const std::string note_end = "\n나중에 `vesk config plugins`에서 다시 받을 수 있습니다.\n";
 
     // The directories appear as the clones start; the manager goes on for three more seconds.
-    {
-        FakeWorld world;
-        testing::internal::CaptureStderr();
-        const auto left = config::wait_for_plugins(root.path(), kRepos, world.wait([&](int poll) {
-            if (poll == 1) install("one"), install("two");
-            return poll < 4;
-        }));
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-        EXPECT_TRUE(left.empty());
-        EXPECT_EQ(world.sleeps, 4);
-    }
-    // A clone that failed: the manager stops with a directory still missing. Nothing more will
-    // come, so the wait ends at once instead of sitting out the limit.
-    fs::remove_all(root / "plugins");
-    {
-        FakeWorld world;
-        testing::internal::CaptureStderr();
-        const auto left = config::wait_for_plugins(root.path(), kRepos, world.wait([&](int poll) {
-            if (poll == 1) install("one");
-            return poll < 2;
-        }));
-        EXPECT_EQ(left, std::vector<std::string>{"b/two"});
-        EXPECT_EQ(world.sleeps, 2);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  "플러그인 설치가 끝나지 않았습니다: b/two\n나중에 `vesk config plugins`에서 다시 받을 수 있습니다.\n");
-    }
-    // A manager that never shows itself (a root of its own making without the plugin step):
-    // the directories alone decide, up to the limit.
-    fs::remove_all(root / "plugins");
-    {
-        FakeWorld world;
-        auto left = config::wait_for_plugins(root.path(), kRepos, world.wait([&](int poll) {
-            if (poll == 3) install("one"), install("two");
-            return false;
-        }));
-        EXPECT_TRUE(left.empty());
-        EXPECT_EQ(world.sleeps, 3);
+    FakeWorld running;
+    testing::internal::CaptureStderr();
+    auto left = config::wait_for_plugins(root.path(), kRepos, running.wait([&](int poll) {
+        if (poll == 1) install("one"), install("two");
+        return poll < 4;
+    }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(left.empty());
+    EXPECT_EQ(running.sleeps, 4);
 
-        fs::remove_all(root / "plugins");
-        FakeWorld stuck;
-        testing::internal::CaptureStderr();
-        left = config::wait_for_plugins(root.path(), kRepos, stuck.wait([](int) { return false; }, 5s));
-        EXPECT_EQ(left, kRepos);
-        EXPECT_EQ(stuck.sleeps, 5);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  "플러그인 설치가 끝나지 않았습니다: a/one, b/two\n나중에 `vesk config plugins`에서 다시 받을 수 있습니다.\n");
-    }
+    // A clone that failed: the manager stops with a directory still missing, and the wait ends
+    // at once instead of sitting out the limit.
+    fs::remove_all(root / "plugins");
+    FakeWorld failed;
+    testing::internal::CaptureStderr();
+    left = config::wait_for_plugins(root.path(), kRepos, failed.wait([&](int poll) {
+        if (poll == 1) install("one");
+        return poll < 2;
+    }));
+    EXPECT_EQ(left, std::vector<std::string>{"b/two"});
+    EXPECT_EQ(failed.sleeps, 2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "플러그인 설치가 끝나지 않았습니다: b/two" + note_end);
+
     // The limit ends a manager that never finishes; every plugin it was fetching is reported.
-    install("one"), install("two");
-    {
-        FakeWorld world;
-        testing::internal::CaptureStderr();
-        const auto left = config::wait_for_plugins(root.path(), kRepos, world.wait([](int) { return true; }, 3s));
-        EXPECT_EQ(left, kRepos);
-        EXPECT_EQ(world.sleeps, 3);
-        EXPECT_NE(testing::internal::GetCapturedStderr().find("a/one, b/two"), std::string::npos);
-    }
+    install("two");
+    FakeWorld endless;
+    testing::internal::CaptureStderr();
+    left = config::wait_for_plugins(root.path(), kRepos, endless.wait([](int) { return true; }, 3s));
+    EXPECT_EQ(left, kRepos);
+    EXPECT_EQ(endless.sleeps, 3);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "플러그인 설치가 끝나지 않았습니다: a/one, b/two" + note_end);
 }
 
 TEST(PluginWait, MissingReposAndTmuxErrors) {
@@ -114,15 +88,12 @@ TEST(PluginWait, MissingReposAndTmuxErrors) {
               (std::vector<std::string>{"tmux-plugins/tmux-fpp", "x/tmux-tab"}));
 
     // No server of that name: the failure names the exit code, the arguments and what tmux said.
-    try {
+    const std::string what = test::error_text([] {
         config::run_tmux_for_setup("vesk-setup-test-none-" + std::to_string(::getpid()), {"show-options", "-s"});
-        FAIL() << "no error";
-    } catch (const std::exception& e) {
-        const std::string what = e.what();
-        EXPECT_EQ(what.rfind("setup plugin bootstrap용 tmux 명령 실패(exit=Some(1), args=show-options -s): stdout= stderr=", 0), 0u)
-            << what;
-        EXPECT_NE(what.find("error connecting to"), std::string::npos) << what;
-    }
+    });
+    EXPECT_TRUE(what.starts_with("setup plugin bootstrap용 tmux 명령 실패(exit=Some(1), args=show-options -s): stdout= stderr="))
+        << what;
+    EXPECT_NE(what.find("error connecting to"), std::string::npos) << what;
 }
 
 // A private HOME whose root is the default ~/.tmux, git reaching the local repositories.
@@ -152,14 +123,6 @@ protected:
         while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
         return r;
     }
-    bool wait_for(const std::function<bool()>& done, std::chrono::seconds limit = 60s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            if (done()) return true;
-            std::this_thread::sleep_for(100ms);
-        }
-        return done();
-    }
     // No private setup server outlives setup.
     bool setup_server_gone() {
         for (const auto& e : fs::recursive_directory_iterator(env.tmp()))
@@ -183,14 +146,13 @@ TEST_F(PluginSetup, InstallsTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) 
     for (const auto& repo : test::kDefaultPluginRepos)
         EXPECT_TRUE(fs::is_regular_file(root() / "plugins" / test::plugin_name(repo) / (test::plugin_name(repo) + ".tmux")))
             << repo;
-    EXPECT_TRUE(fs::is_regular_file(root() / "plugins/tpm/tpm"));
     EXPECT_TRUE(setup_server_gone());
 
     // tmux as the user starts it: no -f, the private HOME's ~/.tmux.conf.
     ASSERT_EQ(tmux({"new-session", "-d", "-x", "120", "-y", "40"}).status, 0);
     EXPECT_EQ(tmux({"show", "-gv", "@zelt"}).out, root().string());
     EXPECT_NE(tmux({"list-keys", "-T", "root", "M-f"}).out.find("bin/vesk finder multimode-open"), std::string::npos);
-    EXPECT_TRUE(wait_for([&] { return tmux({"show", "-gqv", "@loaded_tmux-tab"}).out == "yes"; }));
+    EXPECT_TRUE(test::wait_until([&] { return tmux({"show", "-gqv", "@loaded_tmux-tab"}).out == "yes"; }, 60s));
     for (const auto& repo : test::kDefaultPluginRepos)
         EXPECT_EQ(tmux({"show", "-gqv", "@loaded_" + test::plugin_name(repo)}).out, "yes") << repo;
     // Nothing complained: errors of the configuration would open view mode in the pane.
@@ -219,9 +181,7 @@ TEST_F(PluginSetup, AMissingRepositoryIsReportedWhenThePluginManagerGivesUp) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
     EXPECT_EQ(r.err, "플러그인 설치가 끝나지 않았습니다: nhdaly/tmux-tab\n"
                      "나중에 `vesk config plugins`에서 다시 받을 수 있습니다.\n");
-    EXPECT_NE(r.out.find("플러그인 6개를 받습니다...\n\niTerm2를"), std::string::npos) << r.out;
     for (const auto& repo : served) EXPECT_TRUE(fs::is_directory(root() / "plugins" / test::plugin_name(repo))) << repo;
-    EXPECT_FALSE(fs::exists(root() / "plugins/tmux-tab"));
     EXPECT_TRUE(setup_server_gone());
 }
 
@@ -232,7 +192,6 @@ TEST_F(PluginSetup, WithoutGitTheBootstrapStopsBeforeAnyServer) {
     const auto r = setup();
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: git을 찾을 수 없어 plugin bootstrap을 실행할 수 없습니다.\n");
-    EXPECT_NE(r.out.find("플러그인 6개를 받습니다...\n"), std::string::npos);
     EXPECT_EQ(r.out.find("iTerm2"), std::string::npos);
     EXPECT_TRUE(setup_server_gone());
 }
