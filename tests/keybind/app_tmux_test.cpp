@@ -28,14 +28,8 @@ struct ScreenRun {
         const fs::path conf = env.config_home() / "vesk" / "keybindings.conf";
         return fs::exists(conf) ? read_text(conf) : std::string();
     }
-    // Waits until the line holding `text` satisfies `pred`; returns that line.
     std::string wait_line(const std::string& text, const std::function<bool(const std::string&)>& pred) {
-        auto screen = server.wait_for_screen(pane, [&](const std::string& s) {
-            std::string l = line_with(s, text);
-            return !l.empty() && pred(l);
-        });
-        EXPECT_TRUE(screen) << text << "\n" << server.capture(pane);
-        return screen ? line_with(*screen, text) : "";
+        return wait_for_line(server, pane, text, pred);
     }
     void wait_text(const std::string& text) { EXPECT_TRUE(server.wait_for_text(pane, text)) << text << "\n" << server.capture(pane); }
     // Filters for `query`, opens the capture box of the one entry left and types `keys`.

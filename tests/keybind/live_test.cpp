@@ -19,16 +19,6 @@ using test::recorded_calls;
 using test::TmuxServer;
 using Calls = std::vector<std::vector<std::string>>;
 
-TEST(KeybindLive, ScriptPerTable) {
-    EXPECT_EQ(live::script({"root", std::nullopt, std::make_pair("M-j", "new-window")}), "bind-key -n M-j new-window\n");
-    EXPECT_EQ(live::script({"copy-mode-vi", "x", std::make_pair("y", "send -X cancel")}),
-              "unbind -T copy-mode-vi x\nbind-key -T copy-mode-vi y send -X cancel\n");
-    EXPECT_EQ(live::script({"prefix", "C-k", std::nullopt}), "unbind C-k\n");
-    EXPECT_EQ(live::script({"prefix", std::nullopt, std::nullopt}), "");
-    // A key tmux reads specially is quoted, or the line would be a comment.
-    EXPECT_EQ(live::script({"prefix", "#", std::make_pair(";", "kill-pane")}), "unbind '#'\nbind-key ';' kill-pane\n");
-}
-
 // The polls and the sleeps of the wait, with a clock whose poll answers from `answers` (the last
 // answer repeats).
 std::pair<std::size_t, std::size_t> waited(std::vector<bool> answers) {
@@ -68,8 +58,10 @@ TEST(KeybindLive, ApplyAllOnARealServer) {
     env.unset("TMUX_BIN");
     server.tmux_ok({"bind-key", "F7", "display-message old"});
 
+    // A key tmux reads specially is quoted, or its line would be a comment.
     live::apply_all({{"root", std::nullopt, std::make_pair("M-F12", "display-message new")},
                      {"prefix", "F7", std::nullopt},
+                     {"prefix", std::nullopt, std::nullopt},
                      {"copy-mode-vi", std::nullopt, std::make_pair("#", "send -X cancel")}});
     EXPECT_NE(server.tmux_ok({"list-keys", "-T", "root", "M-F12"}).find("display-message new"), std::string::npos);
     EXPECT_NE(server.tmux({"list-keys", "-T", "prefix", "F7"}).status, 0);  // gone

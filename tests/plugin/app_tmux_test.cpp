@@ -52,8 +52,7 @@ public:
     // The screen line that shows `repo`, empty when none does.
     std::string row(const std::string& repo) const { return test::line_with(server.capture(pane), repo + " "); }
     bool wait_row(const std::string& repo, const std::function<bool(const std::string&)>& pred) const {
-        return server.wait_for_screen(pane, [&](const std::string& s) { return pred(test::line_with(s, repo + " ")); })
-            .has_value();
+        return !test::wait_for_line(server, pane, repo + " ", pred).empty();
     }
     int finish() { return test::finish_screen(server, pane, dir()); }
     void expect_terminal_restored() const { test::expect_terminal_restored(server, pane, dir()); }
@@ -98,9 +97,8 @@ TEST(PluginScreenInTmux, SwitchesInstallsUpdatesRemovesAndRereads) {
     w.server.send_keys(w.pane, {"Enter"});
     ASSERT_TRUE(w.wait_row("tmux-plugins/tmux-resurrect", [](const std::string& l) { return has(l, "받는 중"); }));
     write_text(w.hold(), "");
-    ASSERT_TRUE(w.wait_row("tmux-plugins/tmux-resurrect", [](const std::string& l) {
-        return !l.empty() && !has(l, "받는 중") && !has(l, "받아야 함");
-    })) << w.server.capture(w.pane);
+    ASSERT_TRUE(w.wait_row("tmux-plugins/tmux-resurrect",
+                           [](const std::string& l) { return !has(l, "받는 중") && !has(l, "받아야 함"); }));
     EXPECT_TRUE(fs::is_regular_file(w.plugins() / "tmux-resurrect" / "plugin.tmux"));
     EXPECT_TRUE(has(w.server.capture(w.pane), "↑↓ 이동"));  // no status: it went well
 
@@ -129,7 +127,7 @@ TEST(PluginScreenInTmux, SwitchesInstallsUpdatesRemovesAndRereads) {
     fs::create_directories(w.plugins() / "tmux-fpp");
     EXPECT_TRUE(has(w.row("tmux-plugins/tmux-fpp"), "받아야 함"));
     w.server.send_keys(w.pane, {"C-l"});
-    ASSERT_TRUE(w.wait_row("tmux-plugins/tmux-fpp", [](const std::string& l) { return !l.empty() && !has(l, "받아야 함"); }));
+    ASSERT_TRUE(w.wait_row("tmux-plugins/tmux-fpp", [](const std::string& l) { return !has(l, "받아야 함"); }));
 
     w.server.send_keys(w.pane, {"Escape"});
     EXPECT_EQ(w.finish(), 0) << read_text(w.dir() / "err");

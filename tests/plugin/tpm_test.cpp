@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "core/env_guard.hpp"
-#include "core/error.hpp"
 #include "plugin/source.hpp"
 #include "support/plugin_repos.hpp"
 #include "support/private_env.hpp"
@@ -36,17 +35,15 @@ std::vector<fs::path> temp_dirs(const fs::path& tmp) {
 
 // Polls a job until it ends: "ok" when it finished well, else its failure's message.
 std::string wait_for(tpm::Job& job) {
-    std::string result = "(still running)";
+    const std::string running = "(still running)";
+    std::string result = running;
     wait_until([&] {
-        try {
-            if (!job.finished()) return false;
-            result = "ok";
-        } catch (const std::exception& e) {
-            result = error_chain(e).front();
-        }
-        return true;
+        result = error_text([&] {
+            if (!job.finished()) throw std::runtime_error(running);
+        });
+        return result != running;
     });
-    return result;
+    return result == "(no error)" ? "ok" : result;
 }
 
 // A private HOME and TMPDIR, a tmux server TMUX points at, github.com answered by local bare

@@ -20,6 +20,16 @@ std::string line_with(const std::string& screen, const std::string& text) {
     return "";
 }
 
+std::string wait_for_line(const TmuxServer& server, const std::string& pane, const std::string& text,
+                          const std::function<bool(const std::string&)>& pred) {
+    const auto screen = server.wait_for_screen(pane, [&](const std::string& s) {
+        const std::string line = line_with(s, text);
+        return !line.empty() && pred(line);
+    });
+    EXPECT_TRUE(screen) << text << "\n" << server.capture(pane);
+    return screen ? line_with(*screen, text) : "";
+}
+
 namespace {
 
 std::vector<std::string> screen_script(const fs::path& dir, const std::vector<std::string>& args) {

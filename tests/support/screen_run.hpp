@@ -10,6 +10,7 @@
 // popup_calls runs it against the recording tmux to see the size it asks for.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ std::string sh_quote(const std::string& text);
 
 // The first line of `screen` holding `text`, "" when none does.
 std::string line_with(const std::string& screen, const std::string& text);
+// Polls the pane until the line holding `text` shows and satisfies `pred`; returns that line ("" and
+// a test failure with the screen when it never does).
+std::string wait_for_line(const TmuxServer& server, const std::string& pane, const std::string& text,
+                          const std::function<bool(const std::string&)>& pred);
 
 // Runs `vesk ARGS` in a new pane: `stty -g > before; vesk ARGS > out 2> err; echo $? > status;
 // stty -g > after`, all in `dir`. Returns the pane. Waits for nothing.
