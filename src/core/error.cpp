@@ -62,6 +62,17 @@ std::vector<std::string> error_chain(const std::exception& e) {
     return chain;
 }
 
+std::string error_one_line(const std::exception& e) {
+    std::string out;
+    for (const std::string& message : error_chain(e)) {
+        if (!out.empty()) out += ": ";
+        out += message;
+    }
+    for (char& c : out)
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    return out;
+}
+
 bool chain_has_exit99(const std::exception& e) {
     bool found = false;
     walk(e, [&](const std::exception* x) {

@@ -47,6 +47,8 @@ auto with_context(std::string_view message, F&& f) -> decltype(f()) {
 
 // The messages of the chain, outermost first.
 std::vector<std::string> error_chain(const std::exception& e);
+// The chain joined with ": ", line breaks and tabs made blanks: for a status line with room for one.
+std::string error_one_line(const std::exception& e);
 
 // True when Exit99 is anywhere in the chain.
 bool chain_has_exit99(const std::exception& e);

@@ -32,6 +32,13 @@ int write_all(int fd, std::string_view bytes) {
     return 0;
 }
 
+// Writes everything, then closes; the first errno of the two, or 0.
+int write_and_close(int fd, std::string_view bytes) {
+    int err = write_all(fd, bytes);
+    if (::close(fd) != 0 && !err) err = errno;
+    return err;
+}
+
 // A write past the file size limit would end the process through SIGXFSZ and leave the temporary
 // file behind; ignored, the write fails with EFBIG and the normal clean-up runs.
 class IgnoreFileSizeSignal {
@@ -42,6 +49,20 @@ public:
 private:
     void (*old_)(int);
 };
+
+// A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`. A failed write
+// removes the file again and gives the errno; a failed create throws.
+int write_new_temp(std::string& pattern, std::string_view bytes) {
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) throw_errno();
+    int err;
+    {
+        IgnoreFileSizeSignal guard;
+        err = write_and_close(fd, bytes);
+    }
+    if (err) ::unlink(pattern.c_str());
+    return err;
+}
 
 }  // namespace
 
@@ -65,6 +86,17 @@ std::string read_file(const std::filesystem::path& path) {
     return out;
 }
 
+std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {
+    std::string text;
+    try {
+        text = read_file(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (!is_valid_utf8(text)) return std::nullopt;
+    return text;
+}
+
 void write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
     std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
@@ -73,19 +105,7 @@ void write_file_atomically(const std::filesystem::path& target, std::string_view
     if (ec) throw SystemError(ec.value());
 
     std::string temp = (dir / ".tmpXXXXXX").native();
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) throw_errno();
-
-    int err;
-    {
-        IgnoreFileSizeSignal guard;
-        err = write_all(fd, bytes);
-    }
-    if (::close(fd) != 0 && !err) err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
-        throw SystemError(err, temp);
-    }
+    if (int err = write_new_temp(temp, bytes)) throw SystemError(err, temp);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         int e = errno;
         ::unlink(temp.c_str());
@@ -116,18 +136,7 @@ bool path_lstat_exists(const std::filesystem::path& path) {
 TempFile::TempFile(std::string_view bytes) {
     const char* tmpdir = std::getenv("TMPDIR");
     std::string pattern = (tmpdir && *tmpdir ? std::string(tmpdir) : std::string("/tmp")) + "/.tmpXXXXXX";
-    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) throw_errno();
-    int err;
-    {
-        IgnoreFileSizeSignal guard;
-        err = write_all(fd, bytes);
-    }
-    if (::close(fd) != 0 && !err) err = errno;
-    if (err) {
-        ::unlink(pattern.c_str());
-        throw SystemError(err);
-    }
+    if (int err = write_new_temp(pattern, bytes)) throw SystemError(err);
     path_ = pattern;
 }
 
@@ -139,9 +148,7 @@ std::filesystem::path temp_state_file(std::string_view prefix, std::string_view 
     // there, and keep the state (queries, modes) to ourselves.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) throw_errno();
-    int err = write_all(fd, contents);
-    if (::close(fd) != 0 && !err) err = errno;
-    if (err) throw SystemError(err);
+    if (int err = write_and_close(fd, contents)) throw SystemError(err);
     return path;
 }
 
@@ -185,9 +192,7 @@ void move_line_to_bottom(const std::filesystem::path& path, std::string_view lin
     out += '\n';
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw_errno();
-    int err = write_all(fd, out);
-    if (::close(fd) != 0 && !err) err = errno;
-    if (err) throw SystemError(err);
+    if (int err = write_and_close(fd, out)) throw SystemError(err);
 }
 
 }  // namespace vesk

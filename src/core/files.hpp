@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,8 @@ private:
 
 // Reads the whole file as bytes; failure throws SystemError.
 std::string read_file(const std::filesystem::path& path);
+// The file's text for readers that never fail: nothing when it is missing, unreadable or not UTF-8.
+std::optional<std::string> read_text_if_any(const std::filesystem::path& path);
 
 // Removes every line equal to `line`, appends `line` and writes the file back (plain write).
 void move_line_to_bottom(const std::filesystem::path& path, std::string_view line);

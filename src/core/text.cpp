@@ -198,6 +198,20 @@ std::vector<std::string> split_lines(std::string_view text) {
     return lines;
 }
 
+std::vector<std::string_view> split_at_line_feeds(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(start));
+            return lines;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
 bool is_unicode_space(char32_t c) {
     if ((c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85) return true;
     if (c < 0xA0) return false;

@@ -25,6 +25,9 @@ void append_utf8(std::string& out, char32_t c);
 // Lines split at \n; a \r before the \n goes with it; a final line without \n counts; a text
 // ending in \n has no empty last line.
 std::vector<std::string> split_lines(std::string_view text);
+// Pieces between \n as they are (a \r stays), an empty last piece after a final \n: line i is
+// line i + 1 of the text, as tmux numbers its configuration lines.
+std::vector<std::string_view> split_at_line_feeds(std::string_view text);
 
 // Unicode white space (the White_Space property).
 bool is_unicode_space(char32_t c);

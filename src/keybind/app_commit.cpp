@@ -6,29 +6,13 @@
 
 namespace vesk::keybind::app {
 
-namespace {
-
-// The whole chain on one line: the footer has room for one.
-std::string one_line(const std::exception& e) {
-    std::string out;
-    for (const std::string& message : error_chain(e)) {
-        if (!out.empty()) out += ": ";
-        out += message;
-    }
-    for (char& c : out)
-        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-    return out;
-}
-
-}  // namespace
-
 void commit(App& app, std::size_t entry, const std::optional<std::string>& previous_key) {
     if (entry >= app.session.entries.size()) return;
     try {
         model::save_session(app.config_path, app.session);
         app.status.reset();
     } catch (const std::exception& e) {
-        app.status = "저장하지 못했습니다: " + one_line(e);
+        app.status = "저장하지 못했습니다: " + error_one_line(e);
     }
     const model::Entry& now = app.session.entries[entry];
     live::Change change{now.table, previous_key, std::nullopt};
@@ -36,7 +20,7 @@ void commit(App& app, std::size_t entry, const std::optional<std::string>& previ
     try {
         live::apply_all({change});
     } catch (const std::exception& e) {
-        app.status = "tmux에 걸지 못했습니다: " + one_line(e);
+        app.status = "tmux에 걸지 못했습니다: " + error_one_line(e);
     }
 }
 

@@ -71,25 +71,15 @@ std::vector<Override> parse_overrides(std::string_view text) {
     for (source::Binding& b : source::parse(text, "keybindings.conf")) {
         out.emplace_back(Bind{std::move(b.table), std::move(b.key), std::move(b.command)});
     }
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        if (auto unbind = read_unbind(text.substr(start, end - start))) out.emplace_back(std::move(*unbind));
-        start = end + 1;
-    }
+    for (std::string_view line : split_at_line_feeds(text))
+        if (auto unbind = read_unbind(line)) out.emplace_back(std::move(*unbind));
     return out;
 }
 
 std::vector<Override> load(const std::filesystem::path& path) {
-    std::string text;
-    try {
-        text = read_file(path);
-    } catch (const std::exception&) {
-        return {};
-    }
-    if (!is_valid_utf8(text)) return {};
-    return parse_overrides(text);
+    std::optional<std::string> text = read_text_if_any(path);
+    if (!text) return {};
+    return parse_overrides(*text);
 }
 
 std::vector<Resolved> resolve(const std::vector<source::Binding>& bindings,

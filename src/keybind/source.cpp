@@ -30,21 +30,6 @@ std::size_t skip_space(std::string_view text, std::size_t pos) {
     return pos;
 }
 
-std::vector<std::string_view> split_at_line_feeds(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::string collapse_blanks(std::string_view text) {
     std::string out;
     for (std::string_view w : split_words(text)) {

@@ -14,24 +14,12 @@ namespace {
 
 const char* const kNoPluginsDir = "플러그인을 둘 자리를 찾지 못했습니다";
 
-// The whole chain on one line: the footer has room for one.
-std::string one_line(const std::exception& e) {
-    std::string out;
-    for (const std::string& message : error_chain(e)) {
-        if (!out.empty()) out += ": ";
-        out += message;
-    }
-    for (char& c : out)
-        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-    return out;
-}
-
 void save(App& app) {
     try {
         overrides::save(app.config_path, app.catalog);
         app.status.reset();
     } catch (const std::exception& e) {
-        app.status = "저장하지 못했습니다: " + one_line(e);
+        app.status = "저장하지 못했습니다: " + error_one_line(e);
     }
 }
 
@@ -48,7 +36,7 @@ void start_job(App& app, std::size_t entry, JobKind kind, const std::optional<st
         app.catalog = app.catalog.mark(entry, kind == JobKind::Fetch ? model::JobMark::Fetching
                                                                      : model::JobMark::Updating);
     } catch (const std::exception& e) {
-        app.status = one_line(e);
+        app.status = error_one_line(e);
     }
 }
 
@@ -63,7 +51,7 @@ void remove(App& app, std::size_t entry, const std::optional<std::filesystem::pa
         app.status.reset();
         reread(app, dir);
     } catch (const std::exception& e) {
-        app.status = one_line(e);
+        app.status = error_one_line(e);
     }
 }
 
@@ -97,7 +85,7 @@ bool poll_jobs(App& app, const std::optional<std::filesystem::path>& plugins_dir
                 continue;
             }
         } catch (const std::exception& e) {
-            failure = one_line(e);
+            failure = error_one_line(e);
         }
         ended.push_back({it->repo, it->kind, std::move(failure)});
         it = app.jobs.erase(it);

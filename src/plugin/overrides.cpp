@@ -70,14 +70,9 @@ std::vector<Change> parse_changes(std::string_view text) {
 }
 
 std::vector<Change> load(const std::filesystem::path& path) {
-    std::string text;
-    try {
-        text = read_file(path);
-    } catch (const std::exception&) {
-        return {};
-    }
-    if (!is_valid_utf8(text)) return {};
-    return parse_changes(text);
+    std::optional<std::string> text = read_text_if_any(path);
+    if (!text) return {};
+    return parse_changes(*text);
 }
 
 model::Catalog apply(const model::Catalog& catalog, const std::vector<Change>& changes) {

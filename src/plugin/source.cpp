@@ -13,20 +13,6 @@ namespace {
 
 constexpr std::string_view kPrefix = "set -g @plugin";
 
-std::vector<std::string_view> split_at_line_feeds(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
 // The "#" line above a declaration, as its description, when it holds a usable text.
 std::optional<std::string> comment_description(std::string_view above) {
     std::string_view line = trim(above);

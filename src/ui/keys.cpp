@@ -104,6 +104,23 @@ std::optional<Key> codepoint_key(int cp) {
     return Key::character(static_cast<char32_t>(cp));
 }
 
+// The final letter that CSI and SS3 sequences share: arrows, Home, End and F1-F4.
+std::optional<Key> cursor_or_function_key(char c) {
+    switch (c) {
+    case 'A': return Key::of(KeyCode::Up);
+    case 'B': return Key::of(KeyCode::Down);
+    case 'C': return Key::of(KeyCode::Right);
+    case 'D': return Key::of(KeyCode::Left);
+    case 'H': return Key::of(KeyCode::Home);
+    case 'F': return Key::of(KeyCode::End);
+    case 'P': return Key::function(1);
+    case 'Q': return Key::function(2);
+    case 'R': return Key::function(3);
+    case 'S': return Key::function(4);
+    default: return std::nullopt;
+    }
+}
+
 // `b` starts after "ESC [".
 Decoded decode_csi(std::string_view b, bool final) {
     size_t i = 0;
@@ -140,18 +157,8 @@ Decoded decode_csi(std::string_view b, bool final) {
     auto param = [&](size_t n, int dflt) { return n < params.size() && params[n] >= 0 ? params[n] : dflt; };
     int mod = param(1, 1);
 
-    std::optional<Key> key;
+    std::optional<Key> key = cursor_or_function_key(static_cast<char>(fin));
     switch (fin) {
-    case 'A': key = Key::of(KeyCode::Up); break;
-    case 'B': key = Key::of(KeyCode::Down); break;
-    case 'C': key = Key::of(KeyCode::Right); break;
-    case 'D': key = Key::of(KeyCode::Left); break;
-    case 'H': key = Key::of(KeyCode::Home); break;
-    case 'F': key = Key::of(KeyCode::End); break;
-    case 'P': key = Key::function(1); break;
-    case 'Q': key = Key::function(2); break;
-    case 'R': key = Key::function(3); break;
-    case 'S': key = Key::function(4); break;
     case 'Z': key = Key::of(KeyCode::BackTab, false, false, true); break;
     case '~':
         if (param(0, 0) == 27) {
@@ -173,22 +180,8 @@ Decoded decode_ss3(std::string_view b, bool final) {
         if (!final) return {std::nullopt, 0};
         return {Key::character('O', false, true), 2};
     }
-    std::optional<Key> key;
-    switch (b[0]) {
-    case 'A': key = Key::of(KeyCode::Up); break;
-    case 'B': key = Key::of(KeyCode::Down); break;
-    case 'C': key = Key::of(KeyCode::Right); break;
-    case 'D': key = Key::of(KeyCode::Left); break;
-    case 'H': key = Key::of(KeyCode::Home); break;
-    case 'F': key = Key::of(KeyCode::End); break;
-    case 'M': key = Key::of(KeyCode::Enter); break;
-    case 'P': key = Key::function(1); break;
-    case 'Q': key = Key::function(2); break;
-    case 'R': key = Key::function(3); break;
-    case 'S': key = Key::function(4); break;
-    default: break;
-    }
-    return {key, 3};
+    if (b[0] == 'M') return {Key::of(KeyCode::Enter), 3};
+    return {cursor_or_function_key(b[0]), 3};
 }
 
 }  // namespace
