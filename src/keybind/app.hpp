@@ -18,6 +18,8 @@
 #include "keybind/model.hpp"
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
+#include "ui/popup_geometry.hpp"
+#include "ui/search_screen.hpp"
 
 namespace vesk::keybind::app {
 
@@ -32,12 +34,7 @@ struct Row {
 };
 
 // The text searched for one entry: "description label_en group".
-struct Haystack {
-    std::string text;
-    // Characters of the description: matches at or beyond it are in the other fields and are not
-    // highlighted.
-    std::size_t description_chars = 0;
-};
+using Haystack = ui::Haystack;
 
 struct Normal {
     bool operator==(const Normal&) const = default;
@@ -122,14 +119,7 @@ void draw(App& app, ui::Buffer& buffer);
 // The screen on the current terminal until the user leaves it.
 void run();
 
-// Size and place of the popup for a client of this size.
-struct PopupGeometry {
-    int width = 0;
-    int height = 0;
-    int x = 0;
-    int y = 0;
-    bool operator==(const PopupGeometry&) const = default;
-};
+using PopupGeometry = ui::PopupGeometry;
 // The width the list wants: key column, description column and the fixed columns.
 int natural_width(const model::EditSession& session);
 PopupGeometry popup_geometry(const model::EditSession& session, int client_width, int client_height);

@@ -3,31 +3,25 @@
 #include "keybind/app.hpp"
 #include "keybind/overrides.hpp"
 #include "ui/screen.hpp"
-#include "ui/terminal_guard.hpp"
 
 namespace vesk::keybind::app {
 
 void run() {
-    // The screen goes before the guard, so the alternate screen and raw mode end last; on an
-    // error the destructors give the terminal back all the same.
-    ui::TerminalGuard guard = ui::TerminalGuard::enter();
-    std::optional<ui::Screen> screen(std::in_place, guard);
+    ui::run_full_screen([](ui::Screen& screen) {
+        std::optional<std::filesystem::path> path = overrides::default_path();
+        if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
+        App app = make_app(model::load_session(), *path);
 
-    std::optional<std::filesystem::path> path = overrides::default_path();
-    if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
-    App app = make_app(model::load_session(), *path);
-
-    while (true) {
-        screen->draw([&](ui::Buffer& buffer) { draw(app, buffer); });
-        std::optional<ui::Event> event = screen->next_event();
-        if (!event || event->type != ui::Event::Type::Key) continue;
-        Step step = handle(std::move(app), event->key);
-        app = std::move(step.app);
-        if (std::holds_alternative<Quit>(step.effect)) break;
-        if (const auto* change = std::get_if<Commit>(&step.effect)) commit(app, change->entry, change->previous_key);
-    }
-    screen.reset();
-    guard.leave();
+        while (true) {
+            screen.draw([&](ui::Buffer& buffer) { draw(app, buffer); });
+            std::optional<ui::Event> event = screen.next_event();
+            if (!event || event->type != ui::Event::Type::Key) continue;
+            Step step = handle(std::move(app), event->key);
+            app = std::move(step.app);
+            if (std::holds_alternative<Quit>(step.effect)) break;
+            if (const auto* change = std::get_if<Commit>(&step.effect)) commit(app, change->entry, change->previous_key);
+        }
+    });
 }
 
 }  // namespace vesk::keybind::app

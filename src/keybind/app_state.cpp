@@ -1,7 +1,6 @@
 // The key-binding screen's state and key handling: pure functions over App, no terminal or tmux.
 #include <algorithm>
 
-#include "core/fuzzy.hpp"
 #include "core/text.hpp"
 #include "keybind/app.hpp"
 #include "keybind/keys.hpp"
@@ -9,8 +8,6 @@
 namespace vesk::keybind::app {
 
 namespace {
-
-bool is_ctrl_char(const ui::Key& key, char32_t c) { return key.is_char(c) && key.ctrl && !key.alt; }
 
 std::optional<std::size_t> first_entry_row(const std::vector<Row>& rows) {
     for (std::size_t i = 0; i < rows.size(); ++i)
@@ -45,11 +42,6 @@ void move_selection(App& app, bool down, std::size_t steps) {
     }
 }
 
-void set_query(App& app, std::string query) {
-    app.query = std::move(query);
-    filter(app);
-}
-
 // A key pressed while waiting for the new key: a proposal when tmux has a name for it.
 void propose(App& app, std::size_t entry, const ui::Key& key) {
     std::optional<std::string> name = keys::to_tmux_key(key);
@@ -68,9 +60,9 @@ std::optional<std::string> current_key(const App& app, std::size_t entry) {
 Step handle_normal(App app, const ui::Key& key) {
     using ui::KeyCode;
     const std::optional<std::size_t> entry = selected_entry(app);
-    if (key.code == KeyCode::Up || is_ctrl_char(key, U'p')) {
+    if (key.code == KeyCode::Up || key.is_ctrl(U'p')) {
         move_selection(app, false, 1);
-    } else if (key.code == KeyCode::Down || is_ctrl_char(key, U'n')) {
+    } else if (key.code == KeyCode::Down || key.is_ctrl(U'n')) {
         move_selection(app, true, 1);
     } else if (key.code == KeyCode::Home) {
         if (auto row = first_entry_row(app.rows)) app.selected = *row;
@@ -85,28 +77,17 @@ Step handle_normal(App app, const ui::Key& key) {
         std::optional<std::string> previous = current_key(app, *entry);
         app.session = model::with_key_at(app.session, *entry, std::nullopt);
         return {std::move(app), Commit{*entry, previous}};
-    } else if (is_ctrl_char(key, U'r')) {
+    } else if (key.is_ctrl(U'r')) {
         if (!entry) return {std::move(app), Stay{}};
         std::optional<std::string> previous = current_key(app, *entry);
         app.session = model::restore_default(app.session, *entry);
         return {std::move(app), Commit{*entry, previous}};
-    } else if (is_ctrl_char(key, U'u')) {
-        set_query(app, "");
-    } else if (is_ctrl_char(key, U'c')) {
-        return {std::move(app), Quit{}};
-    } else if (key.code == KeyCode::Esc) {
-        if (app.query.empty()) return {std::move(app), Quit{}};
-        set_query(app, "");
-    } else if (key.code == KeyCode::Backspace) {
-        std::u32string chars = decode_utf8(app.query);
-        if (!chars.empty()) chars.pop_back();
-        std::string query;
-        for (char32_t c : chars) append_utf8(query, c);
-        set_query(app, std::move(query));
-    } else if (key.is_plain_char()) {
-        std::string query = app.query;
-        append_utf8(query, key.ch);
-        set_query(app, std::move(query));
+    } else {
+        switch (ui::edit_query(app.query, key)) {
+        case ui::QueryEdit::Quit: return {std::move(app), Quit{}};
+        case ui::QueryEdit::Changed: filter(app); break;
+        case ui::QueryEdit::None: break;
+        }
     }
     return {std::move(app), Stay{}};
 }
@@ -185,19 +166,10 @@ std::optional<std::size_t> selected_entry(const App& app) {
 
 void filter(App& app) {
     const std::optional<std::size_t> remembered = selected_entry(app);
-    std::vector<std::string> texts;
-    texts.reserve(app.haystacks.size());
-    for (const Haystack& h : app.haystacks) texts.push_back(h.text);
-    std::vector<FuzzyHit> hits = fuzzy_filter(texts, app.query);
-
-    app.highlights.assign(app.session.entries.size(), {});
-    std::vector<std::size_t> kept;
-    for (FuzzyHit& hit : hits) {
-        kept.push_back(hit.index);
-        if (hit.index < app.highlights.size()) app.highlights[hit.index] = std::move(hit.positions);
-    }
-    app.rows = build_rows_filtered(app.session, kept);
-    app.shown = kept.size();
+    ui::SearchResult found = ui::search(app.haystacks, app.query, app.session.entries.size());
+    app.highlights = std::move(found.highlights);
+    app.rows = build_rows_filtered(app.session, found.kept);
+    app.shown = found.kept.size();
     app.offset = 0;
     app.selected = first_entry_row(app.rows).value_or(0);
     if (remembered) {

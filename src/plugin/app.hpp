@@ -20,16 +20,13 @@
 #include "plugin/tpm.hpp"
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
+#include "ui/popup_geometry.hpp"
+#include "ui/search_screen.hpp"
 
 namespace vesk::plugin::app {
 
 // The text searched for one entry: "description repo".
-struct Haystack {
-    std::string text;
-    // Characters of the description: matches at or beyond it lie in the repository and are not
-    // highlighted.
-    std::size_t description_chars = 0;
-};
+using Haystack = ui::Haystack;
 
 enum class JobKind { Fetch, Update };
 
@@ -122,13 +119,7 @@ void draw(App& app, ui::Buffer& buffer);
 // as they are; the terminal is given back all the same.
 void run();
 
-struct PopupGeometry {
-    int width = 0;
-    int height = 0;
-    int x = 0;
-    int y = 0;
-    bool operator==(const PopupGeometry&) const = default;
-};
+using PopupGeometry = ui::PopupGeometry;
 // The width the list wants: repository column, description column and the fixed columns.
 int natural_width(const model::Catalog& catalog);
 PopupGeometry popup_geometry(const model::Catalog& catalog, int client_width, int client_height);

@@ -7,36 +7,32 @@
 #include "plugin/overrides.hpp"
 #include "plugin/source.hpp"
 #include "ui/screen.hpp"
-#include "ui/terminal_guard.hpp"
 
 namespace vesk::plugin::app {
 
 void run() {
-    // The screen goes before the guard, so the alternate screen and raw mode end last; on an
-    // error the destructors give the terminal back all the same. Jobs still running are dropped
-    // with the state: that neither waits for nor stops their scripts.
-    ui::TerminalGuard guard = ui::TerminalGuard::enter();
-    std::optional<ui::Screen> screen(std::in_place, guard);
+    // Jobs still running are dropped with the state: that neither waits for nor stops their
+    // scripts.
+    ui::run_full_screen([](ui::Screen& screen) {
+        std::optional<std::filesystem::path> path = overrides::default_path();
+        if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
+        App app = make_app(load_catalog(), *path);
 
-    std::optional<std::filesystem::path> path = overrides::default_path();
-    if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
-    App app = make_app(load_catalog(), *path);
-
-    while (true) {
-        screen->draw([&](ui::Buffer& buffer) { draw(app, buffer); });
-        std::optional<std::chrono::milliseconds> timeout;
-        if (has_jobs(app)) timeout = std::chrono::milliseconds(200);
-        std::optional<ui::Event> event = screen->next_event(timeout);
-        if (event && event->type == ui::Event::Type::Key) {
-            Step step = handle(std::move(app), event->key);
-            app = std::move(step.app);
-            if (std::holds_alternative<Quit>(step.effect)) break;
-            if (!std::holds_alternative<Stay>(step.effect)) carry_out(app, step.effect, source::default_install_dir());
+        while (true) {
+            screen.draw([&](ui::Buffer& buffer) { draw(app, buffer); });
+            std::optional<std::chrono::milliseconds> timeout;
+            if (has_jobs(app)) timeout = std::chrono::milliseconds(200);
+            std::optional<ui::Event> event = screen.next_event(timeout);
+            if (event && event->type == ui::Event::Type::Key) {
+                Step step = handle(std::move(app), event->key);
+                app = std::move(step.app);
+                if (std::holds_alternative<Quit>(step.effect)) break;
+                if (!std::holds_alternative<Stay>(step.effect))
+                    carry_out(app, step.effect, source::default_install_dir());
+            }
+            if (!app.jobs.empty()) poll_jobs(app, source::default_install_dir());
         }
-        if (!app.jobs.empty()) poll_jobs(app, source::default_install_dir());
-    }
-    screen.reset();
-    guard.leave();
+    });
 }
 
 }  // namespace vesk::plugin::app

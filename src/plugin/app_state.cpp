@@ -1,28 +1,12 @@
 // The plugin screen's state and key handling: pure functions over App, no files, jobs or terminal.
 #include <algorithm>
 
-#include "core/fuzzy.hpp"
 #include "core/text.hpp"
 #include "plugin/app.hpp"
 
 namespace vesk::plugin::app {
 
 namespace {
-
-bool is_ctrl_char(const ui::Key& key, char32_t c) { return key.is_char(c) && key.ctrl && !key.alt; }
-
-void set_query(App& app, std::string query) {
-    app.query = std::move(query);
-    filter(app);
-}
-
-std::string without_last_character(const std::string& text) {
-    std::u32string chars = decode_utf8(text);
-    if (!chars.empty()) chars.pop_back();
-    std::string out;
-    for (char32_t c : chars) append_utf8(out, c);
-    return out;
-}
 
 void move_selection(App& app, bool down, std::size_t steps) {
     if (app.shown.empty()) return;
@@ -72,16 +56,9 @@ bool has_jobs(const App& app) {
 
 void filter(App& app) {
     const std::optional<std::size_t> remembered = selected_entry(app);
-    std::vector<std::string> texts;
-    texts.reserve(app.haystacks.size());
-    for (const Haystack& h : app.haystacks) texts.push_back(h.text);
-
-    app.highlights.assign(app.catalog.size(), {});
-    app.shown.clear();
-    for (FuzzyHit& hit : fuzzy_filter(texts, app.query)) {
-        app.shown.push_back(hit.index);
-        if (hit.index < app.highlights.size()) app.highlights[hit.index] = std::move(hit.positions);
-    }
+    ui::SearchResult found = ui::search(app.haystacks, app.query, app.catalog.size());
+    app.highlights = std::move(found.highlights);
+    app.shown = std::move(found.kept);
     app.selected = 0;
     app.offset = 0;
     if (remembered) {
@@ -99,9 +76,9 @@ Step handle(App app, const ui::Key& key) {
 
     const std::optional<std::size_t> entry = selected_entry(app);
     const model::Entry* e = entry ? &app.catalog.entries()[*entry] : nullptr;
-    if (key.code == KeyCode::Up || is_ctrl_char(key, U'p')) {
+    if (key.code == KeyCode::Up || key.is_ctrl(U'p')) {
         move_selection(app, false, 1);
-    } else if (key.code == KeyCode::Down || is_ctrl_char(key, U'n')) {
+    } else if (key.code == KeyCode::Down || key.is_ctrl(U'n')) {
         move_selection(app, true, 1);
     } else if (key.code == KeyCode::Home) {
         app.selected = 0;
@@ -120,33 +97,26 @@ Step handle(App app, const ui::Key& key) {
             return {std::move(app), Stay{}};
         }
         return {std::move(app), Fetch{*entry}};
-    } else if (is_ctrl_char(key, U'r')) {
+    } else if (key.is_ctrl(U'r')) {
         if (!e || e->job != model::JobMark::None) return {std::move(app), Stay{}};
         if (!e->installed) {
             app.status = "아직 받지 않았습니다";
             return {std::move(app), Stay{}};
         }
         return {std::move(app), Update{*entry}};
-    } else if (is_ctrl_char(key, U'd')) {
+    } else if (key.is_ctrl(U'd')) {
         if (!e) return {std::move(app), Stay{}};
         if (!e->installed) app.status = "받아 둔 것이 없습니다";
         // Removing under a running script would leave half a plugin behind.
         else if (e->job == model::JobMark::None) app.pending_removal = *entry;
-    } else if (is_ctrl_char(key, U'l')) {
+    } else if (key.is_ctrl(U'l')) {
         return {std::move(app), Reread{}};
-    } else if (is_ctrl_char(key, U'u')) {
-        set_query(app, "");
-    } else if (is_ctrl_char(key, U'c')) {
-        return {std::move(app), Quit{}};
-    } else if (key.code == KeyCode::Esc) {
-        if (app.query.empty()) return {std::move(app), Quit{}};
-        set_query(app, "");
-    } else if (key.code == KeyCode::Backspace) {
-        set_query(app, without_last_character(app.query));
-    } else if (key.is_plain_char()) {
-        std::string query = app.query;
-        append_utf8(query, key.ch);
-        set_query(app, std::move(query));
+    } else {
+        switch (ui::edit_query(app.query, key)) {
+        case ui::QueryEdit::Quit: return {std::move(app), Quit{}};
+        case ui::QueryEdit::Changed: filter(app); break;
+        case ui::QueryEdit::None: break;
+        }
     }
     return {std::move(app), Stay{}};
 }

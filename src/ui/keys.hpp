@@ -44,6 +44,8 @@ struct Key {
     bool is_char(char32_t c) const { return code == KeyCode::Char && ch == c; }
     // A character without Ctrl or Alt: text the user types.
     bool is_plain_char() const { return code == KeyCode::Char && !ctrl && !alt; }
+    // Ctrl with this character, without Alt: a command key of the list screens.
+    bool is_ctrl(char32_t c) const { return is_char(c) && ctrl && !alt; }
     bool operator==(const Key&) const = default;
 };
 

@@ -202,4 +202,14 @@ std::optional<Event> Screen::next_event(std::optional<std::chrono::milliseconds>
     return reader_.next(timeout);
 }
 
+void run_full_screen(const std::function<void(Screen&)>& body) {
+    // The screen goes before the guard, so the alternate screen and raw mode end last; on an
+    // error the destructors give the terminal back all the same.
+    TerminalGuard guard = TerminalGuard::enter();
+    std::optional<Screen> screen(std::in_place, guard);
+    body(*screen);
+    screen.reset();
+    guard.leave();
+}
+
 }  // namespace vesk::ui

@@ -38,6 +38,11 @@ private:
     KeyReader reader_;
 };
 
+// Takes the terminal over, runs `body` on a Screen of it, and gives the terminal back: a failure to
+// give it back is thrown, so the caller's result goes with it. On an error from `body` the
+// terminal is given back all the same and the error passes on.
+void run_full_screen(const std::function<void(Screen&)>& body);
+
 // The colour number a terminal of `colors` colours shows for `c`: -1 for the default colour,
 // the RGB value itself on a direct-colour terminal, else the nearest palette entry.
 int palette_colour(Color c, int colors, bool direct);

@@ -10,7 +10,6 @@
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "ui/screen.hpp"
-#include "ui/terminal_guard.hpp"
 
 namespace vesk {
 
@@ -65,27 +64,21 @@ std::optional<std::string> ui_select(const std::string& prompt, const std::vecto
     if (entries.empty()) return std::nullopt;
     SelectState state = select_start(prompt, entries, initial);
     std::optional<std::string> chosen;
-    {
-        // The screen goes before the guard, so the alternate screen and raw mode end last; on an
-        // error the destructors give the terminal back all the same.
-        ui::TerminalGuard guard = ui::TerminalGuard::enter();
-        std::optional<ui::Screen> screen(std::in_place, guard);
+    // A terminal that cannot be given back is an error, and the choice is dropped with it.
+    ui::run_full_screen([&](ui::Screen& screen) {
         while (true) {
-            screen->draw([&](ui::Buffer& buffer) { select_draw(state, buffer); });
-            std::optional<ui::Event> event = screen->next_event();
+            screen.draw([&](ui::Buffer& buffer) { select_draw(state, buffer); });
+            std::optional<ui::Event> event = screen.next_event();
             if (!event || event->type != ui::Event::Type::Key) continue;
             SelectStep step = select_handle(std::move(state), event->key);
             state = std::move(step.state);
             if (step.result == SelectResult::Chosen) {
                 chosen = state.entries[state.selected()];
-                break;
+                return;
             }
-            if (step.result == SelectResult::Cancelled) break;
+            if (step.result == SelectResult::Cancelled) return;
         }
-        // A terminal that cannot be given back is an error, and the choice is dropped with it.
-        screen.reset();
-        guard.leave();
-    }
+    });
     return chosen;
 }
 
