@@ -66,24 +66,32 @@ int write_new_temp(std::string& pattern, std::string_view bytes) {
 
 }  // namespace
 
-std::string read_file(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw_errno();
+std::string read_all(int fd) {
     std::string out;
     char buffer[65536];
     while (true) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            int e = errno;
-            ::close(fd);
-            throw SystemError(e);
+            throw_errno();
         }
         if (n == 0) break;
         out.append(buffer, static_cast<size_t>(n));
     }
-    ::close(fd);
     return out;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw_errno();
+    try {
+        std::string out = read_all(fd);
+        ::close(fd);
+        return out;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
 }
 
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {

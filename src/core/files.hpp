@@ -55,6 +55,8 @@ private:
 
 // Reads the whole file as bytes; failure throws SystemError.
 std::string read_file(const std::filesystem::path& path);
+// Reads the descriptor to its end (it stays open); failure throws SystemError.
+std::string read_all(int fd);
 // The file's text for readers that never fail: nothing when it is missing, unreadable or not UTF-8.
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path);
 

@@ -82,12 +82,10 @@ Step handle_normal(App app, const ui::Key& key) {
         std::optional<std::string> previous = current_key(app, *entry);
         app.session = model::restore_default(app.session, *entry);
         return {std::move(app), Commit{*entry, previous}};
-    } else {
-        switch (ui::edit_query(app.query, key)) {
-        case ui::QueryEdit::Quit: return {std::move(app), Quit{}};
-        case ui::QueryEdit::Changed: filter(app); break;
-        case ui::QueryEdit::None: break;
-        }
+    } else if (const ui::QueryEdit edit = ui::edit_query(app.query, key); edit == ui::QueryEdit::Quit) {
+        return {std::move(app), Quit{}};
+    } else if (edit == ui::QueryEdit::Changed) {
+        filter(app);
     }
     return {std::move(app), Stay{}};
 }

@@ -111,12 +111,10 @@ Step handle(App app, const ui::Key& key) {
         else if (e->job == model::JobMark::None) app.pending_removal = *entry;
     } else if (key.is_ctrl(U'l')) {
         return {std::move(app), Reread{}};
-    } else {
-        switch (ui::edit_query(app.query, key)) {
-        case ui::QueryEdit::Quit: return {std::move(app), Quit{}};
-        case ui::QueryEdit::Changed: filter(app); break;
-        case ui::QueryEdit::None: break;
-        }
+    } else if (const ui::QueryEdit edit = ui::edit_query(app.query, key); edit == ui::QueryEdit::Quit) {
+        return {std::move(app), Quit{}};
+    } else if (edit == ui::QueryEdit::Changed) {
+        filter(app);
     }
     return {std::move(app), Stay{}};
 }

@@ -90,27 +90,8 @@ std::vector<std::string> select_items(std::string_view text) {
     return items;
 }
 
-namespace {
-
-std::string read_standard_input() {
-    std::string text;
-    char buf[65536];
-    while (true) {
-        ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw_errno();
-        }
-        if (n == 0) break;
-        text.append(buf, static_cast<size_t>(n));
-    }
-    return text;
-}
-
-}  // namespace
-
 void ui_select_command(const UiSelectArgs& args) {
-    std::string text = !args.items_from || *args.items_from == "-" ? read_standard_input() : read_file(*args.items_from);
+    std::string text = !args.items_from || *args.items_from == "-" ? read_all(STDIN_FILENO) : read_file(*args.items_from);
     if (!is_valid_utf8(text)) throw Error("stream did not contain valid UTF-8");
     std::optional<std::string> chosen = ui_select(args.prompt, select_items(text), std::nullopt);
     if (!chosen) return;
