@@ -3,6 +3,7 @@
 #include "core/error.hpp"
 #include "core/fzf.hpp"
 #include "support/private_env.hpp"
+#include "support/tmux_server.hpp"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -55,4 +56,26 @@ TEST(Fzf, SignalsStartFailuresAndEarlyExit) {
 
     env.set("PATH", (dir / "empty").string());
     EXPECT_THROW(run_fzf_with_input("a\n", {}), SystemError);
+}
+
+TEST(Fzf, PaneRunGivesTheChoiceOrNothingWhenCancelled) {
+    PrivateEnv env;
+    TmuxServer server{80, 20, env.tmp()};
+    const fs::path input = env.root() / "input";
+    const fs::path result = env.root() / "result";
+    write_text(input, "alpha\nbeta\ngamma\n");
+    // Types the query, waits until fzf has filtered it to `shown`, then sends the last key.
+    auto pick = [&](const std::string& query, const std::string& shown, const std::string& key) {
+        fs::remove(result);
+        const std::string pane =
+            server.run_in_pane({FZF_PROBE, result.string(), input.string()}, inside_tmux(env.env()));
+        EXPECT_TRUE(server.wait_for_text(pane, "3/3")) << server.capture(pane);
+        server.send_text(pane, query);
+        EXPECT_TRUE(server.wait_for_text(pane, shown)) << server.capture(pane);
+        server.send_keys(pane, {key});
+        EXPECT_EQ(server.wait_for_exit(pane), 0);
+        return read_text(result);
+    };
+    EXPECT_EQ(pick("et", "1/3", "Enter"), "0\nbeta");
+    EXPECT_EQ(pick("", "3/3", "Escape"), "130\n");
 }
