@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/env_guard.hpp"
-#include "keybind/keys.hpp"
 #include "support/private_env.hpp"
 #include "ui/widgets.hpp"
 
@@ -40,25 +39,80 @@ App typed(App app, const std::u32string& text) {
 }
 Key ctrl(char32_t c) { return Key::character(c, true); }
 Key code(KeyCode c) { return Key::of(c); }
-
 std::optional<std::size_t> sel(const App& app) { return selected_entry(app); }
 
-TEST(KeybindScreen, RowsFollowTheGroupsAndTheKeptEntries) {
-    App app = sample_app();
-    EXPECT_EQ(app.rows, (std::vector<Row>{{}, {K::Header, "Pane", 0}, {K::Entry, "", 0}, {K::Entry, "", 2},
-                                          {}, {K::Header, "Window", 0}, {K::Entry, "", 1}, {K::Entry, "", 4},
-                                          {}, {K::Header, "Copy", 0}, {K::Entry, "", 3}}));
-    EXPECT_EQ(app.selected, 2u);
-    // No blank row before the first group shown, whichever it is.
-    EXPECT_EQ(build_rows_filtered(sample(), {3, 4}),
-              (std::vector<Row>{{}, {K::Header, "Window", 0}, {K::Entry, "", 4}, {}, {K::Header, "Copy", 0},
-                                {K::Entry, "", 3}}));
-    EXPECT_EQ(build_rows_filtered(sample(), {}), std::vector<Row>{Row{}});
-    EXPECT_EQ(app.haystacks[2].text, "수직 분할 split-window -h Pane");
-    EXPECT_EQ(app.haystacks[2].description_chars, 5u);
+ui::Buffer drawn(App& app, std::uint16_t width = 70, std::uint16_t height = 16) {
+    ui::Buffer b(ui::Rect{0, 0, width, height});
+    draw(app, b);
+    return b;
 }
 
-TEST(KeybindScreen, TypingFiltersAndEscClearsThenLeaves) {
+TEST(KeybindScreen, Drawing) {
+    App app = sample_app();
+    app.session.entries[4].current_key = "C-z";
+    app.session.entries[1].current_key.reset();
+    ui::Buffer b = drawn(app);
+    const std::vector<std::string> expected = {
+        "┌ Keybindings ───────────────────────────────────────────────────────┐",
+        "│ 검색  ▏                                                      5 / 5 │",
+        "├────────────────────────────────────────────────────────────────────┤",
+        "│                                                                    │",
+        "│  Pane                                                              │",
+        "│  ▸ 창 닫기           x                                             │",
+        "│    수직 분할         y                                             │",
+        "│                                                                    │",
+        "│  Window                                                            │",
+        "│    새 창             —             직접      없음                  │",
+        "│    다음 창           C-z                     변경됨                │",
+        "│                                                                    │",
+        "│  Copy                                                              │",
+        "├────────────────────────────────────────────────────────────────────┤",
+        "│ ↑↓ 이동   Enter 변경   Del 삭제   ^R 기본값   Esc 닫기             │",
+        "└────────────────────────────────────────────────────────────────────┘"};
+    for (std::uint16_t y = 0; y < expected.size(); ++y) EXPECT_EQ(b.row_text(y), expected[y]) << y;
+    EXPECT_EQ(app.page_size, 10u);
+    // Moving to the last entry scrolls the list so it shows.
+    app = press(std::move(app), code(KeyCode::End)).app;
+    EXPECT_EQ(drawn(app).row_text(12), "│  ▸ 선택 시작         v             copy-vi                         │");
+
+    // Only the description's matched characters are picked out, never those of the other fields.
+    app = typed(sample_app(), U"분할");
+    EXPECT_TRUE(drawn(app).at(10, 5).style.underline);  // 분
+    app = typed(sample_app(), U"split");
+    ui::Buffer elsewhere = drawn(app);
+    for (std::uint16_t x = 1; x < 69; ++x) EXPECT_FALSE(elsewhere.at(x, 5).style.underline) << x;
+
+    // Nothing matches: an empty list; a status takes the hints' place.
+    app = typed(sample_app(), U"qqqq");
+    app.status = "저장하지 못했습니다: 디스크가 가득 찼습니다";
+    ui::Buffer none = drawn(app);
+    EXPECT_EQ(none.row_text(1), "│ 검색  qqqq▏                                                  0 / 5 │");
+    EXPECT_EQ(none.row_text(14), "│ 저장하지 못했습니다: 디스크가 가득 찼습니다                        │");
+
+    // Narrow: a one-column description, the rest cut at the frame; tiny: drawn without failing,
+    // with the capture box as well.
+    app = sample_app();
+    EXPECT_EQ(drawn(app, 20, 10).row_text(5), "│  ▸ …  x          │");
+    drawn(app, 5, 3);
+    app = press(std::move(app), code(KeyCode::Enter)).app;
+    drawn(app, 5, 3);
+    drawn(app, 20, 10);
+}
+
+TEST(KeybindScreen, Sizes) {
+    EditSession s = sample();  // keys at most 3 wide, descriptions at most 9
+    EXPECT_FALSE(columns_for(s, 53).state);  // 53 < 12 + 42: no state column
+    EXPECT_TRUE(columns_for(s, 54).state);
+    EXPECT_EQ(popup_geometry(s, 200, 50), (PopupGeometry{56, 13, 72, 18}));
+    EXPECT_EQ(popup_geometry(s, 60, 20), (PopupGeometry{46, 13, 7, 3}));  // 77% of 60 is less than 56
+    EXPECT_EQ(popup_geometry(s, 0, -3), (PopupGeometry{1, 1, 0, 0}));     // nonsense sizes stay positive
+    // Key and description columns are held to 18 and 44.
+    s.entries[0].info.description = std::string(50, 'd');
+    s.entries[0].current_key = std::string(30, 'k');
+    EXPECT_EQ(natural_width(s), 18 + 44 + 28);
+}
+
+TEST(KeybindScreen, NormalModeKeys) {
     App app = typed(sample_app(), U"분할");
     EXPECT_EQ(app.rows, (std::vector<Row>{{}, {K::Header, "Pane", 0}, {K::Entry, "", 2}}));
     EXPECT_EQ(app.highlights[2], (std::vector<std::size_t>{3, 4}));
@@ -66,73 +120,30 @@ TEST(KeybindScreen, TypingFiltersAndEscClearsThenLeaves) {
     // Backspace removes one character, not one byte.
     app = press(std::move(app), code(KeyCode::Backspace)).app;
     EXPECT_EQ(app.query, "분");
-    // Esc with a query clears it; the selected entry stays selected among all of them.
+    // Esc with a query clears it and the entry stays selected; with none it leaves, as Ctrl-C always does.
     Step step = press(std::move(app), code(KeyCode::Esc));
     EXPECT_TRUE(std::holds_alternative<Stay>(step.effect));
     EXPECT_EQ(step.app.shown, 5u);
     EXPECT_EQ(sel(step.app), 2u);
-    EXPECT_TRUE(step.app.highlights[2].empty());
-    // Esc with an empty query leaves; so does Ctrl-C, with or without a query.
     EXPECT_TRUE(std::holds_alternative<Quit>(press(step.app, code(KeyCode::Esc)).effect));
     EXPECT_TRUE(std::holds_alternative<Quit>(press(typed(step.app, U"창"), ctrl(U'c')).effect));
-    // Ctrl-U clears; Alt-characters are not typed into the query.
-    app = press(typed(sample_app(), U"창"), ctrl(U'u')).app;
-    EXPECT_EQ(press(app, Key::character(U'q', false, true)).app.query, "");
+    // Alt-characters are not typed into the query.
+    EXPECT_EQ(press(sample_app(), Key::character(U'q', false, true)).app.query, "");
 
-    // Nothing matches: an empty list where Enter, Delete, Ctrl-R and the moves do nothing.
-    app = typed(sample_app(), U"qqqq");
-    EXPECT_EQ(app.rows, std::vector<Row>{Row{}});
-    EXPECT_EQ(app.shown, 0u);
-    for (Key k : {code(KeyCode::Enter), code(KeyCode::Delete), ctrl(U'r'), code(KeyCode::Down), code(KeyCode::End)}) {
-        Step s = press(app, k);
-        EXPECT_TRUE(std::holds_alternative<Stay>(s.effect));
-        EXPECT_TRUE(std::holds_alternative<Normal>(s.app.mode));
-        EXPECT_EQ(s.app.session, app.session);
-        EXPECT_EQ(s.app.selected, 0u);
-    }
-}
-
-TEST(KeybindScreen, MovesOverEntryRowsOnly) {
-    App app = sample_app();
+    // Moves go over entry rows in list order and stop at the ends; a page up with fewer rows
+    // above goes to the first.
+    app = sample_app();
     std::vector<std::size_t> seen;
     for (int i = 0; i < 5; ++i) {
         app = press(std::move(app), code(KeyCode::Down)).app;
         seen.push_back(*sel(app));
     }
-    EXPECT_EQ(seen, (std::vector<std::size_t>{2, 1, 4, 3, 3}));  // list order, stops at the last
-    app = press(std::move(app), ctrl(U'p')).app;
-    EXPECT_EQ(sel(app), 4u);
-    app = press(press(std::move(app), code(KeyCode::Home)).app, code(KeyCode::Up)).app;
-    EXPECT_EQ(sel(app), 0u);
-    app = press(std::move(app), code(KeyCode::End)).app;
+    EXPECT_EQ(seen, (std::vector<std::size_t>{2, 1, 4, 3, 3}));
     app.page_size = 2;
     app = press(std::move(app), code(KeyCode::PageUp)).app;
     EXPECT_EQ(sel(app), 1u);
     app = press(std::move(app), code(KeyCode::PageUp)).app;
-    EXPECT_EQ(sel(app), 0u);  // fewer rows above than a page
-}
-
-TEST(KeybindScreen, CaptureConfirmAndTheChangesTheyCommit) {
-    App app = press(sample_app(), code(KeyCode::Enter)).app;
-    EXPECT_EQ(app.mode, Mode{Capture{0}});
-    // Esc is a key here: it is proposed, and a second Esc cancels.
-    app = press(std::move(app), code(KeyCode::Esc)).app;
-    EXPECT_EQ(app.mode, (Mode{Confirm{0, "Escape", std::nullopt}}));
-    Step step = press(std::move(app), code(KeyCode::Esc));
-    EXPECT_EQ(step.app.mode, Mode{Normal{}});
-    EXPECT_TRUE(std::holds_alternative<Stay>(step.effect));
-    EXPECT_EQ(step.app.session, sample());
-
-    // Ctrl-C in Capture is a key, not a way out; any key in Confirm is a new proposal.
-    app = press(press(std::move(step.app), code(KeyCode::Enter)).app, ctrl(U'c')).app;
-    EXPECT_EQ(app.mode, (Mode{Confirm{0, "C-c", std::nullopt}}));
-    app = press(std::move(app), Key::character(U'y')).app;
-    EXPECT_EQ(app.mode, (Mode{Confirm{0, "y", model::Conflict{"t:split-window -h", "수직 분할", "y", "prefix"}}}));
-
-    // The same key in another table is no conflict.
-    app = press(press(sample_app(), code(KeyCode::Enter)).app, Key::character(U'v')).app;
-    EXPECT_EQ(app.mode, (Mode{Confirm{0, "v", std::nullopt}}));
-    EXPECT_EQ(press(std::move(app), code(KeyCode::Enter)).app.session.entries[3].current_key, "v");
+    EXPECT_EQ(sel(app), 0u);
 
     // Delete removes the key, Ctrl-R brings back the default; both name the key they replace.
     step = press(sample_app(), code(KeyCode::Delete));
@@ -141,14 +152,40 @@ TEST(KeybindScreen, CaptureConfirmAndTheChangesTheyCommit) {
     step = press(std::move(step.app), ctrl(U'r'));
     EXPECT_EQ(std::get<Commit>(step.effect), (Commit{0, std::nullopt}));
     EXPECT_EQ(step.app.session, sample());
+
+    // Nothing matches: Enter, Delete, Ctrl-R and the moves do nothing.
+    app = typed(sample_app(), U"qqqq");
+    EXPECT_EQ(app.shown, 0u);
+    for (Key k : {code(KeyCode::Enter), code(KeyCode::Delete), ctrl(U'r'), code(KeyCode::Down), code(KeyCode::End)}) {
+        Step s = press(app, k);
+        EXPECT_TRUE(std::holds_alternative<Stay>(s.effect));
+        EXPECT_TRUE(std::holds_alternative<Normal>(s.app.mode));
+        EXPECT_EQ(s.app.session, app.session);
+    }
 }
 
-TEST(KeybindScreen, TmuxKeyNames) {
-    using keys::to_tmux_key;
-    EXPECT_EQ(to_tmux_key(code(KeyCode::Esc)), "Escape");
-    EXPECT_EQ(to_tmux_key(Key::character(U'x', true, true)), "C-M-x");
-    EXPECT_EQ(to_tmux_key(Key::character(U' ', true)), "C-Space");
-    EXPECT_EQ(to_tmux_key(Key::of(KeyCode::BackTab, false, false, true)), "S-Tab");
+TEST(KeybindScreen, CaptureAndConfirmModeKeys) {
+    // Capture: Esc and Ctrl-C are keys like any other, proposed for the entry.
+    App app = press(press(sample_app(), code(KeyCode::Enter)).app, code(KeyCode::Esc)).app;
+    EXPECT_EQ(app.mode, (Mode{Confirm{0, "Escape", std::nullopt}}));
+    EXPECT_EQ(press(press(sample_app(), code(KeyCode::Enter)).app, ctrl(U'c')).app.mode,
+              (Mode{Confirm{0, "C-c", std::nullopt}}));
+    EXPECT_EQ(press(press(sample_app(), code(KeyCode::Enter)).app, Key::character(U' ', true)).app.mode,
+              (Mode{Confirm{0, "C-Space", std::nullopt}}));
+
+    // Confirm: another key is a new proposal, with the holder in the same table; Esc cancels.
+    app = press(std::move(app), Key::character(U'y')).app;
+    EXPECT_EQ(app.mode, (Mode{Confirm{0, "y", model::Conflict{"t:split-window -h", "수직 분할", "y", "prefix"}}}));
+    Step step = press(std::move(app), code(KeyCode::Esc));
+    EXPECT_EQ(step.app.mode, Mode{Normal{}});
+    EXPECT_TRUE(std::holds_alternative<Stay>(step.effect));
+    EXPECT_EQ(step.app.session, sample());
+    // The same key in another table is no conflict; Enter takes it.
+    app = press(press(sample_app(), code(KeyCode::Enter)).app, Key::character(U'v')).app;
+    EXPECT_EQ(app.mode, (Mode{Confirm{0, "v", std::nullopt}}));
+    step = press(std::move(app), code(KeyCode::Enter));
+    EXPECT_EQ(std::get<Commit>(step.effect), (Commit{0, "x"}));
+    EXPECT_EQ(step.app.session.entries[0].current_key, "v");
 }
 
 TEST(KeybindScreen, CommitSavesAndReportsFailuresInTheFooter) {
@@ -175,126 +212,6 @@ TEST(KeybindScreen, CommitSavesAndReportsFailuresInTheFooter) {
     commit(app, 0, "F9");
     ASSERT_TRUE(app.status);
     EXPECT_TRUE(app.status->starts_with("tmux에 걸지 못했습니다: ")) << *app.status;
-}
-
-TEST(KeybindScreen, ColumnWidths) {
-    EditSession s = sample();  // keys at most 3 wide, descriptions at most 9
-    EXPECT_FALSE(columns_for(s, 53).state);  // 53 < 12 + 42: no state column
-    EXPECT_EQ(columns_for(s, 53).description, 25u);
-    EXPECT_TRUE(columns_for(s, 54).state);
-    s.entries[0].info.description = std::string(60, 'd');
-    s.entries[1].current_key = "C-M-S-PageDown-very-long";
-    EXPECT_EQ(columns_for(s, 200).key, 18u);
-    EXPECT_EQ(columns_for(s, 200).description, 44u);
-}
-
-// The screen drawn on a terminal of this size.
-ui::Buffer drawn(App& app, std::uint16_t width = 70, std::uint16_t height = 16) {
-    ui::Buffer b(ui::Rect{0, 0, width, height});
-    draw(app, b);
-    return b;
-}
-
-bool has_row_with(const ui::Buffer& b, const std::string& text) {
-    for (std::uint16_t y = 0; y < b.area().height; ++y)
-        if (b.row_text(y).find(text) != std::string::npos) return true;
-    return false;
-}
-
-TEST(KeybindScreen, DrawsFrameSearchListAndFooter) {
-    App app = sample_app();
-    app.session.entries[4].current_key = "C-z";
-    app.session.entries[1].current_key.reset();
-    ui::Buffer b = drawn(app);
-    const std::vector<std::string> expected = {
-        "┌ Keybindings ───────────────────────────────────────────────────────┐",
-        "│ 검색  ▏                                                      5 / 5 │",
-        "├────────────────────────────────────────────────────────────────────┤",
-        "│                                                                    │",
-        "│  Pane                                                              │",
-        "│  ▸ 창 닫기           x                                             │",
-        "│    수직 분할         y                                             │",
-        "│                                                                    │",
-        "│  Window                                                            │",
-        "│    새 창             —             직접      없음                  │",
-        "│    다음 창           C-z                     변경됨                │",
-        "│                                                                    │",
-        "│  Copy                                                              │",
-        "├────────────────────────────────────────────────────────────────────┤",
-        "│ ↑↓ 이동   Enter 변경   Del 삭제   ^R 기본값   Esc 닫기             │",
-        "└────────────────────────────────────────────────────────────────────┘"};
-    for (std::uint16_t y = 0; y < expected.size(); ++y) EXPECT_EQ(b.row_text(y), expected[y]) << y;
-    EXPECT_EQ(app.page_size, 10u);
-    // The selected row lies on its own background over the whole list width.
-    EXPECT_EQ(b.at(1, 5).style.bg, ui::Color::rgb(47, 51, 77));
-    EXPECT_EQ(b.at(68, 5).style.bg, ui::Color::rgb(47, 51, 77));
-    EXPECT_EQ(b.at(1, 6).style.bg, ui::Color{});
-    EXPECT_EQ(b.at(47, 10).style.fg, ui::Color::rgb(255, 150, 108));  // "변경됨"
-
-    // Moving to the last entry scrolls the list so it shows.
-    app = press(std::move(app), code(KeyCode::End)).app;
-    EXPECT_EQ(drawn(app).row_text(12), "│  ▸ 선택 시작         v             copy-vi                         │");
-
-    // Matched characters of the description are picked out, never those of the other fields.
-    app = typed(sample_app(), U"분할");
-    ui::Buffer found = drawn(app);
-    EXPECT_EQ(found.row_text(1), "│ 검색  분할▏                                                  1 / 5 │");
-    EXPECT_FALSE(found.at(5, 5).style.underline);  // 수
-    EXPECT_TRUE(found.at(10, 5).style.underline);  // 분
-    EXPECT_TRUE(found.at(12, 5).style.underline);  // 할
-    app = typed(sample_app(), U"split");
-    ui::Buffer elsewhere = drawn(app);
-    for (std::uint16_t x = 1; x < 69; ++x) EXPECT_FALSE(elsewhere.at(x, 5).style.underline) << x;
-
-    // Nothing matches: the count turns red over an empty list; a status takes the hints' place.
-    app = typed(sample_app(), U"qqqq");
-    app.status = "저장하지 못했습니다: 디스크가 가득 찼습니다";
-    ui::Buffer none = drawn(app);
-    EXPECT_EQ(none.row_text(1), "│ 검색  qqqq▏                                                  0 / 5 │");
-    EXPECT_EQ(none.at(63, 1).style.fg, ui::Color::rgb(255, 117, 127));
-    EXPECT_EQ(none.row_text(14), "│ 저장하지 못했습니다: 디스크가 가득 찼습니다                        │");
-}
-
-TEST(KeybindScreen, NarrowAndTinyTerminals) {
-    App app = sample_app();
-    ui::Buffer narrow = drawn(app, 20, 10);
-    EXPECT_EQ(narrow.row_text(0), "┌ Keybindings ─────┐");
-    // Mark, a one-column description, the key column: the rest is cut at the frame.
-    EXPECT_EQ(narrow.row_text(5), "│  ▸ …  x          │");
-    drawn(app, 5, 3);  // must not fail, nor with the capture box
-    app = press(std::move(app), code(KeyCode::Enter)).app;
-    drawn(app, 5, 3);
-    drawn(app, 20, 10);
-}
-
-TEST(KeybindScreen, CaptureAndConfirmBoxes) {
-    App app = press(sample_app(), code(KeyCode::Enter)).app;
-    ui::Buffer b = drawn(app);
-    EXPECT_EQ(b.row_text(4), "│  Pane        ┌ 단축키 변경 ─────────────────────────┐              │");
-    EXPECT_EQ(b.row_text(6), "│    수직 분할 │         새 단축키를 누르세요         │              │");
-    EXPECT_EQ(b.row_text(11), "│              └──────────────────────────────────────┘              │");
-
-    app = press(std::move(app), Key::character(U'F')).app;  // nobody holds it
-    ui::Buffer free_key = drawn(app);
-    EXPECT_TRUE(has_row_with(free_key, "│                      F                      │"));
-    EXPECT_FALSE(has_row_with(free_key, "이미 쓰는 중"));
-    app = press(std::move(app), Key::character(U'y')).app;  // 수직 분할 holds it
-    ui::Buffer taken = drawn(app);
-    EXPECT_TRUE(has_row_with(taken, "이미 쓰는 중  수직 분할"));
-    EXPECT_TRUE(has_row_with(taken, "Enter 덮어쓰기   Esc 취소   다른 키 다시 지정"));
-}
-
-TEST(KeybindScreen, PopupSizeAndPlace) {
-    EditSession s = sample();
-    EXPECT_EQ(natural_width(s), 12 + 16 + 28);
-    EXPECT_EQ(popup_geometry(s, 200, 50), (PopupGeometry{56, 13, 72, 18}));
-    EXPECT_EQ(popup_geometry(s, 60, 20), (PopupGeometry{46, 13, 7, 3}));  // 77% of 60 is less than 56
-    EXPECT_EQ(popup_geometry(s, 80, 12), (PopupGeometry{56, 9, 12, 1}));  // 75% of 12
-    EXPECT_EQ(popup_geometry(s, 0, -3), (PopupGeometry{1, 1, 0, 0}));     // nonsense sizes stay positive
-    EXPECT_EQ(popup_geometry(EditSession{}, 200, 60), (PopupGeometry{56, 10, 72, 25}));
-    s.entries[0].info.description = std::string(50, 'd');
-    s.entries[0].current_key = std::string(30, 'k');
-    EXPECT_EQ(natural_width(s), 18 + 44 + 28);
 }
 
 }  // namespace

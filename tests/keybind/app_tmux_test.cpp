@@ -1,6 +1,8 @@
 // The key-binding screen run for real in a private tmux server: keys typed with send-keys, the
 // screen read with capture-pane, keybindings.conf and the server's bindings checked after each
 // change.
+#include <array>
+
 #include <gtest/gtest.h>
 
 #include "support/private_env.hpp"
@@ -54,7 +56,9 @@ const char* const kClose = "현재 pane을 닫습니다.";
 const char* const kSplitRight = "현재 디렉터리에서 좌우로 나눕니다.";
 const char* const kSplitDown = "현재 디렉터리에서 위아래로 나눕니다.";
 
-TEST(KeybindScreenInTmux, ChangeDeleteRestoreAndOverwriteGoToTheFileAndTheServer) {
+// One session: filter, change a key, confirm, delete, restore, overwrite, keys tmux reads
+// specially, leave; the file, the server's bindings and the terminal checked along the way.
+TEST(KeybindScreenInTmux, ChangesGoToTheFileAndTheServerAndTheNextRebuild) {
     ScreenRun run;
     run.server.tmux_ok({"bind-key", "x", "kill-pane"});
     run.capture("pane을 닫", {"F9"});
@@ -91,28 +95,21 @@ TEST(KeybindScreenInTmux, ChangeDeleteRestoreAndOverwriteGoToTheFileAndTheServer
     EXPECT_TRUE(contains(run.saved(), "unbind -")) << run.saved();
     EXPECT_EQ(run.bound("prefix", "|"), "");
 
-    // Esc with an empty query leaves; the terminal is as it was.
-    run.server.send_keys(run.pane, {"Escape"});
-    EXPECT_EQ(run.finish(), 0);
-    EXPECT_EQ(read_text(run.env.root() / "err"), "");
-    run.expect_terminal_restored();
-}
-
-TEST(KeybindScreenInTmux, KeysTmuxReadsSpeciallyAreSavedBoundAndRebuilt) {
-    ScreenRun run;
-    const std::vector<std::pair<std::string, std::string>> changes = {{"pane을 닫", "#"}, {"위아래로", ";"}};
-    for (const auto& [query, key] : changes) {
-        // A lone ";" on tmux's command line separates commands: send it escaped.
-        run.capture(query, {key == ";" ? "\\;" : key});
+    // Keys tmux reads specially. A lone ";" on tmux's command line separates commands: sent escaped.
+    const std::vector<std::array<std::string, 3>> special = {{"pane을 닫", "#", kClose}, {"위아래로", "\\;", kSplitDown}};
+    for (const auto& [query, key, description] : special) {
+        run.capture(query, {key});
         run.wait_text("Enter 확인");
         run.server.send_keys(run.pane, {"Enter"});
-        run.wait_line("변경됨", [](auto&) { return true; });
+        run.wait_line(description, [](auto& l) { return contains(l, "변경됨"); });
     }
     EXPECT_TRUE(contains(run.bound("prefix", "#"), "kill-pane"));
     EXPECT_TRUE(contains(run.bound("prefix", ";"), "split-window -v"));
-    // Ctrl-C leaves as well.
-    run.server.send_keys(run.pane, {"C-c"});
+
+    // Esc with an empty query leaves; the terminal is as it was.
+    run.server.send_keys(run.pane, {"C-u", "Escape"});
     EXPECT_EQ(run.finish(), 0);
+    EXPECT_EQ(read_text(run.env.root() / "err"), "");
     run.expect_terminal_restored();
 
     // The next rebuild reads the file back and its check server accepts it.
