@@ -1,8 +1,5 @@
 #include "plugin/app.hpp"
 
-#include <chrono>
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include "core/env_guard.hpp"
@@ -59,13 +56,12 @@ std::vector<std::string> draw_rows(App& app, std::uint16_t width, std::uint16_t 
 
 const model::Entry& entry(const App& app, std::size_t i) { return app.catalog.entries()[i]; }
 
-TEST(PluginScreen, DrawsTheListWithColumnsStatesAndFooter) {
+TEST(PluginScreen, Drawing) {
     App app = sample_app();
     app.catalog = app.catalog.mark(2, model::JobMark::Fetching);
     auto rows = draw_rows(app, 100, 12);
     EXPECT_TRUE(rows[0].starts_with("┌ Plugins ─")) << rows[0];
     EXPECT_EQ(rows[1], "│ 검색  ▏");
-
     // 98 columns inside the frame: repository column 27 (the longest), description 40 (the
     // longest, 41, held to 40), then the switch and the state.
     auto row = [](bool selected, std::string description, std::string repo, std::string on, std::string state) {
@@ -78,69 +74,50 @@ TEST(PluginScreen, DrawsTheListWithColumnsStatesAndFooter) {
     EXPECT_EQ(rows[4], row(false, "세션을 저장하고 되살립니다.", "tmux-plugins/tmux-resurrect", "켜짐", "받아야 함"));
     EXPECT_EQ(rows[5], row(false, "화면의 URL을 골라 엽니다.", "wfxr/tmux-fzf-url", "꺼짐", "받는 중"));
     EXPECT_EQ(rows[10], "│ ↑↓ 이동   Space 켜고 끄기   Enter 받기   ^R 맞추기   ^D 지우기   Esc 닫기");
+    app.status = "이미 받아 두었습니다";  // a status takes the hints' place
+    EXPECT_EQ(draw_rows(app, 100, 12)[10], "│  이미 받아 두었습니다");
 
-    // Too narrow for the state column: the description takes what is left, never less than one.
-    EXPECT_FALSE(columns_for(app.catalog, 60).state);
-    EXPECT_EQ(columns_for(app.catalog, 60).description, 60u - 27 - 14);
-    EXPECT_EQ(columns_for(app.catalog, 20).description, 1u);
+    // Too narrow for the state column: the description takes what is left, never less than one,
+    // and a terminal too small for the layout still draws.
     EXPECT_EQ(draw_rows(app, 62, 12)[5], "│    " + ui::pad_width(ui::fit_width("화면의 URL을 골라 엽니다.", 19), 19) +
                                              "  " + ui::pad_width("wfxr/tmux-fzf-url", 27) + "  꺼짐");
-    // A terminal too small for the layout still draws (inside the buffer).
+    EXPECT_EQ(columns_for(app.catalog, 20).description, 1u);
     for (std::uint16_t w : {1, 3, 8}) EXPECT_EQ(draw_rows(app, w, w).size(), w);
-
-    // A status message takes the place of the hints.
-    app.status = "이미 받아 두었습니다";
-    EXPECT_EQ(draw_rows(app, 100, 12)[10], "│  이미 받아 두었습니다");
+    EXPECT_EQ(popup_geometry(app.catalog, 0, 0), (PopupGeometry{1, 1, 0, 0}));
 }
 
-TEST(PluginScreen, FiltersByTypingAndKeepsTheSelection) {
+TEST(PluginScreen, NormalModeKeys) {
+    // The remembered entry stays selected while shown; filtered out, the first one shown is.
     App app = sample_app();
     press(app, KeyCode::Down);
     type(app, U"res");
-    EXPECT_EQ(app.shown, std::vector<std::size_t>{1});
     EXPECT_EQ(selected_entry(app), 1u);
-    EXPECT_EQ(draw_rows(app, 100, 12)[4], "│");
-
-    // A Hangul query matches the description and marks its characters; the remembered entry was
-    // filtered out, so the first one shown is selected.
     ctrl(app, U'u');
     type(app, U"화면");
     EXPECT_EQ(app.shown, std::vector<std::size_t>{2});
     EXPECT_EQ(app.highlights[2], (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(selected_entry(app), 2u);
-    press(app, KeyCode::Backspace);
-    EXPECT_EQ(app.query, "화");
+    EXPECT_EQ(ctrl(app, U'c'), Effect{Quit{}});  // Ctrl-C leaves even with a query
 
-    // Nothing matches: an empty list where Space, Enter, ^R and ^D do nothing.
+    // Nothing matches: Space, Enter, ^R and ^D do nothing.
     press(app, KeyCode::Esc);
     type(app, U"zzzz");
-    EXPECT_TRUE(app.shown.empty());
     const model::Catalog before = app.catalog;
-    EXPECT_EQ(press(app, Key::character(U' ')), Effect{Stay{}});
-    EXPECT_EQ(press(app, KeyCode::Enter), Effect{Stay{}});
-    EXPECT_EQ(ctrl(app, U'r'), Effect{Stay{}});
-    EXPECT_EQ(ctrl(app, U'd'), Effect{Stay{}});
+    for (Effect e : {press(app, Key::character(U' ')), press(app, KeyCode::Enter), ctrl(app, U'r'), ctrl(app, U'd')})
+        EXPECT_EQ(e, Effect{Stay{}});
     EXPECT_EQ(app.catalog, before);
     EXPECT_FALSE(app.status || app.pending_removal);
 
-    // Esc clears a query first, then leaves; Ctrl-C always leaves.
-    EXPECT_EQ(press(app, KeyCode::Esc), Effect{Stay{}});
-    EXPECT_EQ(app.shown.size(), 3u);
-    EXPECT_EQ(press(app, KeyCode::Esc), Effect{Quit{}});
-    type(app, U"y");
-    EXPECT_EQ(ctrl(app, U'c'), Effect{Quit{}});
-}
-
-TEST(PluginScreen, KeysAskForJobsOnlyWhereTheyMakeSense) {
-    App app = sample_app();
-    // On the installed yank: Enter refuses, ^R updates, Space switches and asks for a save.
+    // Jobs only where they make sense. On the installed yank: Enter refuses, ^R updates, Space
+    // switches and asks for a save.
+    app = sample_app();
     EXPECT_EQ(press(app, KeyCode::Enter), Effect{Stay{}});
     EXPECT_EQ(app.status, "이미 받아 두었습니다");
     EXPECT_EQ(ctrl(app, U'r'), Effect{Update{0}});
     EXPECT_EQ(press(app, Key::character(U' ')), Effect{Save{}});
     EXPECT_FALSE(entry(app, 0).on);
-
-    // On the missing resurrect: ^R refuses, ^D has nothing to remove, Enter fetches.
+    // On the missing resurrect: ^R refuses, ^D has nothing to remove, Enter fetches, and does
+    // nothing more while the fetch runs.
     press(app, KeyCode::Down);
     EXPECT_EQ(ctrl(app, U'r'), Effect{Stay{}});
     EXPECT_EQ(app.status, "아직 받지 않았습니다");
@@ -148,52 +125,37 @@ TEST(PluginScreen, KeysAskForJobsOnlyWhereTheyMakeSense) {
     EXPECT_EQ(app.status, "받아 둔 것이 없습니다");
     EXPECT_FALSE(app.pending_removal);
     EXPECT_EQ(press(app, KeyCode::Enter), Effect{Fetch{1}});
-
-    // While its fetch runs, Enter does nothing.
-    app.status.reset();
     app.catalog = app.catalog.mark(1, model::JobMark::Fetching);
-    EXPECT_TRUE(has_jobs(app));
     EXPECT_EQ(press(app, KeyCode::Enter), Effect{Stay{}});
-    EXPECT_FALSE(app.status);
-    EXPECT_EQ(ctrl(app, U'l'), Effect{Reread{}});
 }
 
-TEST(PluginScreen, RemovalIsAskedFirstAndAnyOtherKeyOnlyCancels) {
+TEST(PluginScreen, RemovalModeKeys) {
     App app = sample_app();
-    // Asked in the footer; "n", Esc and Ctrl-C only cancel: no message, no query, no leaving.
-    for (Key k : {Key::character(U'n'), Key::of(KeyCode::Esc), Key::character(U'c', true)}) {
-        EXPECT_EQ(ctrl(app, U'd'), Effect{Stay{}});
+    // Esc and Ctrl-C only cancel: no message, no leaving; "Y" removes.
+    for (Key k : {Key::of(KeyCode::Esc), Key::character(U'c', true)}) {
+        ctrl(app, U'd');
         EXPECT_EQ(app.pending_removal, 0u);
-        EXPECT_EQ(draw_rows(app, 100, 12)[10], "│  tmux-yank을(를) 지웁니다. 계속할까요? (y/n)");
         EXPECT_EQ(press(app, k), Effect{Stay{}});
         EXPECT_FALSE(app.pending_removal || app.status);
-        EXPECT_TRUE(app.query.empty());
     }
     ctrl(app, U'd');
     EXPECT_EQ(press(app, Key::character(U'Y')), Effect{Remove{0}});
     EXPECT_FALSE(app.pending_removal);
-
     // An installed plugin whose update runs is not offered for removal.
     app.catalog = app.catalog.mark(0, model::JobMark::Updating);
     ctrl(app, U'd');
     EXPECT_FALSE(app.pending_removal);
 }
 
-TEST(PluginScreen, SavesSwitchesRemovesAndReadsThePluginsDirectory) {
+TEST(PluginScreen, CarryingOutReportsWhatCannotBeDone) {
     test::TempDir dir;
-    const fs::path config = dir / "config" / "vesk" / "plugins.conf";
     const fs::path plugins = dir / "plugins";
-    fs::create_directories(plugins / "tmux-yank");
-    App app = sample_app(config);
-    // A switch is saved at once (the file's text is the overrides writer's, tested with it).
-    carry_out(app, press(app, Key::character(U' ')), plugins);
-    EXPECT_TRUE(test::read_text(config).ends_with("#vesk:off tmux-plugins/tmux-yank\n"));
-
+    fs::create_directories(plugins);
     // A save that fails keeps the screen going and says why.
-    App blocked = sample_app(dir / "config");  // a directory where the file should be
-    carry_out(blocked, press(blocked, Key::character(U' ')), plugins);
-    ASSERT_TRUE(blocked.status);
-    EXPECT_TRUE(blocked.status->starts_with("저장하지 못했습니다: ")) << *blocked.status;
+    App app = sample_app(dir.path());  // a directory where the file should be
+    carry_out(app, press(app, Key::character(U' ')), plugins);
+    ASSERT_TRUE(app.status);
+    EXPECT_TRUE(app.status->starts_with("저장하지 못했습니다: ")) << *app.status;
 
     // Without a plugins directory nothing can be fetched or removed; without the plugin manager
     // a fetch is refused and no entry is marked.
@@ -205,11 +167,6 @@ TEST(PluginScreen, SavesSwitchesRemovesAndReadsThePluginsDirectory) {
     carry_out(app, Fetch{1}, plugins);
     EXPECT_EQ(app.status, "tpm을 찾지 못했습니다: " + (plugins / "tpm" / "scripts").string());
     EXPECT_FALSE(has_jobs(app));
-
-    // A removal clears the status and reads the directory again.
-    carry_out(app, Remove{0}, plugins);
-    EXPECT_FALSE(app.status);
-    EXPECT_FALSE(entry(app, 0).installed);
 }
 
 TEST(PluginScreen, FinishedJobsClearTheirMarksAndReportFailures) {
@@ -235,7 +192,6 @@ TEST(PluginScreen, FinishedJobsClearTheirMarksAndReportFailures) {
     App app = sample_app(dir / "plugins.conf");
     env.set("CODE", "3");
     carry_out(app, Fetch{1}, plugins);
-    ASSERT_EQ(app.jobs.size(), 1u);
     EXPECT_EQ(entry(app, 1).job, model::JobMark::Fetching);
     ASSERT_TRUE(poll_until_done(app));
     EXPECT_EQ(entry(app, 1).job, model::JobMark::None);
@@ -247,29 +203,16 @@ TEST(PluginScreen, FinishedJobsClearTheirMarksAndReportFailures) {
     ASSERT_TRUE(poll_until_done(app));
     EXPECT_EQ(app.status, "받아오지 못했습니다: tmux-plugins/tmux-resurrect");
 
-    // Two jobs at once: each mark goes when its own script ends, and the fetched plugin shows
-    // as installed.
+    // Two jobs at once: each mark goes when its own script ends.
     app.status.reset();
     env.set("WANT", "tmux-fzf-url");
     carry_out(app, Fetch{2}, plugins);
     carry_out(app, Update{0}, plugins);
-    EXPECT_EQ(entry(app, 0).job, model::JobMark::Updating);
     EXPECT_EQ(app.jobs.size(), 2u);
     ASSERT_TRUE(poll_until_done(app));
     EXPECT_FALSE(has_jobs(app));
     EXPECT_TRUE(entry(app, 2).installed);
     EXPECT_FALSE(app.status);
-}
-
-TEST(PluginScreen, PopupSizeFollowsTheCatalogWithinTheClient) {
-    model::Catalog catalog(source::parse(kFragment, "conf.plugins"), {});
-    // Repository 27, description 40 (the longest, 41, held to 40), fixed 30.
-    EXPECT_EQ(natural_width(catalog), 27 + 40 + 30);
-    EXPECT_EQ(natural_width(model::Catalog()), 76);
-    EXPECT_EQ(popup_geometry(catalog, 200, 50), (PopupGeometry{97, 11, 51, 19}));
-    // A small client: three quarters of it, and never less than one cell.
-    EXPECT_EQ(popup_geometry(catalog, 80, 12), (PopupGeometry{61, 9, 9, 1}));
-    EXPECT_EQ(popup_geometry(catalog, 0, 0), (PopupGeometry{1, 1, 0, 0}));
 }
 
 }  // namespace
