@@ -1,28 +1,22 @@
-// The program as `cmake --install` lays it out: <prefix>/bin/vesk beside lib/, doc/ and lists/.
+// The program as `cmake --install` lays it out (<prefix>/bin/vesk beside lib/, doc/, lists/),
+// installed once per test program from the build under test.
 #pragma once
 
-#include <filesystem>
 #include <stdexcept>
 
-#include "core/process.hpp"
 #include "support/private_env.hpp"
 
 namespace vesk::test {
 
-// A prefix installed once per test program from the build that made the binary under test,
-// removed at exit.
-inline const std::filesystem::path& installed_prefix() {
+inline const fs::path& installed_prefix() {
     static TempDir dir;
-    static const std::filesystem::path prefix = [] {
-        const std::filesystem::path p = dir / "prefix";
-        ChildCommand install("cmake", {"--install", std::filesystem::path(VESK_BINARY).parent_path().string(),
-                                       "--prefix", p.string()});
-        install.in = Stdio::Null;
-        install.out = Stdio::Pipe;
-        install.err = Stdio::Pipe;
+    static const fs::path prefix = [] {
+        ChildCommand install("cmake", {"--install", fs::path(VESK_BINARY).parent_path().string(), "--prefix",
+                                       (dir / "prefix").string()});
+        install.stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
         const Output o = run_child(install);
         if (!o.status.success()) throw std::runtime_error("cmake --install failed: " + o.err);
-        return p;
+        return dir / "prefix";
     }();
     return prefix;
 }

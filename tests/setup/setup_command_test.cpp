@@ -1,28 +1,14 @@
-// `vesk setup` as a user runs it: from an installed prefix, with a private HOME and
-// configuration directory, without plugins (those are tested in setup_plugins_test.cpp).
+// `vesk setup` as a user runs it: from an installed prefix, with a private HOME, without plugins
+// (those are in setup_plugins_test.cpp).
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <string>
-
 #include "installed.hpp"
-#include "support/private_env.hpp"
 #include "support/tmux_server.hpp"
 
-namespace vesk {
+namespace vesk::test {
 namespace {
 
-namespace fs = std::filesystem;
-using test::PrivateEnv;
-using test::read_text;
-using test::write_text;
-
 const fs::path kDist = fs::path(VESK_SOURCE_DIR) / "dist";
-
-const char* const kStubs[] = {"conf.prefix", "conf.common", "conf.session", "conf.window",
-                              "conf.codex",  "conf.linux",  "conf.lab",     "conf.plugins"};
 
 std::string stub(const std::string& name) {
     return "# 여기에 적은 것은 기본 " + name +
@@ -34,14 +20,17 @@ std::string stub(const std::string& name) {
            "#   bind-key F9 run-shell -b \"#{@zelt}/bin/vesk session kill-and-next\"\n";
 }
 
-std::string installed_vesk() { return (test::installed_prefix() / "bin/vesk").string(); }
+std::string installed_vesk() { return (installed_prefix() / "bin/vesk").string(); }
 
-std::string report(const PrivateEnv& env, const std::string& assets_line) {
+// Setup's whole report, in order; `assets` is the line on copied assets ("" when none).
+std::string report(const PrivateEnv& env, int assets) {
     const fs::path z = env.zelt();
-    return "설치 자리를 마련했습니다: " + z.string() + "\n" + assets_line +
+    return "설치 자리를 마련했습니다: " + z.string() + "\n" +
+           (assets ? "  자산 " + std::to_string(assets) + "개를 " + installed_prefix().string() + "에서 옮겼습니다\n"
+                   : "") +
            "사용자 설정 자리: " + (env.config_home() / "vesk").string() + "\n" +
            "tmux 진입점을 이었습니다: " + (env.home() / ".tmux.conf").string() + " -> " + (z / ".tmux.conf").string() +
-           "\n" + "설정을 조립했습니다: " + (env.home() / ".tmux.conf.local").string() + "\n" +
+           "\n설정을 조립했습니다: " + (env.home() / ".tmux.conf.local").string() + "\n" +
            "\niTerm2를 쓰신다면 키 설정을 넣어 주십시오. 없으면 여러 조합키가 닿지 않습니다.\n"
            "  Preferences > Keys > Key Bindings > Presets... > Import JSON\n"
            "  " + (z / "doc/keybindings.itermkeymap").string() + "\n";
@@ -49,79 +38,66 @@ std::string report(const PrivateEnv& env, const std::string& assets_line) {
 
 TEST(SetupCommand, InstallsThenKeepsTheUsersFilesOnLaterRuns) {
     PrivateEnv env;
-    const fs::path z = env.zelt();
-    const fs::path prefix = test::installed_prefix();
-
+    const fs::path z = env.zelt(), confs = env.config_home() / "vesk/confs";
     auto r = env.run_program(installed_vesk(), {"setup", "--skip-plugins", "--profile", "linux"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, report(env, "  자산 14개를 " + prefix.string() + "에서 옮겼습니다\n"));
-
+    EXPECT_EQ(r.out, report(env, 14));
     EXPECT_NE(fs::status(z / "bin/vesk").permissions() & fs::perms::owner_exec, fs::perms::none);
     for (const char* f : {".tmux.conf", "lib/vimrc", "doc/keybindings.itermkeymap", "lists/favorite-dir.list"})
         EXPECT_EQ(read_text(z / f), read_text(kDist / f)) << f;
-    const fs::path home_conf = env.home() / ".tmux.conf";
-    ASSERT_TRUE(fs::is_symlink(home_conf));
-    EXPECT_EQ(fs::read_symlink(home_conf), z / ".tmux.conf");
-    for (const char* name : kStubs) EXPECT_EQ(read_text(env.config_home() / "vesk/confs" / name), stub(name)) << name;
-    EXPECT_FALSE(fs::exists(env.config_home() / "vesk/confs/conf.macos"));
-    const std::string local = read_text(env.home() / ".tmux.conf.local");
-    EXPECT_NE(local.find("set -g @zelt \"" + z.string() + "\""), std::string::npos);
-    EXPECT_NE(local.find("# -- vesk: conf.linux"), std::string::npos);
+    EXPECT_EQ(fs::read_symlink(env.home() / ".tmux.conf"), z / ".tmux.conf");
+    for (const char* name : {"conf.prefix", "conf.common", "conf.session", "conf.window", "conf.codex", "conf.linux",
+                             "conf.lab", "conf.plugins"})
+        EXPECT_EQ(read_text(confs / name), stub(name)) << name;
+    EXPECT_FALSE(fs::exists(confs / "conf.macos"));
+    EXPECT_NE(read_text(env.home() / ".tmux.conf.local").find("set -g @zelt \"" + z.string() + "\""), std::string::npos);
 
-    // The user's lists and fragments are theirs now; the support files belong to the release.
+    // The second run asks nothing; lists and fragments are the user's, support files the release's.
     write_text(z / "lists/note-dir.list", "내 노트 | mine | ~/mine\n");
-    write_text(env.config_home() / "vesk/confs/conf.common", "set -g @mine yes\n");
+    write_text(confs / "conf.common", "set -g @mine yes\n");
     write_text(z / "lib/vimrc", "stale\n");
-    fs::remove(env.config_home() / "vesk/confs/conf.lab");
+    fs::remove(confs / "conf.lab");
     r = env.run_program(installed_vesk(), {"setup", "--skip-plugins"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, report(env, "  자산 5개를 " + prefix.string() + "에서 옮겼습니다\n"));
+    EXPECT_EQ(r.out, report(env, 5));
     EXPECT_EQ(read_text(z / "lists/note-dir.list"), "내 노트 | mine | ~/mine\n");
-    EXPECT_EQ(read_text(env.config_home() / "vesk/confs/conf.common"), "set -g @mine yes\n");
-    EXPECT_EQ(read_text(env.config_home() / "vesk/confs/conf.lab"), stub("conf.lab"));
+    EXPECT_EQ(read_text(confs / "conf.common"), "set -g @mine yes\n");
+    EXPECT_EQ(read_text(confs / "conf.lab"), stub("conf.lab"));
     EXPECT_EQ(read_text(z / "lib/vimrc"), read_text(kDist / "lib/vimrc"));
     EXPECT_NE(read_text(env.home() / ".tmux.conf.local").find("set -g @mine yes"), std::string::npos);
     EXPECT_FALSE(fs::exists(env.home() / ".tmux.conf.bak"));
 
-    // From the installed copy itself there is nothing to copy: not even the program.
+    // From the installed copy there is nothing to copy, not even the program.
     const auto before = fs::last_write_time(z / "bin/vesk");
     r = env.run_program((z / "bin/vesk").string(), {"setup", "--skip-plugins"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, report(env, ""));
+    EXPECT_EQ(r.out, report(env, 0));
     EXPECT_EQ(fs::last_write_time(z / "bin/vesk"), before);
 }
 
-TEST(SetupCommand, AnExistingTmuxConfStopsSetupUnlessForced) {
+// An existing ~/.tmux.conf stops setup; --force asks through the list selector in a real terminal.
+TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     PrivateEnv env;
-    const fs::path home_conf = env.home() / ".tmux.conf";
-    write_text(home_conf, "set -g mouse on\n");
-    const auto r = env.run_program(installed_vesk(), {"setup", "--skip-plugins"});
+    const fs::path home_conf = env.home() / ".tmux.conf", bak = env.home() / ".tmux.conf.bak";
+    write_text(home_conf, "mine\n");
+    auto r = env.run_program(installed_vesk(), {"setup", "--skip-plugins"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: " + home_conf.string() +
                          " 파일이 이미 존재합니다. 정리 후 다시 실행하거나 `--force`를 사용하십시오.\n");
-    EXPECT_EQ(read_text(home_conf), "set -g mouse on\n");
     EXPECT_FALSE(fs::exists(env.zelt() / "bin"));
-
     // A link to some other configuration is no link to this one either.
-    fs::remove(home_conf);
+    fs::rename(home_conf, env.root() / "elsewhere.conf");
     fs::create_symlink(env.root() / "elsewhere.conf", home_conf);
     EXPECT_EQ(env.run_program(installed_vesk(), {"setup", "--skip-plugins"}).status, 1);
     EXPECT_EQ(fs::read_symlink(home_conf), env.root() / "elsewhere.conf");
-}
+    fs::remove(home_conf);
 
-// --force asks through the list selector, in a real terminal.
-class ForcedSetup : public ::testing::Test {
-protected:
-    PrivateEnv env;
-    test::TmuxServer server{120, 40, env.tmp()};
-    fs::path home_conf = env.home() / ".tmux.conf";
+    TmuxServer server(120, 40, env.tmp());
     std::string pane;
-
-    // Starts `setup --force`, waits for the question and answers with `keys`; returns the status.
-    int answer(const std::vector<std::string>& keys) {
-        pane =
-            server.run_in_pane({installed_vesk(), "setup", "--force", "--skip-plugins"}, test::inside_tmux(env.env()));
+    const auto force = [&](const std::vector<std::string>& keys) {
+        write_text(home_conf, "mine\n");
+        pane = server.run_in_pane({installed_vesk(), "setup", "--force", "--skip-plugins"}, inside_tmux(env.env()));
         EXPECT_TRUE(server.wait_for_text(pane, home_conf.string() + " 파일이 " + (env.zelt() / ".tmux.conf").string() +
                                                    " 링크로 교체됩니다."))
             << server.capture(pane);
@@ -129,31 +105,23 @@ protected:
         EXPECT_TRUE(server.wait_for_raw_mode(pane));
         server.send_keys(pane, keys);
         return server.wait_for_exit(pane, std::chrono::seconds(30));
+    };
+    write_text(bak, "older\n");
+    for (const std::vector<std::string>& keys : {std::vector<std::string>{"Down", "Enter"}, {"Escape"}}) {
+        EXPECT_EQ(force(keys), 1);
+        EXPECT_TRUE(server.wait_for_text(pane, "Error: 사용자가 setup --force 교체를 취소했습니다.")) << server.capture(pane);
+        EXPECT_EQ(read_text(home_conf), "mine\n");
+        EXPECT_FALSE(fs::exists(bak.string() + ".1"));
+        EXPECT_FALSE(fs::exists(env.home() / ".tmux.conf.local"));
+        EXPECT_FALSE(fs::exists(env.zelt() / "bin"));
     }
-};
-
-TEST_F(ForcedSetup, GoingOnMovesTheFileToTheFirstFreeBackup) {
-    write_text(home_conf, "mine\n");
-    write_text(env.home() / ".tmux.conf.bak", "older\n");
-    ASSERT_EQ(answer({"Enter"}), 0);
-    EXPECT_EQ(read_text(env.home() / ".tmux.conf.bak.1"), "mine\n");
-    EXPECT_EQ(read_text(env.home() / ".tmux.conf.bak"), "older\n");
-    ASSERT_TRUE(fs::is_symlink(home_conf));
+    // Going on moves the file to the first free backup name.
+    ASSERT_EQ(force({"Enter"}), 0);
+    EXPECT_EQ(read_text(bak.string() + ".1"), "mine\n");
+    EXPECT_EQ(read_text(bak), "older\n");
     EXPECT_EQ(fs::read_symlink(home_conf), env.zelt() / ".tmux.conf");
     EXPECT_TRUE(fs::is_regular_file(env.home() / ".tmux.conf.local"));
 }
 
-TEST_F(ForcedSetup, CancellingLeavesEverythingAsItWas) {
-    for (const std::vector<std::string>& keys : {std::vector<std::string>{"Down", "Enter"}, {"Escape"}}) {
-        write_text(home_conf, "mine\n");
-        EXPECT_EQ(answer(keys), 1);
-        EXPECT_TRUE(server.wait_for_text(pane, "Error: 사용자가 setup --force 교체를 취소했습니다.")) << server.capture(pane);
-        EXPECT_EQ(read_text(home_conf), "mine\n");
-        EXPECT_FALSE(fs::exists(env.home() / ".tmux.conf.bak"));
-        EXPECT_FALSE(fs::exists(env.home() / ".tmux.conf.local"));
-        EXPECT_FALSE(fs::exists(env.zelt() / "bin"));
-    }
-}
-
 }  // namespace
-}  // namespace vesk
+}  // namespace vesk::test

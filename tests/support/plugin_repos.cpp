@@ -2,9 +2,6 @@
 
 #include <stdexcept>
 
-#include "core/process.hpp"
-#include "support/private_env.hpp"
-
 namespace vesk::test {
 
 const std::vector<std::string> kDefaultPluginRepos = {
@@ -14,71 +11,54 @@ const std::vector<std::string> kDefaultPluginRepos = {
 
 std::string plugin_name(const std::string& repo) { return repo.substr(repo.rfind('/') + 1); }
 
-void write_plugin_git_config(const std::filesystem::path& file, const std::filesystem::path& srv) {
-    write_text(file, "[url \"file://" + srv.string() +
-                         "/\"]\n\tinsteadOf = https://github.com/\n"
-                         "\tinsteadOf = https://git::@github.com/\n"
-                         "[protocol \"file\"]\n\tallow = always\n");
+ServedRepos::ServedRepos(fs::path root) : root_(std::move(root)) {
+    write_text(gitconfig(), "[url \"file://" + (root_ / "srv").string() +
+                                "/\"]\n\tinsteadOf = https://github.com/\n\tinsteadOf = https://git::@github.com/\n"
+                                "[protocol \"file\"]\n\tallow = always\n");
 }
 
-void serve_plugin_repos(const std::filesystem::path& work, const std::filesystem::path& srv,
-                        const std::vector<std::string>& repos) {
-    std::filesystem::create_directories(work);
-    std::string script =
-        "serve() { rm -rf w && cp -r \"$2\" w && cd w && git init -q && git add -A && "
-        "git -c user.name=t -c user.email=t@t commit -qm init && cd .. && "
-        "mkdir -p \"$SRV/$(dirname $1)\" && git clone -q --bare w \"$SRV/$1\" && rm -rf w; }\n"
-        "serve tmux-plugins/tpm /usr/share/tmux-plugin-manager\n";
-    for (const auto& repo : repos) {
-        const std::string name = plugin_name(repo);
-        script += "rm -rf p && mkdir p && printf '#!/bin/sh\\ntmux set -g @loaded_" + name +
-                  " yes\\n' > p/" + name + ".tmux && chmod +x p/" + name + ".tmux && serve " + repo +
-                  " p && rm -rf p\n";
-    }
-    ChildCommand command("sh", {"-ec", script});
-    command.dir(work.string()).set_env("SRV", srv.string()).set_env("GIT_CONFIG_NOSYSTEM", "1");
-    command.in = Stdio::Null;
-    command.out = Stdio::Pipe;
-    command.err = Stdio::Pipe;
-    const Output o = run_child(command);
-    if (!o.status.success()) throw std::runtime_error("serving plugin repositories failed: " + o.err);
-}
-
-ServedRepos::ServedRepos(std::filesystem::path root) : root_(std::move(root)) {
-    std::filesystem::create_directories(root_ / "srv");
-    write_plugin_git_config(gitconfig(), root_ / "srv");
-}
-
-void ServedRepos::git(const std::vector<std::string>& args, const std::filesystem::path& cwd) const {
+void ServedRepos::git(const std::vector<std::string>& args, const fs::path& cwd) const {
     ChildCommand command("git", {"-c", "user.name=Test", "-c", "user.email=test@example.com"});
-    for (const auto& a : args) command.args.push_back(a);
+    command.args.insert(command.args.end(), args.begin(), args.end());
     command.dir(cwd.string()).set_env("GIT_CONFIG_GLOBAL", gitconfig().string()).set_env("GIT_CONFIG_NOSYSTEM", "1");
     command.stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
     const Output o = run_child(command);
     if (!o.status.success()) throw std::runtime_error("git " + args.front() + " failed: " + o.err);
 }
 
+void ServedRepos::publish(const std::string& repo) {
+    git({"init", "-q", "-b", "main"}, work(repo));
+    git({"add", "-A"}, work(repo));
+    git({"commit", "-q", "-m", "init"}, work(repo));
+    fs::create_directories(bare(repo).parent_path());
+    git({"clone", "-q", "--bare", work(repo).string(), bare(repo).string()}, root_);
+}
+
 void ServedRepos::serve(const std::string& repo, const std::string& file) {
-    const auto work = root_ / "work" / repo;
-    std::filesystem::create_directories(work);
-    git({"init", "-q", "-b", "main"}, work);
-    commit(repo, file);
-    const auto bare = root_ / "srv" / (repo + ".git");
-    std::filesystem::create_directories(bare.parent_path());
-    git({"clone", "-q", "--bare", work.string(), bare.string()}, root_);
+    write_text(work(repo) / file, file + "\n");
+    publish(repo);
 }
 
 void ServedRepos::commit(const std::string& repo, const std::string& file) {
-    const auto work = root_ / "work" / repo;
-    write_text(work / file, file + "\n");
-    git({"add", file}, work);
-    git({"commit", "-q", "-m", file}, work);
-    const auto bare = root_ / "srv" / (repo + ".git");
-    if (std::filesystem::exists(bare)) git({"push", "-q", bare.string(), "HEAD:main"}, work);
+    write_text(work(repo) / file, file + "\n");
+    git({"add", file}, work(repo));
+    git({"commit", "-q", "-m", file}, work(repo));
+    git({"push", "-q", bare(repo).string(), "HEAD:main"}, work(repo));
 }
 
-void ServedRepos::clone(const std::string& repo, const std::filesystem::path& into) {
-    git({"clone", "-q", (root_ / "srv" / (repo + ".git")).string(), into.string()}, root_);
+void ServedRepos::clone(const std::string& repo, const fs::path& into) {
+    git({"clone", "-q", bare(repo).string(), into.string()}, root_);
+}
+
+void ServedRepos::serve_plugins(const std::vector<std::string>& repos) {
+    fs::create_directories(work("tmux-plugins/tpm").parent_path());
+    fs::copy("/usr/share/tmux-plugin-manager", work("tmux-plugins/tpm"), fs::copy_options::recursive);
+    publish("tmux-plugins/tpm");
+    for (const auto& repo : repos) {
+        const std::string name = plugin_name(repo);
+        write_script(work(repo) / (name + ".tmux"), "tmux set -g @loaded_" + name + " yes\n");
+        publish(repo);
+    }
 }
 
 }  // namespace vesk::test
