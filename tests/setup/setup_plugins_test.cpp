@@ -145,11 +145,20 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     // tmux as the user starts it (no -f: the private HOME's ~/.tmux.conf) loads it all cleanly.
     ASSERT_EQ(tmux({"new-session", "-d", "-x", "120", "-y", "40"}).status, 0);
     EXPECT_EQ(tmux({"show", "-gv", "@zelt"}).out, root.string());
-    EXPECT_NE(tmux({"list-keys", "-T", "root", "M-f"}).out.find("bin/vesk finder multimode-open"), std::string::npos);
+    EXPECT_EQ(tmux({"show", "-gv", "prefix"}).out, "C-Space");
+    EXPECT_EQ(tmux({"show", "-gv", "display-panes-time"}).out, "2300");
+    const std::string vesk = "#{@zelt}/bin/vesk ";
+    for (const auto& [table, key, command] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"root", "M-f", "run-shell -b \"" + vesk + "finder multimode-open '#{pane_id}' "},
+             {"prefix", "C-r", vesk + "rebuild"},
+             {"copy-mode-vi", "x", "copy-selection-and-cancel \\; run-shell -b \"" + vesk + "copy cut-selection '#{pane_id}'\""},
+             {"prefix", "Enter", vesk + "pane zoom-toggle"},
+             {"root", "M-Tab", vesk + "session tree-popup"}})
+        EXPECT_NE(tmux({"list-keys", "-T", table, key}).out.find(command), std::string::npos) << table << " " << key;
     EXPECT_TRUE(wait_until([&] { return tmux({"show", "-gqv", "@loaded_tmux-tab"}).out == "yes"; }, 60s));
     for (const auto& repo : kDefaultPluginRepos)
         EXPECT_EQ(tmux({"show", "-gqv", "@loaded_" + plugin_name(repo)}).out, "yes") << repo;
-    EXPECT_EQ(tmux({"display", "-p", "#{pane_in_mode}"}).out, "0");  // errors would open view mode
+    EXPECT_EQ(tmux({"display", "-p", "#{pane_in_mode}"}).out, "0");  // a failing line or job opens view mode
     const fs::path version = env.root() / "version";
     ASSERT_EQ(tmux({"run-shell", "#{@zelt}/bin/vesk --version > '" + version.string() + "'"}).status, 0);
     EXPECT_EQ(read_text(version), "vesk v1.2.2\n");
