@@ -1,6 +1,5 @@
 // The distribution's own fragments: every binding must be read, described and told apart, since
 // the overrides file finds a binding again by its table and command.
-#include <algorithm>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -38,13 +37,6 @@ TEST(KeybindDist, FragmentsParseIntoDescribedBindings) {
         }
     }
     EXPECT_GT(total, 20u);
-
-    auto common = parse(test::read_text(std::filesystem::path(VESK_SOURCE_DIR) / "dist/confs/conf.common"),
-                        "conf.common");
-    auto split = std::find_if(common.begin(), common.end(), [](const Binding& b) { return b.key == "-"; });
-    ASSERT_NE(split, common.end());
-    EXPECT_EQ(split->table, "prefix");
-    EXPECT_EQ(split->group, "Pane");
 }
 
 }  // namespace
