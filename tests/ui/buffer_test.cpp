@@ -9,8 +9,7 @@ TEST(Buffer, WideCharactersTakeTwoCellsAndBreakCleanly) {
     Buffer buf(Rect{0, 0, 6, 2});
     EXPECT_EQ(buf.set_string(0, 0, "한글ab", Style{}), 6);
     EXPECT_EQ(buf.row_text(0), "한글ab");
-    // A wide character that would cross the limit is left out.
-    Buffer narrow(Rect{0, 0, 3, 1});
+    Buffer narrow(Rect{0, 0, 3, 1});  // a wide character that would cross the limit is left out
     EXPECT_EQ(narrow.set_string(0, 0, "가나", Style{}), 2);
     EXPECT_EQ(narrow.row_text(0), "가 ");
     // Writing over half of a wide character blanks the other half.
@@ -37,25 +36,19 @@ TEST(Widgets, SplitsBlocksAndDividers) {
     Buffer buf(Rect{0, 0, 12, 5});
     Block block{Borders::All, Style{}.with_fg(colors::dark_gray), Line(" 제목 ", Style{}.with_bold())};
     block.render(buf, buf.area());
-    EXPECT_EQ(buf.row_text(0), "┌ 제목 ────┐");
-    EXPECT_EQ(buf.row_text(4), "└──────────┘");
     EXPECT_EQ(block.inner(buf.area()), (Rect{1, 1, 10, 3}));
-
-    Block top{Borders::Top, Style{}, Line{}};
-    top.render(buf, Rect{1, 2, 10, 2});
-    join_divider(buf, buf.area(), 2);
-    EXPECT_EQ(buf.row_text(2), "├──────────┤");
-    EXPECT_EQ(buf.at(0, 2).style.fg, colors::dark_gray);  // the junction keeps the frame's style
-    // Top and bottom border rows and a one-column area stay as they are.
-    join_divider(buf, buf.area(), 0);
-    join_divider(buf, buf.area(), 4);
-    join_divider(buf, Rect{0, 0, 1, 5}, 2);
+    Block{Borders::Top, Style{}, Line{}}.render(buf, Rect{1, 2, 10, 2});
+    // Border rows and a one-column area stay as they are; the junction keeps the frame's style.
+    for (const auto& [area, y] : {std::pair{buf.area(), 2}, {buf.area(), 0}, {buf.area(), 4}, {Rect{0, 0, 1, 5}, 2}})
+        join_divider(buf, area, y);
     EXPECT_EQ(buf.row_text(0), "┌ 제목 ────┐");
+    EXPECT_EQ(buf.row_text(2), "├──────────┤");
     EXPECT_EQ(buf.row_text(4), "└──────────┘");
+    EXPECT_EQ(buf.at(0, 2).style.fg, colors::dark_gray);
 
     Buffer box(Rect{0, 0, 10, 3});
     box.set_string(0, 1, "xxxxxxxxxx", Style{});
-    Rect mid = centered(box.area(), 4, 1);
+    const Rect mid = centered(box.area(), 4, 1);
     box.clear(mid);
     render_lines(box, mid, {Line("ab")}, Alignment::Center);
     EXPECT_EQ(box.row_text(1), "xxx ab xxx");
