@@ -58,37 +58,44 @@ TEST(MessagePopup, ShowsOnTheClientClosesAfterDisplayPanesTimeOrWaitsForAKey) {
     EXPECT_FALSE(has_message_file(env));
 }
 
-TEST(MessagePopup, FailuresLeaveNoFile) {
+TEST(MessagePopup, OutsideTmuxFailuresAndThePopupsInside) {
     PrivateEnv env;
-    EXPECT_EQ(env.run({"popup", "message", "popup", "hello"}).err, "tmux 세션 안에서만 실행 가능합니다.\n");
+    // Commands that need a client refuse to run outside tmux; an empty TMUX is outside too.
+    for (const auto& [args, message] : std::vector<std::pair<Words, std::string>>{
+             {{"popup", "message", "popup", "hello"}, "tmux 세션 안에서만 실행 가능합니다.\n"},
+             {{"config", "plugins-popup"}, "tmux 세션 안에서만 실행 가능합니다.\n"},
+             {{"pane", "zoom-toggle"}, "tmux 세션에서만 사용할 수 있습니다.\n"}}) {
+        for (const char* tmux : {"unset", ""}) {
+            env.vars["TMUX"] = *tmux ? std::nullopt : std::optional<std::string>("");
+            const RunResult r = env.run(args);
+            EXPECT_EQ(r.status, 1) << args[0];
+            EXPECT_EQ(r.err, message) << args[0];
+            EXPECT_EQ(r.out, "") << args[0];
+        }
+    }
+    env.vars.erase("TMUX");
     TmuxServer server(120, 40, env.tmp());
     // Without @zelt there is no program to show the popup: quiet 99.
     std::string pane = server.run_in_pane({vesk_binary(), "popup", "message", "popup", "hi"}, inside_tmux(env.env()));
     EXPECT_EQ(server.wait_for_exit(pane), 99);
     EXPECT_EQ(server.capture(pane).find_first_not_of(" \n"), std::string::npos);
-
     install_program(env, server);
     pane = server.run_in_pane({vesk_binary(), "popup", "message", "popup", ""}, inside_tmux(env.env()));
     EXPECT_EQ(server.wait_for_exit(pane), 1);
     EXPECT_NE(server.capture(pane).find("Error: 표시할 메시지를 전달하세요."), std::string::npos);
     EXPECT_FALSE(has_message_file(env));
-}
 
-TEST(MessageRender, PrintsRemovesAndWaits) {
-    PrivateEnv env;
-    TmuxServer server(120, 40, env.tmp());
+    // The popup's inside: prints the file and removes it, then waits display-panes-time.
     server.tmux_ok({"set-option", "-g", "display-panes-time", "1"});
     fs::path file = env.tmp() / "msg.txt";
     write_text(file, "a\nb");
-    std::string pane = server.run_in_pane({vesk_binary(), "popup", "message-render", "popup", file.string()},
-                                          inside_tmux(env.env()));
+    pane = server.run_in_pane({vesk_binary(), "popup", "message-render", "popup", file.string()}, inside_tmux(env.env()));
     EXPECT_EQ(server.wait_for_exit(pane), 0) << server.capture(pane);
     EXPECT_EQ(server.capture(pane).substr(0, 4), "a\nb\n");
     EXPECT_FALSE(fs::exists(file));
 
     // Modal: any key ends the wait, whatever display-panes-time says.
-    pane = server.run_in_pane({vesk_binary(), "popup", "message-render", "modal", "/nonexistent"},
-                              inside_tmux(env.env()));
+    pane = server.run_in_pane({vesk_binary(), "popup", "message-render", "modal", "/nonexistent"}, inside_tmux(env.env()));
     EXPECT_TRUE(server.wait_for_text(pane, "메시지가 없습니다."));
     ASSERT_TRUE(server.wait_for_raw_mode(pane));
     server.send_keys(pane, {"Down", "F5"});
