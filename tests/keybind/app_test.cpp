@@ -76,8 +76,6 @@ TEST(KeybindScreen, Drawing) {
     EXPECT_EQ(drawn(app).row_text(12), "│  ▸ 선택 시작         v             copy-vi                         │");
 
     // Only the description's matched characters are picked out, never those of the other fields.
-    app = typed(sample_app(), U"분할");
-    EXPECT_TRUE(drawn(app).at(10, 5).style.underline);  // 분
     app = typed(sample_app(), U"split");
     ui::Buffer elsewhere = drawn(app);
     for (std::uint16_t x = 1; x < 69; ++x) EXPECT_FALSE(elsewhere.at(x, 5).style.underline) << x;
@@ -89,27 +87,17 @@ TEST(KeybindScreen, Drawing) {
     EXPECT_EQ(none.row_text(1), "│ 검색  qqqq▏                                                  0 / 5 │");
     EXPECT_EQ(none.row_text(14), "│ 저장하지 못했습니다: 디스크가 가득 찼습니다                        │");
 
-    // Narrow: a one-column description, the rest cut at the frame; tiny: drawn without failing,
-    // with the capture box as well.
+    // Narrow: no state column below 12 + 42, a one-column description, the rest cut at the frame;
+    // tiny: drawn without failing, with the capture box as well; the popup never less than a cell.
+    EXPECT_FALSE(columns_for(sample(), 53).state);
+    EXPECT_TRUE(columns_for(sample(), 54).state);
+    EXPECT_EQ(popup_geometry(sample(), 0, -3), (PopupGeometry{1, 1, 0, 0}));
     app = sample_app();
     EXPECT_EQ(drawn(app, 20, 10).row_text(5), "│  ▸ …  x          │");
     drawn(app, 5, 3);
     app = press(std::move(app), code(KeyCode::Enter)).app;
     drawn(app, 5, 3);
     drawn(app, 20, 10);
-}
-
-TEST(KeybindScreen, Sizes) {
-    EditSession s = sample();  // keys at most 3 wide, descriptions at most 9
-    EXPECT_FALSE(columns_for(s, 53).state);  // 53 < 12 + 42: no state column
-    EXPECT_TRUE(columns_for(s, 54).state);
-    EXPECT_EQ(popup_geometry(s, 200, 50), (PopupGeometry{56, 13, 72, 18}));
-    EXPECT_EQ(popup_geometry(s, 60, 20), (PopupGeometry{46, 13, 7, 3}));  // 77% of 60 is less than 56
-    EXPECT_EQ(popup_geometry(s, 0, -3), (PopupGeometry{1, 1, 0, 0}));     // nonsense sizes stay positive
-    // Key and description columns are held to 18 and 44.
-    s.entries[0].info.description = std::string(50, 'd');
-    s.entries[0].current_key = std::string(30, 'k');
-    EXPECT_EQ(natural_width(s), 18 + 44 + 28);
 }
 
 TEST(KeybindScreen, NormalModeKeys) {

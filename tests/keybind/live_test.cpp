@@ -74,9 +74,7 @@ TEST(KeybindLive, ApplyAllOnARealServer) {
         ADD_FAILURE() << "no error";
     } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), "tmux가 단축키를 받아들이지 않았습니다: exit status: 1");
-        auto chain = error_chain(e);
-        ASSERT_EQ(chain.size(), 2u);
-        EXPECT_NE(chain[1].find("no-such-command"), std::string::npos) << chain[1];
+        EXPECT_NE(error_chain(e).back().find("no-such-command"), std::string::npos);
     }
     EXPECT_EQ(server.tmux({"list-keys", "-T", "prefix", "F5"}).status, 0);
 

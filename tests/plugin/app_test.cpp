@@ -178,7 +178,7 @@ TEST(PluginScreen, FinishedJobsClearTheirMarksAndReportFailures) {
     env.set("TMPDIR", (dir / "tmp").string());
     fs::create_directories(dir / "tmp");
     const fs::path plugins = dir / "plugins";
-    // A plugin manager whose installer creates the plugins named in $WANT and exits with $CODE.
+    // A plugin manager whose installer creates the plugins named in $WANT; both scripts exit with $CODE.
     test::write_text(plugins / "tpm" / "scripts" / "install_plugins.sh",
                      "for n in $WANT; do mkdir -p \"" + plugins.string() + "/$n\"; done\nexit ${CODE:-0}\n");
     test::write_text(plugins / "tpm" / "scripts" / "update_plugin.sh", "exit ${CODE:-0}\n");
@@ -189,15 +189,14 @@ TEST(PluginScreen, FinishedJobsClearTheirMarksAndReportFailures) {
         });
     };
 
+    // A script that fails, and one that exits cleanly having installed nothing, are reported.
     App app = sample_app(dir / "plugins.conf");
     env.set("CODE", "3");
-    carry_out(app, Fetch{1}, plugins);
-    EXPECT_EQ(entry(app, 1).job, model::JobMark::Fetching);
+    carry_out(app, Update{0}, plugins);
+    EXPECT_EQ(entry(app, 0).job, model::JobMark::Updating);
     ASSERT_TRUE(poll_until_done(app));
-    EXPECT_EQ(entry(app, 1).job, model::JobMark::None);
+    EXPECT_EQ(entry(app, 0).job, model::JobMark::None);
     EXPECT_EQ(app.status, "tpm이 끝내지 못했습니다 (종료 코드 3)");
-
-    // A clean exit that installed nothing is still reported.
     env.set("CODE", "0");
     carry_out(app, Fetch{1}, plugins);
     ASSERT_TRUE(poll_until_done(app));
