@@ -4,14 +4,13 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
 namespace vesk::test {
 
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vesk-test-XXXXXX").string();
+    auto pattern = (fs::temp_directory_path() / "vesk-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -28,20 +27,19 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
-void EnvGuard::set(const std::string& name, const std::optional<std::string>& value) {
-    if (!saved_.count(name)) {
-        const char* old = std::getenv(name.c_str());
-        saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
+static void set_variable(const std::string& name, const std::optional<std::string>& value) {
     if (value) ::setenv(name.c_str(), value->c_str(), 1);
     else ::unsetenv(name.c_str());
 }
 
+void EnvGuard::set(const std::string& name, const std::optional<std::string>& value) {
+    const char* old = std::getenv(name.c_str());
+    if (!saved_.count(name)) saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    set_variable(name, value);
+}
+
 EnvGuard::~EnvGuard() {
-    for (const auto& [name, value] : saved_) {
-        if (value) ::setenv(name.c_str(), value->c_str(), 1);
-        else ::unsetenv(name.c_str());
-    }
+    for (const auto& [name, value] : saved_) set_variable(name, value);
     std::error_code ec;
     fs::current_path(cwd_, ec);
 }
@@ -51,7 +49,7 @@ PrivateEnv::PrivateEnv() {
 }
 
 std::vector<std::pair<std::string, std::optional<std::string>>> PrivateEnv::env() const {
-    std::vector<std::pair<std::string, std::optional<std::string>>> out = {
+    auto out = std::vector<std::pair<std::string, std::optional<std::string>>>{
         {"HOME", home().string()},   {"XDG_CONFIG_HOME", config_home().string()},
         {"ZELT", zelt().string()},   {"TMPDIR", tmp().string()},
         {"TMUX_TMPDIR", tmp().string()}, {"LANG", "C.UTF-8"},
@@ -71,8 +69,7 @@ RunResult PrivateEnv::run_program(const std::string& program, const std::vector<
                                   const std::string& input) const {
     ChildCommand command(program, args);
     command.env = env();
-    command.in = command.out = command.err = Stdio::Pipe;
-    Output output = run_child(command, input);
+    Output output = run_child(command.stdin_(Stdio::Pipe).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe), input);
     return RunResult{output.status.code().value_or(-1), std::move(output.out), std::move(output.err)};
 }
 
@@ -88,9 +85,7 @@ void write_text(const fs::path& path, const std::string& text) {
 std::string read_text(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void write_script(const fs::path& path, const std::string& body) {
@@ -120,20 +115,21 @@ std::string capture_stdout(const std::function<void()>& f) {
     TempDir dir;
     const fs::path file = dir / "stdout";
     std::fflush(stdout);
-    const int saved = ::dup(1);
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(fd, 1);
-    ::close(fd);
-    struct Restore {
-        int saved;
-        ~Restore() {
+    struct Redirect {
+        int saved = ::dup(1);
+        explicit Redirect(const fs::path& file) {
+            const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fd, 1);
+            ::close(fd);
+        }
+        ~Redirect() {
             std::fflush(stdout);
             ::dup2(saved, 1);
             ::close(saved);
         }
     };
     {
-        Restore restore{saved};
+        Redirect redirect(file);
         f();
     }
     return read_text(file);

@@ -1,6 +1,5 @@
 // Runs the built vesk (or any program) with a private HOME, XDG_CONFIG_HOME, ZELT and TMPDIR,
-// LANG=C.UTF-8 and no TMUX, so a test never sees or touches the developer's own files or server;
-// plus the small helpers several test programs share.
+// LANG=C.UTF-8 and no TMUX; plus the small helpers the test programs share.
 #pragma once
 
 #include <chrono>
@@ -18,7 +17,7 @@ namespace vesk::test {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under the system temporary directory, removed with everything in it.
+// A fresh temporary directory, removed with everything in it.
 class TempDir {
 public:
     TempDir();
@@ -32,8 +31,8 @@ private:
     fs::path path_;
 };
 
-// Changes variables of this process (and its working directory) for one test; the destructor
-// puts the old values back.
+// Changes this process's variables for one test; the destructor restores them and the working
+// directory.
 class EnvGuard {
 public:
     EnvGuard() : cwd_(fs::current_path()) {}
@@ -63,15 +62,13 @@ public:
     fs::path zelt() const { return dir_ / "zelt"; }            // ZELT, the installation root
     fs::path tmp() const { return dir_ / "tmp"; }               // TMPDIR and TMUX_TMPDIR
 
-    // Extra variables for every run; nullopt removes one (ZELT, say).
+    // Extra variables for every run; nullopt removes one.
     std::map<std::string, std::optional<std::string>> vars;
-
     // The environment changes a child gets.
     std::vector<std::pair<std::string, std::optional<std::string>>> env() const;
 
-    // Runs the built vesk with these arguments; `input` goes to its standard input.
+    // The built vesk, or another program, in this environment; `input` is its standard input.
     RunResult run(const std::vector<std::string>& args, const std::string& input = {}) const;
-    // Runs another program in the same environment.
     RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::string& input = {}) const;
 
@@ -79,7 +76,6 @@ private:
     TempDir dir_;
 };
 
-// The built binary under test.
 std::string vesk_binary();
 
 void write_text(const fs::path& path, const std::string& text);
@@ -87,13 +83,13 @@ std::string read_text(const fs::path& path);
 // An executable `#!/bin/sh` script with this body.
 void write_script(const fs::path& path, const std::string& body);
 
-// Polls `done` every 20 ms until it holds or `limit` passes; returns its last answer.
+// Polls `done` every 20 ms until it holds or `limit` passes; its last answer.
 bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
-// The message of what `f` throws; "(no error)" when it throws nothing.
+// What `f` throws, or "(no error)".
 std::string error_text(const std::function<void()>& f);
 
-// What `f` (and any child it starts) writes to standard output.
+// What `f` and its children write to standard output.
 std::string capture_stdout(const std::function<void()>& f);
 
 }  // namespace vesk::test

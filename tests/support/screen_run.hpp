@@ -6,8 +6,6 @@
 //   EXPECT_EQ(finish_screen(server, pane, dir), 0);  // dir/status; dir/err holds standard error
 //   expect_terminal_restored(server, pane, dir);    // stty -g before == after, #{alternate_on} 0
 //
-// Popups: start_popup runs the popup command in the current window, with the floating-pane layer;
-// popup_calls runs it against the recording tmux to see the size it asks for.
 #pragma once
 
 #include <functional>
@@ -38,14 +36,13 @@ std::string start_screen(TmuxServer& server, const fs::path& dir, const std::vec
 int finish_screen(const TmuxServer& server, const std::string& pane, const fs::path& dir);
 void expect_terminal_restored(const TmuxServer& server, const std::string& pane, const fs::path& dir);
 
-// Like start_screen, in env.root(), but in a new selected window (a popup opens over the current
-// pane) with the floating-pane layer as TMUX_BIN. The server's global environment gets env's
-// private variables first: the popup's command starts with the server's environment.
+// Like start_screen, in env.root(), in a selected window, with the floating-pane layer as TMUX_BIN;
+// env's variables go into the server's global environment, where the popup's command starts.
 std::string start_popup(TmuxServer& server, const PrivateEnv& env, const std::vector<std::string>& args);
 
-// Runs `vesk ARGS` with the recording tmux as TMUX_BIN (left in env.vars), inside a tmux that
-// answers `display` with `client_size` (for width and height alike; a failure when nullopt) and
-// new-pane with "%9". Returns the calls vesk made; a test failure when vesk does not exit 0.
+// The tmux calls of `vesk ARGS` (which must exit 0) against the recording tmux (left in env.vars),
+// answering `display` with `client_size` (width and height alike; failing when nullopt) and
+// new-pane with "%9".
 std::vector<std::vector<std::string>> popup_calls(PrivateEnv& env, const std::vector<std::string>& args,
                                                   std::optional<int> client_size);
 

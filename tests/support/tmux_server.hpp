@@ -1,32 +1,24 @@
-// Private tmux servers for tests.
+// Private tmux servers for tests: `tmux -L vesk-test-<pid>-<n> -f /dev/null`, a private
+// TMUX_TMPDIR, LANG=C.UTF-8, one detached session (120x40 by default) with remain-on-exit on and
+// no "Pane is dead" line. The destructor kills the server.
 //
-//   TmuxServer server;                      // tmux -L vesk-test-<pid>-<n> -f /dev/null, private TMUX_TMPDIR,
-//                                           // LANG=C.UTF-8, new-session -d -x 120 -y 40, remain-on-exit on
-//                                           // (with an empty remain-on-exit-format: no "Pane is dead" line)
+//   TmuxServer server;
 //   std::string pane = server.run_in_pane({vesk_binary(), "pane", "zoom-toggle"}, inside_tmux(env.env()));
-//   server.wait_for_text(pane, "선택");      // polls capture-pane until the text shows or 10 s pass
+//   server.wait_for_text(pane, "선택");      // polls capture-pane for up to 10 s
 //   server.send_keys(pane, {"Down", "Enter"});
-//   int status = server.wait_for_exit(pane); // #{pane_dead_status}
-//   server.tmux_ok({"show-options", "-gqv", "@x"});
-//   // the destructor kills the server
+//   int status = server.wait_for_exit(pane);
 //
-// Popups need a client: AttachedClient starts an outer server whose only pane runs
-// `tmux -L <inner> attach`; capture() reads what a person at that client would see.
+// Popups need a client: AttachedClient attaches to the server from the pane of an outer server
+// and reads what a person at that client would see.
 //
-// The recording tmux (tests/support/recording-tmux) logs its arguments, one call per line, words
-// separated by TABs, to $RECORD_TMUX_LOG, then answers from $RECORD_TMUX_ANSWERS/<subcommand> if
-// that file exists (status from <subcommand>.status), else runs the real tmux as
-// `tmux -L $RECORD_TMUX_SOCKET ARGS...`. recorded_calls() reads the log back.
+// The recording tmux (tests/support/recording-tmux) appends its arguments, TAB-separated, one call
+// a line, to $RECORD_TMUX_LOG; it answers from $RECORD_TMUX_ANSWERS/<subcommand> (status from
+// <subcommand>.status) when that file exists, else runs `tmux -L $RECORD_TMUX_SOCKET ARGS...`.
 #pragma once
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <map>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "support/private_env.hpp"
 
@@ -38,75 +30,58 @@ constexpr std::chrono::milliseconds kTmuxDeadline{10000};
 
 class TmuxServer {
 public:
-    // `tmpdir` empty: a private TMUX_TMPDIR of its own. Pass one to share it with a PrivateEnv
-    // (PrivateEnv sets TMUX_TMPDIR to its tmp()).
+    // `tmpdir` empty: a TMUX_TMPDIR of its own; pass a PrivateEnv's tmp() to share its own.
     explicit TmuxServer(int width = 120, int height = 40, fs::path tmpdir = {});
     ~TmuxServer();
     TmuxServer(const TmuxServer&) = delete;
     TmuxServer& operator=(const TmuxServer&) = delete;
 
     const std::string& socket_name() const { return name_; }  // the -L name
-    const fs::path& tmpdir() const { return tmpdir_; }          // TMUX_TMPDIR
-    // The value of TMUX a pane of this server would have ("<socket>,<pid>,0").
-    std::string tmux_env_value() const;
-    // The initial session's name and its first pane.
+    const fs::path& tmpdir() const { return tmpdir_; }
+    std::string tmux_env_value() const;  // TMUX as a pane of this server has it
     const std::string& session() const { return session_; }
     const std::string& first_pane() const { return first_pane_; }
-
-    // Environment for a tmux client of this server: TMUX_TMPDIR, LANG=C.UTF-8, no TMUX.
+    // Environment for a client of this server: TMUX_TMPDIR, LANG=C.UTF-8, no TMUX.
     EnvChanges client_env() const;
 
-    // `tmux -L <name> ARGS...`; never throws on a non-zero status.
+    // `tmux -L <name> ARGS...`; tmux_ok throws with tmux's standard error unless it exits 0 and
+    // returns standard output without its trailing newline.
     RunResult tmux(const std::vector<std::string>& args) const;
-    // Same, but throws std::runtime_error (with tmux's standard error) unless it exits 0; returns
-    // standard output with one trailing newline removed.
     std::string tmux_ok(const std::vector<std::string>& args) const;
 
-    // Opens a new window (not selected, -d) running argv (under a plain `sh` that records its status) with the given
-    // environment changes on top of the server's (nullopt removes a variable; the pane still gets
-    // TMUX and TMUX_PANE from tmux). Returns the pane id ("%3").
+    // argv in a new window (not selected) with `env` on top of the server's environment (nullopt
+    // removes a variable; tmux still sets TMUX and TMUX_PANE). Returns the pane id.
     std::string run_in_pane(const std::vector<std::string>& argv, const EnvChanges& env = {},
                             const std::optional<fs::path>& cwd = std::nullopt);
-    // Runs argv in a new window and selects it (for popups, which open over the current pane).
+    // The same in a selected window (popups open over the current pane).
     std::string run_in_current_window(const std::vector<std::string>& argv, const EnvChanges& env = {});
-    // Splits the window of `pane`; the new pane runs `sleep` until killed. Returns its id.
+    // A second pane in the window of `pane`, running `sleep`.
     std::string split(const std::string& pane);
 
-    // send-keys with key names ("Enter", "C-c", "BSpace").
-    void send_keys(const std::string& pane, const std::vector<std::string>& keys);
-    // send-keys -l: the text as it stands.
-    void send_text(const std::string& pane, const std::string& text);
+    void send_keys(const std::string& pane, const std::vector<std::string>& keys);  // key names
+    void send_text(const std::string& pane, const std::string& text);               // send-keys -l
 
-    // capture-pane -p (with -e: attributes as escape sequences).
-    std::string capture(const std::string& pane, bool escapes = false) const;
-    // Polls capture() until pred holds; returns the last capture, or nullopt on timeout.
+    std::string capture(const std::string& pane) const;
+    // Polls capture() until pred holds; the last capture, or nullopt on timeout.
     std::optional<std::string> wait_for_screen(const std::string& pane,
                                                const std::function<bool(const std::string&)>& pred,
-                                               std::chrono::milliseconds deadline = kTmuxDeadline,
-                                               bool escapes = false) const;
+                                               std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_text(const std::string& pane, const std::string& needle,
                        std::chrono::milliseconds deadline = kTmuxDeadline) const;
 
-    // The exit status once the pane's command has ended; nullopt while it runs (-1 when a signal
-    // ended it). tmux 3.3a now and then never reaps a pane's process, so run_in_pane starts the
-    // command under `sh`, which writes its status to a file; that file is what counts.
+    // The exit status of the pane's command once it has ended (-1 for a signal), else nullopt.
+    // Read from a file the wrapping `sh` writes: tmux 3.3a now and then never reaps a pane.
     std::optional<int> exit_status(const std::string& pane) const;
-    // Polls exit_status(); throws std::runtime_error (with the screen) on timeout.
+    // Polls exit_status(); throws with the screen on timeout.
     int wait_for_exit(const std::string& pane, std::chrono::milliseconds deadline = kTmuxDeadline) const;
-
-    // Polls until the pane's terminal is in raw (non-canonical) mode, so that a key sent next is
-    // not flushed or line-buffered by a program still setting up. False on timeout.
+    // Polls until the pane's terminal is in raw mode, so that the next key reaches a program that
+    // is ready for it.
     bool wait_for_raw_mode(const std::string& pane, std::chrono::milliseconds deadline = kTmuxDeadline) const;
 
     bool pane_exists(const std::string& pane) const;
-    // display-message -p -t TARGET FORMAT.
-    std::string format(const std::string& target, const std::string& fmt) const;
-    // show-options -gqv NAME (global session option; "-gwqv" etc. through `flags`).
+    std::string format(const std::string& target, const std::string& fmt) const;  // display -p -t
     std::string global_option(const std::string& name, const std::string& flags = "-gqv") const;
-    // show-options -pqv -t PANE NAME.
     std::string pane_option(const std::string& pane, const std::string& name) const;
-    // Kills the server (also done by the destructor).
-    void kill();
 
 private:
     std::string start_window(bool detached, const std::vector<std::string>& argv, const EnvChanges& env,
@@ -114,31 +89,25 @@ private:
     std::string name_;
     fs::path tmpdir_;
     std::optional<TempDir> own_tmpdir_;
-    std::string session_;
+    std::string session_, first_pane_;
     std::map<std::string, fs::path> status_files_;  // pane id -> status written by the wrapper
     int panes_started_ = 0;
-    std::string first_pane_;
-    bool alive_ = false;
 };
 
-// A client attached to an inner server, seen through the pane of an outer server.
+// A client attached to an inner server, seen through the only pane of an outer server (160x50 by
+// default, status line off).
 class AttachedClient {
 public:
-    // The outer server is 160x50 by default; the client inside it is one line shorter (status line
-    // of the outer server).
     explicit AttachedClient(TmuxServer& inner, int width = 160, int height = 50);
     TmuxServer& outer() { return outer_; }
-    // What the person at the client sees.
-    std::string capture(bool escapes = false) const;
+    std::string capture() const;
     std::optional<std::string> wait_for_screen(const std::function<bool(const std::string&)>& pred,
                                                std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_no_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
-    // Keys typed at the client (through the outer pane).
-    void send_keys(const std::vector<std::string>& keys);
+    void send_keys(const std::vector<std::string>& keys);  // typed at the client
 
 private:
-    TmuxServer& inner_;
     TmuxServer outer_;
     std::string pane_;
 };
@@ -146,13 +115,11 @@ private:
 // A PrivateEnv's changes for a process inside a pane: TMUX and TMUX_PANE stay as tmux set them.
 EnvChanges inside_tmux(const EnvChanges& env);
 
-// The recording tmux script and the floating-pane layer in the source tree.
 fs::path recording_tmux_path();
-fs::path floating_tmux_path();
-// The real tmux (/usr/bin/tmux unless found elsewhere on PATH).
-std::string real_tmux();
+fs::path floating_tmux_path();  // the floating-pane layer
+std::string real_tmux();        // the first tmux on PATH that is not one of this tree's stand-ins
 
-// The calls logged by the recording tmux, one word list per call.
+// The calls the recording tmux logged, one word list per call.
 std::vector<std::vector<std::string>> recorded_calls(const fs::path& log);
 
 }  // namespace vesk::test
