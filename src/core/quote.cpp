@@ -28,6 +28,23 @@ std::string vim_single_quote_path(const std::filesystem::path& path) {
     return out;
 }
 
+std::string tmux_double_quote(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '$': out += "\\$"; break;
+            case '~': out += "\\~"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
 std::string json_escape(std::string_view text) {
     std::string out;
     out.reserve(text.size());

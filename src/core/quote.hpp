@@ -11,6 +11,11 @@ namespace vesk {
 std::string shell_quote(std::string_view text);
 // shell_quote of the lossy text of the path.
 std::string shell_quote_path(const std::filesystem::path& path);
+
+// A tmux configuration word in double quotes that tmux reads back as exactly `text`: inside
+// double quotes tmux still takes '\' as an escape, expands '$' and a leading '~', and a line
+// feed would end the line, so all of them are escaped.
+std::string tmux_double_quote(std::string_view text);
 // '...' with every ' doubled: a vim literal string.
 std::string vim_single_quote_path(const std::filesystem::path& path);
 // JSON string body (no surrounding quotes): \t \n \r \" \\, other controls (U+0000-001F,

@@ -1,5 +1,6 @@
 #include "keybind/keys.hpp"
 
+#include "core/quote.hpp"
 #include "core/text.hpp"
 
 namespace vesk::keybind::keys {
@@ -21,15 +22,8 @@ std::string quote_key(std::string_view key) {
         // Nothing is special inside single quotes, not even '\'.
         return "'" + std::string(key) + "'";
     }
-    // Only a key holding a single quote gets here ("'" or "M-'"): double quotes, where tmux still
-    // reads '\' escapes and expands '$'.
-    std::string out = "\"";
-    for (char c : key) {
-        if (c == '\\' || c == '"' || c == '$') out += '\\';
-        out += c;
-    }
-    out += '"';
-    return out;
+    // Only a key holding a single quote gets here ("'" or "M-'").
+    return tmux_double_quote(key);
 }
 
 std::string unquote_key(std::string_view word) {

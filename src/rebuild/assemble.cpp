@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "core/error.hpp"
+#include "core/quote.hpp"
 #include "core/text.hpp"
 #include "keybind/keys.hpp"
 #include "keybind/source.hpp"
@@ -27,25 +28,6 @@ std::string join_lines(const std::vector<std::string>& lines, bool final_newline
 
 std::string_view leading_space(std::string_view line) {
     return line.substr(0, line.size() - trim_start(line).size());
-}
-
-// Inside tmux double quotes, \ escapes, $ expands a variable and a leading ~ the home directory;
-// escape all of them so the option holds the text as it stands.
-std::string tmux_double_quote(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '$': out += "\\$"; break;
-            case '~': out += "\\~"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
-        }
-    }
-    out += '"';
-    return out;
 }
 
 }  // namespace
