@@ -666,8 +666,28 @@ std::string Tree::help(const CLI::App* app, bool long_help) const {
 // Two lists take every word after them, also words that begin with "-" (`vesk log codex-run
 // --model x` hands `--model` to the agent). CLI11 would read such words as options, so they are
 // cut off before parsing and handed over afterwards.
-void split_trailing(std::vector<std::string>& words, Commands& commands) {
-    if (words.size() >= 3 && words[1] == "log" && words[2] == "codex-run") {
+//
+// The message of `popup message` also ends the command line, but only once its first word is
+// there: `popup message modal rc -1` shows "rc -1". The words after that first one are cut off
+// into `message_rest` and appended to the message after parsing.
+void split_trailing(std::vector<std::string>& words, Commands& commands, std::vector<std::string>& message_rest) {
+    if (words.size() >= 3 && words[1] == "popup" && words[2] == "message") {
+        std::size_t positionals = 0;
+        bool escaped = false;
+        for (std::size_t i = 3; i < words.size(); ++i) {
+            const std::string& w = words[i];
+            if (!escaped && w == "--") {
+                escaped = true;
+                continue;
+            }
+            if (!escaped && w.size() > 1 && w[0] == '-') continue;  // -h, --help or a usage error
+            if (++positionals == 2) {  // MODE, then the message's first word
+                message_rest.assign(words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
+                words.resize(i + 1);
+                break;
+            }
+        }
+    } else if (words.size() >= 3 && words[1] == "log" && words[2] == "codex-run") {
         commands.log_codex_run.args.assign(words.begin() + 3, words.end());
         words.resize(3);
     } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "edit-with-vim" &&
@@ -718,7 +738,8 @@ Commands parse_command_line(int argc, char** argv) {
     if (words.size() == 2 && (words[1] == "--version" || words[1] == "-V")) finish_process(kVersionText, stdout, 0);
 
     Commands commands;
-    split_trailing(words, commands);
+    std::vector<std::string> message_rest;
+    split_trailing(words, commands, message_rest);
     split_empty_values(words);
     Tree tree(commands, words);
 
@@ -768,6 +789,8 @@ Commands parse_command_line(int argc, char** argv) {
         names.pop_back();
     }
     commands.leaf = join(names, " ");
+    commands.popup_message.message.insert(commands.popup_message.message.end(), message_rest.begin(),
+                                          message_rest.end());
     return commands;
 }
 

@@ -72,6 +72,12 @@ TEST(Tree, TrailingListsTakeEveryWordAfterThem) {
     Commands popup = parse({"popup", "message", "modal", "a", "b"});
     EXPECT_EQ(popup.popup_message.mode, "modal");
     EXPECT_EQ(popup.popup_message.message, (Words{"a", "b"}));
+    // Once the message has begun, later words belong to it even when they look like options.
+    EXPECT_EQ(parse({"popup", "message", "modal", "rc", "-1", "--", "c", "-x"}).popup_message.message,
+              (Words{"rc", "-1", "--", "c", "-x"}));
+    Commands escaped = parse({"popup", "message", "--", "-m", "-x", "y"});
+    EXPECT_EQ(escaped.popup_message.mode, "-m");
+    EXPECT_EQ(escaped.popup_message.message, (Words{"-x", "y"}));
 
     Commands selection = parse({"note", "preview", "root", "mode", "x", "y z"});
     EXPECT_EQ(selection.note_preview.root_dir_file, "root");
