@@ -53,5 +53,20 @@ TEST(DistTmux, FinderKeyPassesThePanePathIntact) {
     EXPECT_FALSE(fs::exists(odd / "x"));
 }
 
+TEST(DistTmux, PluginsLiveUnderTheInstallationRoot) {
+    PrivateEnv env;
+    TmuxServer server(80, 20, env.tmp());
+    const fs::path root = env.root() / "elsewhere";  // a root config.toml named, not ~/.tmux
+    write_text(env.home() / ".tmux.conf", "");
+    write_text(env.root() / "local.conf", "");  // declares no plugin
+    server.tmux_ok({"set", "-g", "@zelt", root.string()});
+    for (const auto& [name, value] : {std::pair{"HOME", env.home()}, {"TMUX_CONF", env.home() / ".tmux.conf"},
+                                      {"TMUX_CONF_LOCAL", env.root() / "local.conf"}})
+        server.tmux_ok({"set-environment", "-g", name, value.string()});
+    server.tmux_ok({"run-shell", "cut -c3- '" + (kDist / ".tmux.conf.local").string() + "' | sh -s _apply_plugins"});
+    EXPECT_EQ(server.tmux_ok({"show-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH"}),
+              "TMUX_PLUGIN_MANAGER_PATH=" + (root / "plugins").string() + "/");
+}
+
 }  // namespace
 }  // namespace vesk::test
