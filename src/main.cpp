@@ -8,8 +8,8 @@ int main(int argc, char** argv) {
         vesk::run_cli(argc, argv);
         return 0;
     } catch (const std::exception& e) {
-        if (vesk::chain_has_exit99(e)) return 99;
         std::fflush(stdout);
+        if (auto status = vesk::exit_status_in_chain(e)) return *status;
         std::fputs(vesk::format_error(e).c_str(), stderr);
         return 1;
     }

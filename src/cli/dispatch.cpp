@@ -3,15 +3,10 @@
 #include <string>
 
 #include "config/config.hpp"
-#include "config/setup.hpp"
 #include "core/error.hpp"
-#include "keybind/app.hpp"
 #include "keybind/postlude.hpp"
 #include "plugin/app.hpp"
-#include "rebuild/command.hpp"
-#include "small_commands.hpp"
-#include "ui/message_popup.hpp"
-#include "ui/select.hpp"
+#include "tmux/pane.hpp"
 
 namespace vesk {
 
@@ -94,7 +89,7 @@ constexpr Entry kTable[] = {
     {"version controller",         [](const Commands& c) { not_built(c.leaf); }},
     {"version run",                [](const Commands& c) { not_built(c.leaf); }},
     {"version exec",               [](const Commands& c) { not_built(c.leaf); }},
-    {"setup",                      [](const Commands& c) { config::setup(c.setup); }},
+    {"setup",                      [](const Commands& c) { setup::setup(c.setup); }},
     {"mode",                       [](const Commands&) { config::mode(); }},
     {"rebuild",                    [](const Commands& c) { rebuild::rebuild(c.rebuild); }},
     {"config keybindings",         [](const Commands& c) { keybind::config_keybindings(c.config_keybindings); }},

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "cli/args.hpp"
+#include "cli/commands.hpp"
 
 namespace vesk {
 

@@ -15,6 +15,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/error.hpp"
+
 namespace vesk {
 
 namespace {
@@ -535,7 +537,7 @@ void Tree::finish() {
     }
     if (quillbox_mode_opt_ && quillbox_list_app_->parsed()) {
         c_.quillbox_list.mode =
-            enum_value<QuillboxListMode>(quillbox_mode_, kQuillboxModes, quillbox_list_app_, "<MODE>");
+            enum_value<agent::QuillboxListMode>(quillbox_mode_, kQuillboxModes, quillbox_list_app_, "<MODE>");
     }
 }
 
@@ -652,10 +654,12 @@ std::string Tree::help(const CLI::App* app, bool long_help) const {
 
 // ---- words and exits ----
 
+// Help, version and usage errors end the command here: the text is printed, and main turns the
+// exception into the status once everything on the way has been cleaned up.
 [[noreturn]] void finish_process(const std::string& text, FILE* stream, int status) {
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
-    std::exit(status);
+    throw ExitCode(status);
 }
 
 [[noreturn]] void usage_error(const Tree& tree, const CLI::App* app, const std::string& message) {
@@ -753,6 +757,13 @@ Commands parse_command_line(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp&) {
         finish_process(tree.help(selected_chain(tree.root).back(), true), stdout, 0);
     } catch (const CLI::CallForVersion&) {
+        // Only the root has a version; below it the flag is a word the command does not take.
+        CLI::App* app = selected_chain(tree.root).back();
+        if (app != &tree.root) {
+            auto flag = std::find_if(words.begin() + 1, words.end(),
+                                     [](const std::string& w) { return w == "-V" || w == "--version"; });
+            usage_error(tree, app, "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
+        }
         finish_process(kVersionText, stdout, 0);
     } catch (const CLI::RequiredError& e) {
         CLI::App* app = selected_chain(tree.root).back();

@@ -1,7 +1,7 @@
 // The command tree: every command, argument, default and help text of the command line.
 #pragma once
 
-#include "cli/args.hpp"
+#include "cli/commands.hpp"
 
 namespace vesk {
 

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
 
@@ -37,9 +38,9 @@ std::string command_output(const ChildCommand& command) {
 std::string command_output_allow_failure(const ChildCommand& command) { return lossy_utf8(capture(command).out); }
 
 std::optional<std::filesystem::path> which(std::string_view program) {
-    const char* path = std::getenv("PATH");
+    const std::optional<std::string> path = env_var("PATH");
     if (!path) return std::nullopt;
-    std::string_view rest(path);
+    std::string_view rest(*path);
     while (true) {
         size_t colon = rest.find(':');
         std::string_view entry = rest.substr(0, colon);
@@ -58,8 +59,8 @@ void require_command(std::string_view program, const std::string& message) {
 }
 
 void prepend_tool_path() {
-    const char* old = std::getenv("PATH");
-    std::string previous = old && is_valid_utf8(old) ? old : "";
+    const std::optional<std::string> old = env_var("PATH");
+    std::string previous = old && is_valid_utf8(*old) ? *old : "";
     std::string value = "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:" + previous;
     ::setenv("PATH", value.c_str(), 1);
 }

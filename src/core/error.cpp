@@ -73,12 +73,13 @@ std::string error_one_line(const std::exception& e) {
     return out;
 }
 
-bool chain_has_exit99(const std::exception& e) {
-    bool found = false;
+std::optional<int> exit_status_in_chain(const std::exception& e) {
+    std::optional<int> status;
     walk(e, [&](const std::exception* x) {
-        if (x && dynamic_cast<const Exit99*>(x)) found = true;
+        if (status) return;
+        if (const auto* exit = x ? dynamic_cast<const ExitCode*>(x) : nullptr) status = exit->status;
     });
-    return found;
+    return status;
 }
 
 std::string format_error(const std::exception& e) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -10,9 +11,19 @@
 
 namespace vesk {
 
+// Ends the process with `status` once it has travelled up to main, so that every destructor on
+// the way runs (temporary files are removed, the terminal is given back). Whatever the user should
+// read has been printed before it is thrown.
+struct ExitCode : std::exception {
+    explicit ExitCode(int status) : status(status) {}
+    const char* what() const noexcept override { return "exit"; }
+    int status;
+};
+
 // Ends the process quietly with status 99: a needed tmux option (or HOME, or a pane) is missing,
 // or a tool has already shown its own message.
-struct Exit99 : std::exception {
+struct Exit99 : ExitCode {
+    Exit99() : ExitCode(99) {}
     const char* what() const noexcept override { return "required tmux option is missing"; }
 };
 
@@ -50,8 +61,9 @@ std::vector<std::string> error_chain(const std::exception& e);
 // The chain joined with ": ", line breaks and tabs made blanks: for a status line with room for one.
 std::string error_one_line(const std::exception& e);
 
-// True when Exit99 is anywhere in the chain.
-bool chain_has_exit99(const std::exception& e);
+// The status of the first ExitCode (Exit99 included) anywhere in the chain, else nothing: a
+// context added around an exit must not turn it into a printed error.
+std::optional<int> exit_status_in_chain(const std::exception& e);
 
 // "Error: <message>" and, with causes, a blank line, "Caused by:" and the causes.
 std::string format_error(const std::exception& e);

@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
 
@@ -95,12 +96,23 @@ std::string read_file(const std::filesystem::path& path) {
 }
 
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {
+    // Missing files are the usual case here (a rebuild asks for one user fragment per fragment),
+    // so they are answered without raising anything.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
     std::string text;
-    try {
-        text = read_file(path);
-    } catch (const std::exception&) {
-        return std::nullopt;
+    char buffer[8192];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {  // a directory, say
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
     }
+    ::close(fd);
     if (!is_valid_utf8(text)) return std::nullopt;
     return text;
 }
@@ -142,8 +154,7 @@ bool path_lstat_exists(const std::filesystem::path& path) {
 }
 
 TempFile::TempFile(std::string_view bytes) {
-    const char* tmpdir = std::getenv("TMPDIR");
-    std::string pattern = (tmpdir && *tmpdir ? std::string(tmpdir) : std::string("/tmp")) + "/.tmpXXXXXX";
+    std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
     if (int err = write_new_temp(pattern, bytes)) throw SystemError(err);
     path_ = pattern;
 }
@@ -175,8 +186,8 @@ std::string read_note_mode(const std::filesystem::path& path) {
 }
 
 std::filesystem::path expand_home(std::string_view text) {
-    const char* env = std::getenv("HOME");
-    std::string home = env ? lossy_utf8(env) : "/";
+    std::optional<std::string> env = env_var("HOME");
+    std::string home = env ? lossy_utf8(*env) : "/";
     if (text == "~" || text == "$HOME") return home;
     if (text.starts_with("~/")) return home + "/" + std::string(text.substr(2));
     if (text.starts_with("$HOME/")) return home + "/" + std::string(text.substr(6));

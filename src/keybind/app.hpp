@@ -14,11 +14,11 @@
 #include <variant>
 #include <vector>
 
-#include "cli/args.hpp"
+#include "defaults/profile.hpp"
 #include "keybind/model.hpp"
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
-#include "ui/popup_geometry.hpp"
+#include "tmux/screen_popup.hpp"
 #include "ui/search_screen.hpp"
 
 namespace vesk::keybind::app {
@@ -117,9 +117,9 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width);
 void draw(App& app, ui::Buffer& buffer);
 
 // The screen on the current terminal until the user leaves it.
-void run();
+void run(const config::Places& places);
 
-using PopupGeometry = ui::PopupGeometry;
+using PopupGeometry = vesk::PopupGeometry;
 // The width the list wants: key column, description column and the fixed columns.
 int natural_width(const model::EditSession& session);
 PopupGeometry popup_geometry(const model::EditSession& session, int client_width, int client_height);
@@ -127,6 +127,11 @@ PopupGeometry popup_geometry(const model::EditSession& session, int client_width
 }  // namespace vesk::keybind::app
 
 namespace vesk::keybind {
+
+struct ConfigKeybindingsArgs {
+    ConfigProfile profile = ConfigProfile::Macos;
+    std::optional<std::string> db;
+};
 
 // `config keybindings`: the screen in this terminal (the profile and database play no part).
 void config_keybindings(const ConfigKeybindingsArgs& args);

@@ -20,7 +20,7 @@ int natural_width(const model::EditSession& session) {
 }
 
 PopupGeometry popup_geometry(const model::EditSession& session, int client_width, int client_height) {
-    return ui::popup_geometry(natural_width(session), session.entries.size(), client_width, client_height);
+    return vesk::popup_geometry(natural_width(session), session.entries.size(), client_width, client_height);
 }
 
 }  // namespace vesk::keybind::app
@@ -28,8 +28,9 @@ PopupGeometry popup_geometry(const model::EditSession& session, int client_width
 namespace vesk::keybind {
 
 void config_keybindings_popup() {
-    ui::open_screen_popup([](int cw, int ch) { return app::popup_geometry(model::load_session(), cw, ch); },
-                          "config keybindings");
+    const config::Places places = config::Places::resolve();
+    open_screen_popup([&](int cw, int ch) { return app::popup_geometry(model::load_session(places), cw, ch); },
+                      "config keybindings");
 }
 
 }  // namespace vesk::keybind

@@ -1,16 +1,15 @@
 // The key-binding screen on the terminal: draw, read a key, handle it, carry out its effect.
 #include "core/error.hpp"
 #include "keybind/app.hpp"
-#include "keybind/overrides.hpp"
 #include "ui/screen.hpp"
 
 namespace vesk::keybind::app {
 
-void run() {
-    ui::run_full_screen([](ui::Screen& screen) {
-        std::optional<std::filesystem::path> path = overrides::default_path();
+void run(const config::Places& places) {
+    ui::run_full_screen([&](ui::Screen& screen) {
+        std::optional<std::filesystem::path> path = places.keybindings_conf();
         if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
-        App app = make_app(model::load_session(), *path);
+        App app = make_app(model::load_session(places), *path);
 
         while (true) {
             screen.draw([&](ui::Buffer& buffer) { draw(app, buffer); });
@@ -28,6 +27,6 @@ void run() {
 
 namespace vesk::keybind {
 
-void config_keybindings(const ConfigKeybindingsArgs&) { app::run(); }
+void config_keybindings(const ConfigKeybindingsArgs&) { app::run(config::Places::resolve()); }
 
 }  // namespace vesk::keybind

@@ -1,25 +1,13 @@
 #include "keybind/live.hpp"
 
-#include <cstdlib>
-
 #include "core/error.hpp"
 #include "core/files.hpp"
-#include "core/process.hpp"
 #include "core/text.hpp"
 #include "keybind/keys.hpp"
 #include "keybind/overrides.hpp"
 #include "tmux/tmux.hpp"
 
 namespace vesk::keybind::live {
-
-namespace {
-
-bool inside_tmux() {
-    const char* tmux = std::getenv("TMUX");
-    return tmux && *tmux;
-}
-
-}  // namespace
 
 std::string script(const Change& change) {
     const std::string option = overrides::table_option(change.table);
@@ -39,9 +27,7 @@ void apply_all(const std::vector<Change>& changes) {
 
     TempFile file(text);
     // tmux's complaints are captured rather than shown: the key-binding screen owns the terminal.
-    ChildCommand source(Tmux().bin, {"source-file", file.path().string()});
-    source.stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
-    Output result = run_child(source);
+    Output result = Tmux().capture({"source-file", file.path().string()});
     if (result.status.success()) return;
 
     const std::string message = "tmux가 단축키를 받아들이지 않았습니다: " + result.status.describe();

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "config/config.hpp"
-#include "rebuild/bindings.hpp"
+#include "keybind/bindings.hpp"
 
 namespace vesk::keybind::model {
 
@@ -52,14 +51,13 @@ EditSession load_session_from(const Defaults& defaults, const std::optional<std:
     std::vector<overrides::Override> user;
     if (overrides_path) user = overrides::load(*overrides_path);
     // The screen always edits the linux profile's bindings, whatever profile the rebuild uses.
-    std::vector<source::Binding> bindings = rebuild::load_bindings(defaults, RebuildProfile::Linux);
+    std::vector<source::Binding> bindings = load_bindings(defaults, ConfigProfile::Linux);
     if (bindings.empty()) return session_from_actions(keybinding_actions(), user);
     return session_from_bindings(bindings, user);
 }
 
-EditSession load_session() {
-    config::Current current = config::current_for(std::nullopt);
-    return load_session_from(Defaults{current.root, current.embedded}, overrides::default_path());
+EditSession load_session(const config::Places& places) {
+    return load_session_from(places.defaults(), places.keybindings_conf());
 }
 
 EditSession with_key_at(const EditSession& session, std::size_t index, const std::optional<std::string>& key) {

@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "config/places.hpp"
 #include "defaults/defaults.hpp"
 #include "keybind/actions.hpp"
 #include "keybind/overrides.hpp"
@@ -73,7 +74,7 @@ using AssignOutcome = std::variant<Assigned, Conflict>;
 // The distribution's bindings (root and sources as for a command without --zeltdir, fragments of
 // the linux profile) with the user's keybindings.conf applied. When no fragment yields a binding,
 // the built-in actions, with keybindings.conf applied to them as well.
-EditSession load_session();
+EditSession load_session(const config::Places& places);
 // The same from given sources and overrides file (nothing: no overrides).
 EditSession load_session_from(const Defaults& defaults, const std::optional<std::filesystem::path>& overrides_path);
 // One entry per binding, its current key resolved against the overrides.

@@ -1,6 +1,5 @@
 #include "keybind/overrides.hpp"
 
-#include "config/config.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "keybind/keys.hpp"
@@ -53,12 +52,6 @@ std::optional<Unbind> read_unbind(std::string_view line) {
 }
 
 }  // namespace
-
-std::optional<std::filesystem::path> default_path() {
-    auto dir = config::config_dir();
-    if (!dir) return std::nullopt;
-    return *dir / "keybindings.conf";
-}
 
 std::string table_option(std::string_view table) {
     if (table == "prefix") return "";

@@ -52,9 +52,6 @@ struct SaveEntry {
     std::string command;
 };
 
-// <configuration directory>/keybindings.conf; nothing when there is no configuration directory.
-std::optional<std::filesystem::path> default_path();
-
 // "" for prefix, " -n" for root, " -T <table>" otherwise.
 std::string table_option(std::string_view table);
 

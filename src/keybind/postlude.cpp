@@ -1,12 +1,9 @@
 #include "keybind/postlude.hpp"
 
-#include <cstdlib>
 #include <thread>
 
-#include "core/process.hpp"
 #include "core/text.hpp"
-#include "rebuild/bindings.hpp"
-#include "rebuild/command.hpp"
+#include "keybind/bindings.hpp"
 #include "tmux/tmux.hpp"
 
 namespace vesk::keybind {
@@ -14,8 +11,9 @@ namespace vesk::keybind {
 void config_apply_keybindings(const std::optional<std::string>& zeltdir) {
     std::optional<std::filesystem::path> root;
     if (zeltdir) root = *zeltdir;
-    const rebuild::Places places = rebuild::Places::resolve(root, std::nullopt);
-    postlude::run(places, rebuild::default_profile());
+    const config::Places places = config::Places::resolve(root);
+    places.require_home();
+    postlude::run(places, default_profile());
 }
 
 }  // namespace vesk::keybind
@@ -27,16 +25,9 @@ namespace {
 constexpr std::size_t kPhase1Limit = 79;   // n > 79: 81 polls, 80 sleeps
 constexpr std::size_t kPhase2Limit = 599;  // n > 599: 601 polls after the first "true"
 
-bool inside_tmux() {
-    const char* tmux = std::getenv("TMUX");
-    return tmux && *tmux;
-}
-
-bool poll_apply_plugins(const std::string& program) {
-    ChildCommand show(program, {"show", "-sqv", "@__apply_plugins"});
-    show.stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Null);
+bool poll_apply_plugins(const Tmux& tmux) {
     try {
-        return trim(lossy_utf8(run_child(show).out)) == "true";
+        return trim(lossy_utf8(tmux.capture({"show", "-sqv", "@__apply_plugins"}).out)) == "true";
     } catch (const std::exception&) {
         return false;  // tmux could not be started: a poll that did not answer "true"
     }
@@ -45,8 +36,7 @@ bool poll_apply_plugins(const std::string& program) {
 }  // namespace
 
 Clock system_clock() {
-    std::string program = Tmux().bin;
-    return Clock{[program] { return poll_apply_plugins(program); },
+    return Clock{[tmux = Tmux()] { return poll_apply_plugins(tmux); },
                  [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }};
 }
 
@@ -88,11 +78,11 @@ std::vector<live::Change> to_reapply(const std::vector<overrides::Resolved>& res
     return changes;
 }
 
-void run(const rebuild::Places& places, RebuildProfile profile) { run(places, profile, system_clock()); }
+void run(const config::Places& places, ConfigProfile profile) { run(places, profile, system_clock()); }
 
-void run(const rebuild::Places& places, RebuildProfile profile, const Clock& clock) {
+void run(const config::Places& places, ConfigProfile profile, const Clock& clock) {
     if (!inside_tmux()) return;
-    const std::vector<live::Change> changes = to_reapply(rebuild::resolved_bindings(places, profile));
+    const std::vector<live::Change> changes = to_reapply(resolved_bindings(places, profile));
     if (changes.empty()) return;
     wait_for_plugins(clock);
     live::apply_all(changes);

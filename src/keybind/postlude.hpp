@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/args.hpp"
+#include "config/places.hpp"
+#include "defaults/profile.hpp"
 #include "keybind/live.hpp"
 #include "keybind/overrides.hpp"
-#include "rebuild/places.hpp"
 
 namespace vesk::keybind {
 
-// Handler of `config apply-keybindings`: the places as `vesk rebuild` resolves them (a failure is
-// the command's error), then postlude::run with the rebuild's default profile.
+// Handler of `config apply-keybindings`: the places as `vesk rebuild` resolves them (no HOME is the
+// command's error), then postlude::run with the platform's profile.
 void config_apply_keybindings(const std::optional<std::string>& zeltdir);
 
 }  // namespace vesk::keybind
@@ -48,7 +48,7 @@ std::vector<live::Change> to_reapply(const std::vector<overrides::Resolved>& res
 
 // Outside tmux: nothing. Otherwise the profile's bindings resolved against keybindings.conf; with
 // nothing rebound, tmux is not asked anything; else wait for the plugins and apply the changes.
-void run(const rebuild::Places& places, RebuildProfile profile);
-void run(const rebuild::Places& places, RebuildProfile profile, const Clock& clock);
+void run(const config::Places& places, ConfigProfile profile);
+void run(const config::Places& places, ConfigProfile profile, const Clock& clock);
 
 }  // namespace vesk::keybind::postlude

@@ -20,7 +20,7 @@
 #include "plugin/tpm.hpp"
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
-#include "ui/popup_geometry.hpp"
+#include "tmux/screen_popup.hpp"
 #include "ui/search_screen.hpp"
 
 namespace vesk::plugin::app {
@@ -117,9 +117,9 @@ void draw(App& app, ui::Buffer& buffer);
 
 // The screen on the current terminal until the user leaves it. Jobs still running then go on
 // as they are; the terminal is given back all the same.
-void run();
+void run(const config::Places& places);
 
-using PopupGeometry = ui::PopupGeometry;
+using PopupGeometry = vesk::PopupGeometry;
 // The width the list wants: repository column, description column and the fixed columns.
 int natural_width(const model::Catalog& catalog);
 PopupGeometry popup_geometry(const model::Catalog& catalog, int client_width, int client_height);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "plugin/app.hpp"
+#include "plugin/load_catalog.hpp"
 #include "ui/text_width.hpp"
 
 namespace vesk::plugin::app {
@@ -19,7 +20,7 @@ int natural_width(const model::Catalog& catalog) {
 }
 
 PopupGeometry popup_geometry(const model::Catalog& catalog, int client_width, int client_height) {
-    return ui::popup_geometry(natural_width(catalog), catalog.size(), client_width, client_height);
+    return vesk::popup_geometry(natural_width(catalog), catalog.size(), client_width, client_height);
 }
 
 }  // namespace vesk::plugin::app
@@ -27,8 +28,9 @@ PopupGeometry popup_geometry(const model::Catalog& catalog, int client_width, in
 namespace vesk::plugin {
 
 void config_plugins_popup() {
-    ui::open_screen_popup([](int cw, int ch) { return app::popup_geometry(app::load_catalog(), cw, ch); },
-                          "config plugins");
+    const config::Places places = config::Places::resolve();
+    open_screen_popup([&](int cw, int ch) { return app::popup_geometry(app::load_catalog(places), cw, ch); },
+                      "config plugins");
 }
 
 }  // namespace vesk::plugin

@@ -4,19 +4,18 @@
 
 #include "core/error.hpp"
 #include "plugin/app.hpp"
-#include "plugin/overrides.hpp"
-#include "plugin/source.hpp"
+#include "plugin/load_catalog.hpp"
 #include "ui/screen.hpp"
 
 namespace vesk::plugin::app {
 
-void run() {
+void run(const config::Places& places) {
     // Jobs still running are dropped with the state: that neither waits for nor stops their
     // scripts.
-    ui::run_full_screen([](ui::Screen& screen) {
-        std::optional<std::filesystem::path> path = overrides::default_path();
+    ui::run_full_screen([&](ui::Screen& screen) {
+        std::optional<std::filesystem::path> path = places.plugins_conf();
         if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
-        App app = make_app(load_catalog(), *path);
+        App app = make_app(load_catalog(places), *path);
 
         while (true) {
             screen.draw([&](ui::Buffer& buffer) { draw(app, buffer); });
@@ -28,9 +27,9 @@ void run() {
                 app = std::move(step.app);
                 if (std::holds_alternative<Quit>(step.effect)) break;
                 if (!std::holds_alternative<Stay>(step.effect))
-                    carry_out(app, step.effect, source::default_install_dir());
+                    carry_out(app, step.effect, places.plugins_dir);
             }
-            if (!app.jobs.empty()) poll_jobs(app, source::default_install_dir());
+            if (!app.jobs.empty()) poll_jobs(app, places.plugins_dir);
         }
     });
 }
@@ -39,6 +38,6 @@ void run() {
 
 namespace vesk::plugin {
 
-void config_plugins() { app::run(); }
+void config_plugins() { app::run(config::Places::resolve()); }
 
 }  // namespace vesk::plugin

@@ -1,15 +1,12 @@
 #include "plugin/load_catalog.hpp"
 
-#include "config/config.hpp"
-#include "defaults/defaults.hpp"
 #include "plugin/overrides.hpp"
 #include "plugin/source.hpp"
 
 namespace vesk::plugin::app {
 
-model::Catalog load_catalog() {
-    config::Current current = config::current_for(std::nullopt);
-    Defaults defaults{current.root, current.embedded};
+model::Catalog load_catalog(const config::Places& places) {
+    const Defaults defaults = places.defaults();
 
     std::vector<source::Declaration> declarations;
     try {
@@ -19,10 +16,10 @@ model::Catalog load_catalog() {
     }
 
     std::vector<std::string> names;
-    if (auto dir = source::default_install_dir()) names = source::installed(*dir);
+    if (places.plugins_dir) names = source::installed(*places.plugins_dir);
 
     model::Catalog catalog(std::move(declarations), names);
-    if (auto path = overrides::default_path()) catalog = overrides::apply(catalog, overrides::load(*path));
+    if (auto path = places.plugins_conf()) catalog = overrides::apply(catalog, overrides::load(*path));
     return catalog;
 }
 

@@ -1,6 +1,5 @@
 #include "plugin/overrides.hpp"
 
-#include "config/config.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "plugin/source.hpp"
@@ -24,12 +23,6 @@ std::string quoted(const std::string& repo) {
 }
 
 }  // namespace
-
-std::optional<std::filesystem::path> default_path() {
-    auto dir = config::config_dir();
-    if (!dir) return std::nullopt;
-    return *dir / "plugins.conf";
-}
 
 std::string render(const model::Catalog& catalog) {
     std::string text(kHeader);

@@ -17,9 +17,6 @@ struct Change {
     bool operator==(const Change&) const = default;
 };
 
-// <configuration directory>/plugins.conf; nothing when it cannot be formed.
-std::optional<std::filesystem::path> default_path();
-
 // The file text: the header lines, then one block per entry whose state differs from its default.
 std::string render(const model::Catalog& catalog);
 

@@ -1,10 +1,8 @@
 #include "plugin/source.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <system_error>
 
-#include "config/config.hpp"
 #include "core/text.hpp"
 
 namespace vesk::plugin::source {
@@ -70,21 +68,6 @@ std::vector<Declaration> parse(std::string_view text, std::string_view source) {
         out.push_back(std::move(d));
     }
     return out;
-}
-
-std::optional<std::filesystem::path> default_install_dir() {
-    // The installation root as every configuration command finds it (ZELT, then config.toml, then
-    // ~/.tmux): setup fetches the plugins into <root>/plugins and the doctor checks them there, so
-    // with a root named only in config.toml the screen must look there too.
-    const char* zelt = std::getenv("ZELT");
-    std::filesystem::path base = config::current_for(std::nullopt).root;
-    // Nothing named a root and there is no HOME: the relative last resort would make the plugins
-    // directory depend on where vesk runs.
-    if (!(zelt && *zelt) && !std::getenv("HOME") && base == ".tmux") return std::nullopt;
-    std::filesystem::path dir = base / "plugins";
-    std::error_code ec;
-    if (!std::filesystem::is_directory(dir, ec)) return std::nullopt;
-    return dir;
 }
 
 std::vector<std::string> installed(const std::filesystem::path& dir) {

@@ -39,10 +39,6 @@ std::optional<std::string> quoted_repo(std::string_view rest);
 // Every declaration of the text (lines split at \n, numbered from 1), in line order.
 std::vector<Declaration> parse(std::string_view text, std::string_view source);
 
-// plugins/ under the installation root ($ZELT, else config.toml's zelt, else $HOME/.tmux); only when
-// it is a directory.
-std::optional<std::filesystem::path> default_install_dir();
-
 // Names of the directories in `dir` (valid UTF-8, `tpm` excluded), in ascending byte order.
 // An unreadable directory gives none.
 std::vector<std::string> installed(const std::filesystem::path& dir);

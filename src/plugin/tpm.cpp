@@ -12,6 +12,7 @@
 
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "tmux/tmux.hpp"
 
 namespace vesk::plugin::tpm {
 
@@ -114,9 +115,9 @@ fs::path scripts_dir(const fs::path& plugins_dir) {
 void announce_path(const fs::path& plugins_dir) {
     std::string text = plugins_dir.string();
     if (!text.ends_with('/')) text += '/';
-    ChildCommand command("tmux", {"set-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH", text});
-    command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null);
-    ExitStatus status = with_context("tmux를 부르지 못했습니다", [&] { return run_child(command).status; });
+    ExitStatus status = with_context("tmux를 부르지 못했습니다", [&] {
+        return Tmux::named().capture({"set-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH", text}).status;
+    });
     // Without the variable the plugin manager installs into "/" (its fallback outside a server that
     // knows the path): no script may start unless tmux took it.
     if (!status.success()) {

@@ -32,15 +32,6 @@ std::string_view leading_space(std::string_view line) {
 
 }  // namespace
 
-std::vector<std::string> fragment_order(RebuildProfile profile) {
-    std::vector<std::string> order = {"conf.prefix", "conf.common", "conf.session", "conf.window", "conf.codex"};
-    if (profile == RebuildProfile::Macos) order.push_back("conf.macos");
-    if (profile == RebuildProfile::Linux) order.push_back("conf.linux");
-    order.push_back("conf.lab");
-    order.push_back("conf.plugins");
-    return order;
-}
-
 std::string zelt_line(const std::filesystem::path& root) {
     return "set -g @zelt " + tmux_double_quote(path_text(root)) + "\n";
 }

@@ -8,16 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/args.hpp"
 #include "keybind/overrides.hpp"
 #include "keybind/source.hpp"
 #include "plugin/overrides.hpp"
 
 namespace vesk::rebuild {
-
-// conf.prefix, conf.common, conf.session, conf.window, conf.codex, the platform fragment
-// (none for window), conf.lab, conf.plugins.
-std::vector<std::string> fragment_order(RebuildProfile profile);
 
 // One labelled part of the generated block.
 struct Section {

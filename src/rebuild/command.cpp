@@ -6,29 +6,23 @@
 #include <fmt/format.h>
 
 #include "core/text.hpp"
-#include "rebuild/places.hpp"
+#include "config/places.hpp"
 #include "rebuild/reload.hpp"
 #include "rebuild/run.hpp"
 
 namespace vesk::rebuild {
 
-RebuildProfile default_profile() {
-#ifdef __APPLE__
-    return RebuildProfile::Macos;
-#else
-    return RebuildProfile::Linux;
-#endif
-}
-
 void rebuild(const RebuildArgs& args) {
-    std::optional<std::filesystem::path> zeltdir, output;
+    std::optional<std::filesystem::path> zeltdir;
     if (args.zeltdir) zeltdir = *args.zeltdir;
-    if (args.output) output = *args.output;
-    const Places places = Places::resolve(zeltdir, output);
-    const std::string written = path_text(run(places, args.profile.value_or(default_profile()), !args.no_check));
+    const config::Places places = config::Places::resolve(zeltdir);
+    places.require_home();
+    const std::filesystem::path output = args.output ? std::filesystem::path(*args.output) : places.local_conf();
+    run(places, output, args.profile.value_or(default_profile()), !args.no_check);
+    const std::string written = path_text(output);
 
     ReloadOutcome outcome;
-    if (!args.no_reload) outcome = reload(places.output);
+    if (!args.no_reload) outcome = reload(places.home, output);
     if (outcome.kind == ReloadOutcome::Kind::Reloaded) {
         fmt::print("설정을 다시 만들고 읽었습니다: {}\n", written);
         return;

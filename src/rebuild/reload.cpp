@@ -1,10 +1,8 @@
 #include "rebuild/reload.hpp"
 
-#include <cstdlib>
-
-#include "core/process.hpp"
+#include "tmux/tmux.hpp"
 #include "core/text.hpp"
-#include "ui/message_popup.hpp"
+#include "tmux/popup_message.hpp"
 
 namespace vesk::rebuild {
 
@@ -24,20 +22,16 @@ std::string escape_format(std::string_view text) {
 
 }  // namespace
 
-ReloadOutcome reload(const fs::path& output) {
-    const char* home = std::getenv("HOME");
-    const char* tmux = std::getenv("TMUX");
-    // An empty TMUX counts as outside tmux, as it does for every command that needs a client.
-    if (home == nullptr || tmux == nullptr || *tmux == '\0') return {};
-    if (output != fs::path(home) / ".tmux.conf.local") return {};
+ReloadOutcome reload(const std::optional<fs::path>& home, const fs::path& output) {
+    if (!home || !inside_tmux()) return {};
+    if (output != *home / ".tmux.conf.local") return {};
 
     // The reload goes to the tmux the user runs, not to $TMUX_BIN.
-    const fs::path conf = fs::path(home) / ".tmux.conf";
-    ChildCommand source("tmux", {"source-file", conf.string()});
-    source.stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
+    const fs::path conf = *home / ".tmux.conf";
+    const Tmux tmux = Tmux::named();
     Output result;
     try {
-        result = run_child(source);
+        result = tmux.capture({"source-file", conf.string()});
     } catch (const std::exception& e) {
         return {ReloadOutcome::Kind::Failed, e.what()};
     }
@@ -52,10 +46,8 @@ ReloadOutcome reload(const fs::path& output) {
     try {
         popup_message_text("popup", message);
     } catch (...) {
-        ChildCommand display("tmux", {"display-message", escape_format(message)});
-        display.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null);
         try {
-            run_child(display);
+            tmux.capture({"display-message", escape_format(message)});
         } catch (const std::exception&) {
         }
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace vesk::rebuild {
@@ -14,6 +15,6 @@ struct ReloadOutcome {
 
 // When `output` is $HOME/.tmux.conf.local and this runs inside tmux: `tmux source-file
 // $HOME/.tmux.conf`, then a short message popup (or display-message when no popup can be shown).
-ReloadOutcome reload(const std::filesystem::path& output);
+ReloadOutcome reload(const std::optional<std::filesystem::path>& home, const std::filesystem::path& output);
 
 }  // namespace vesk::rebuild

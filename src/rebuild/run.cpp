@@ -1,10 +1,8 @@
 #include "rebuild/run.hpp"
 
-#include "config/config.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "plugin/overrides.hpp"
-#include "rebuild/bindings.hpp"
 #include "rebuild/check.hpp"
 
 namespace vesk::rebuild {
@@ -19,22 +17,23 @@ struct Fragment {
 
 }  // namespace
 
-std::vector<Section> build_sections(const Places& places, RebuildProfile profile) {
+std::vector<Section> build_sections(const config::Places& places, ConfigProfile profile) {
     // Each fragment is decoded and parsed once and serves both the key-binding pass and its
     // section: every call of vesk is a fresh process, and a rebuild runs on every C-r.
+    const Defaults defaults = places.defaults();
     std::vector<Fragment> fragments;
     std::vector<keybind::source::Binding> all_bindings;
     for (auto& name : fragment_order(profile)) {
-        Fragment f{name, places.defaults.asset("confs/" + name), {}};
+        Fragment f{name, defaults.asset("confs/" + name), {}};
         f.bindings = keybind::source::parse(f.text, f.name);
         all_bindings.insert(all_bindings.end(), f.bindings.begin(), f.bindings.end());
         fragments.push_back(std::move(f));
     }
     std::vector<keybind::overrides::Override> overrides;
-    if (auto path = keybind::overrides::default_path()) overrides = keybind::overrides::load(*path);
+    if (auto path = places.keybindings_conf()) overrides = keybind::overrides::load(*path);
     const auto resolved = keybind::overrides::resolve(all_bindings, overrides);
     std::vector<plugin::overrides::Change> changes;
-    if (auto path = plugin::overrides::default_path()) changes = plugin::overrides::load(*path);
+    if (auto path = places.plugins_conf()) changes = plugin::overrides::load(*path);
 
     std::vector<Section> sections;
     sections.push_back({"vesk:zelt", zelt_line(places.root)});
@@ -43,19 +42,18 @@ std::vector<Section> build_sections(const Places& places, RebuildProfile profile
         text = apply_plugin_overrides(text, f.name, changes);
         sections.push_back({"confs/" + f.name, std::move(text)});
         // The label names the usual place, whatever XDG_CONFIG_HOME says: it is what users know.
-        std::string user = config::user_fragment(f.name);
+        std::string user = places.user_fragment(f.name);
         if (!is_blank(user)) sections.push_back({"~/.config/vesk/confs/" + f.name, std::move(user)});
     }
     sections.push_back({"vesk:postlude", "run-shell -b \"#{@zelt}/bin/vesk config apply-keybindings\"\n"});
     return sections;
 }
 
-std::filesystem::path run(const Places& places, RebuildProfile profile, bool check) {
-    const std::string template_text = places.defaults.asset(".tmux.conf.local");
-    const std::string output = render_output(template_text, build_sections(places, profile));
-    if (check) check_with_tmux(output);
-    write_file_atomically(places.output, output);
-    return places.output;
+void run(const config::Places& places, const std::filesystem::path& output, ConfigProfile profile, bool check) {
+    const std::string template_text = places.defaults().asset(".tmux.conf.local");
+    const std::string text = render_output(template_text, build_sections(places, profile));
+    if (check) check_with_tmux(text);
+    write_file_atomically(output, text);
 }
 
 }  // namespace vesk::rebuild

@@ -5,18 +5,18 @@
 #include <filesystem>
 #include <vector>
 
-#include "cli/args.hpp"
+#include "config/places.hpp"
+#include "defaults/profile.hpp"
 #include "rebuild/assemble.hpp"
-#include "rebuild/places.hpp"
 
 namespace vesk::rebuild {
 
 // The sections of the generated block: vesk:zelt, each fragment (with the user's non-blank
 // fragment of the same name after it), vesk:postlude.
-std::vector<Section> build_sections(const Places& places, RebuildProfile profile);
+std::vector<Section> build_sections(const config::Places& places, ConfigProfile profile);
 
-// Assembles the output text, checks it when `check` is set, writes it atomically and returns the
-// output path. Any failure leaves the output as it was.
-std::filesystem::path run(const Places& places, RebuildProfile profile, bool check);
+// Assembles the output text, checks it when `check` is set and writes it atomically to `output`.
+// Any failure leaves the output as it was.
+void run(const config::Places& places, const std::filesystem::path& output, ConfigProfile profile, bool check);
 
 }  // namespace vesk::rebuild

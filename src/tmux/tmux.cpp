@@ -1,7 +1,8 @@
 #include "tmux/tmux.hpp"
 
-#include <cstdlib>
+#include <cstdio>
 
+#include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
@@ -9,15 +10,6 @@
 namespace vesk {
 
 namespace {
-
-std::string env_or_empty(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
-ChildCommand tmux_command(const Tmux& tmux, const std::vector<std::string>& args) {
-    return ChildCommand(tmux.bin, args);
-}
 
 [[noreturn]] void throw_failed(const ExitStatus& status) {
     throw Error("tmux command failed: " + status.describe());
@@ -40,24 +32,48 @@ std::optional<std::string> quiet_query(const Tmux& tmux, const std::vector<std::
 }  // namespace
 
 Tmux::Tmux() {
-    const char* value = std::getenv("TMUX_BIN");
-    bin = value && is_valid_utf8(value) ? std::string(value) : std::string("tmux");
+    std::optional<std::string> value = env_var("TMUX_BIN");
+    bin = value && is_valid_utf8(*value) ? *value : std::string("tmux");
+}
+
+Tmux Tmux::named() { return Tmux(std::string("tmux")); }
+
+Tmux Tmux::private_server(std::string program, std::string socket) {
+    Tmux tmux(std::move(program));
+    tmux.global_args = {"-L", std::move(socket), "-f", "/dev/null"};
+    tmux.env = {{"TMUX", std::nullopt}, {"TMUX_PANE", std::nullopt}};
+    return tmux;
+}
+
+ChildCommand Tmux::command(const std::vector<std::string>& args) const {
+    ChildCommand child(bin, global_args);
+    child.args.insert(child.args.end(), args.begin(), args.end());
+    child.env = env;
+    return child;
 }
 
 void Tmux::run(const std::vector<std::string>& args) const {
-    Child child = Child::spawn(tmux_command(*this, args));
+    Child child = Child::spawn(command(args));
     ExitStatus status = child.wait();
     if (!status.success()) throw_failed(status);
 }
 
 std::string Tmux::output(const std::vector<std::string>& args) const {
-    ChildCommand command = tmux_command(*this, args);
-    command.in = Stdio::Null;
-    command.out = Stdio::Pipe;
-    command.err = Stdio::Null;
-    Output result = run_child(command);
+    ChildCommand child = command(args);
+    child.in = Stdio::Null;
+    child.out = Stdio::Pipe;
+    child.err = Stdio::Null;
+    Output result = run_child(child);
     if (!result.status.success()) throw_failed(result.status);
     return std::string(trim_end(lossy_utf8(result.out)));
+}
+
+Output Tmux::capture(const std::vector<std::string>& args) const {
+    ChildCommand child = command(args);
+    child.in = Stdio::Null;
+    child.out = Stdio::Pipe;
+    child.err = Stdio::Pipe;
+    return run_child(child);
 }
 
 std::optional<std::string> Tmux::option(std::string_view name) const {
@@ -106,9 +122,20 @@ std::string Tmux::open_floating_pane(const FloatingPane& request, const std::str
     return id;
 }
 
+bool inside_tmux() { return env_non_empty("TMUX").has_value(); }
+
+void require_tmux(std::string_view message) {
+    if (inside_tmux()) return;
+    // Whatever the command printed before must not come after the message.
+    std::fflush(stdout);
+    std::fwrite(message.data(), 1, message.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    throw ExitCode(1);
+}
+
 std::string current_pane(const Tmux& tmux) {
-    std::string pane = env_or_empty("TMUX_PANE");
-    if (!pane.empty()) return pane;
+    if (auto pane = env_non_empty("TMUX_PANE")) return *pane;
     return tmux.output({"display", "-p", "#{pane_id}"});
 }
 
@@ -164,10 +191,10 @@ std::filesystem::path pane_path_or_zelt(const Tmux& tmux, std::string_view pane)
 }
 
 void kill_current_pane() {
-    std::string pane = env_or_empty("TMUX_PANE");
-    if (pane.empty()) return;
+    std::optional<std::string> pane = env_non_empty("TMUX_PANE");
+    if (!pane) return;
     try {
-        Child::spawn(ChildCommand("tmux", {"kill-pane", "-t", pane})).wait();
+        Child::spawn(Tmux::named().command({"kill-pane", "-t", *pane})).wait();
     } catch (const std::exception&) {
         // The pane may already be gone; there is nothing left to do either way.
     }

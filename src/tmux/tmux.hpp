@@ -7,7 +7,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "core/process.hpp"
 
 namespace vesk {
 
@@ -20,14 +23,29 @@ struct FloatingPane {
     std::optional<std::string> cwd;
 };
 
+// Every tmux process of the program is started through this handle: which program, which server,
+// and with what environment is decided where the handle is made, never at the call.
 class Tmux {
 public:
-    // The program is $TMUX_BIN when set (an empty value stays empty and every call then fails to
-    // start), else "tmux".
+    // The user's server through $TMUX_BIN when set (an empty value stays empty and every call then
+    // fails to start), else "tmux".
     Tmux();
-    explicit Tmux(std::string bin) : bin(std::move(bin)) {}
+    // The server `program` reaches by default.
+    explicit Tmux(std::string program) : bin(std::move(program)) {}
+    // The program named "tmux" whatever $TMUX_BIN says: the reload after a rebuild, the plugin
+    // manager's path and closing the current pane go to the tmux the user runs.
+    static Tmux named();
+    // A private server on socket `socket` that reads no configuration of its own (-L SOCKET
+    // -f /dev/null before every command), started from `program`. TMUX and TMUX_PANE are removed
+    // from its environment so that nothing of the user's server leaks into it.
+    static Tmux private_server(std::string program, std::string socket);
 
     std::string bin;
+    std::vector<std::string> global_args;  // words before every command
+    std::vector<std::pair<std::string, std::optional<std::string>>> env;  // environment changes
+
+    // The child process for one tmux command, with the caller's standard streams.
+    ChildCommand command(const std::vector<std::string>& args) const;
 
     // Runs tmux with the caller's standard streams. Throws SystemError when tmux cannot start and
     // Error("tmux command failed: exit status: N") when it fails.
@@ -35,6 +53,10 @@ public:
     // Runs tmux with empty input and standard error discarded; returns its standard output
     // (invalid UTF-8 replaced) without trailing white space. Errors as run().
     std::string output(const std::vector<std::string>& args) const;
+    // Runs tmux with empty input and both outputs captured, whatever its status: for the callers
+    // that read what tmux said (source-file reports a file's errors on standard output). Only a
+    // failure to start throws.
+    Output capture(const std::vector<std::string>& args) const;
     // show-option -gqv NAME: the value, or nothing when it is empty or the query fails.
     std::optional<std::string> option(std::string_view name) const;
     // show-option -g -v NAME, read like option().
@@ -47,6 +69,12 @@ public:
     // id. Throws Error("new-pane did not return a pane id") on an empty answer.
     std::string open_floating_pane(const FloatingPane& request, const std::string& command) const;
 };
+
+// Whether this process runs inside a tmux client: TMUX set and not empty.
+bool inside_tmux();
+// Returns inside tmux; otherwise writes `message` (the caller's own) and a line end to standard
+// error and ends the command with status 1 (ExitCode).
+void require_tmux(std::string_view message);
 
 // $TMUX_PANE when set and not empty, else the pane tmux reports as current.
 std::string current_pane(const Tmux& tmux);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/text.hpp"
 
@@ -113,8 +114,7 @@ Screen::Screen(const TerminalGuard& guard) : fd_(guard.fd()), reader_(guard.fd()
         if (in_) std::fclose(in_); else if (in_fd >= 0) ::close(in_fd);
         throw SystemError(e);
     }
-    const char* term = std::getenv("TERM");
-    std::string type = term && *term ? term : "xterm-256color";
+    std::string type = env_non_empty("TERM").value_or("xterm-256color");
     SCREEN* s = newterm(type.c_str(), out_, in_);
     if (s == nullptr) s = newterm("xterm", out_, in_);
     if (s == nullptr) {

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/args.hpp"
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
 #include "ui/widgets.hpp"
@@ -44,6 +43,11 @@ std::optional<std::string> ui_select(const std::string& prompt, const std::vecto
 // The items of `ui select`: the lines of the input (ended by \n or \r\n) that are not blank, as
 // they are.
 std::vector<std::string> select_items(std::string_view text);
+
+struct UiSelectArgs {
+    std::string prompt = "select> ";
+    std::optional<std::string> items_from;
+};
 
 // `ui select`: reads the items from standard input or --items-from, lets the user pick one and
 // prints it without a line end (nothing when cancelled).

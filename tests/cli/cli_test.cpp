@@ -77,6 +77,10 @@ TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
          "vesk rebuild [OPTIONS]"},
         {{"quillbox", "list", "files"}, "error: invalid value 'files' for '<MODE>'", "vesk quillbox list <MODE> [QUERY]"},
         {{"finder", "--version"}, "error: unexpected argument '--version'", "vesk finder <COMMAND>"},
+        // `config` hands unknown options up the tree (for --zeltdir): the root's version is not among them.
+        {{"config", "-V"}, "error: unexpected argument '-V'", "vesk config [OPTIONS] <COMMAND>"},
+        {{"config", "--version"}, "error: unexpected argument '--version'", "vesk config [OPTIONS] <COMMAND>"},
+        {{"config", "keybindings", "-V"}, "error: unexpected argument '-V'", "vesk config keybindings [OPTIONS]"},
         {{"doctor", "popup", "--json"}, "error: The following argument was not expected: --json", "vesk doctor popup"},
         {{"ui", "select", "--prompt"}, "", "vesk ui select [OPTIONS]"},
         {{"mode", "extra"}, "", "vesk mode"},

@@ -123,7 +123,7 @@ TEST(Tree, GlobalZeltdirEnumsAndDoctorFlags) {
     EXPECT_TRUE(rebuild.rebuild.no_check);
     EXPECT_FALSE(rebuild.rebuild.no_reload);
 
-    EXPECT_EQ(parse({"quillbox", "list", "file-move", "q"}).quillbox_list.mode, QuillboxListMode::FileMove);
+    EXPECT_EQ(parse({"quillbox", "list", "file-move", "q"}).quillbox_list.mode, agent::QuillboxListMode::FileMove);
 
     Commands plain = parse({"doctor", "--json", "--strict"});
     EXPECT_FALSE(plain.doctor.popup);

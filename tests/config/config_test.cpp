@@ -10,18 +10,6 @@ namespace {
 using test::TempDir;
 using test::write_text;
 
-TEST(ConfigDir, XdgThenHomeThenNothing) {
-    test::EnvGuard env;
-    env.set("XDG_CONFIG_HOME", "/x/cfg");
-    env.set("HOME", "/h");
-    EXPECT_EQ(config_dir(), std::filesystem::path("/x/cfg/vesk"));
-    env.set("XDG_CONFIG_HOME", "");
-    EXPECT_EQ(config_dir(), std::filesystem::path("/h/.config/vesk"));
-    env.set("HOME", std::nullopt);
-    EXPECT_EQ(config_dir(), std::nullopt);
-    EXPECT_EQ(user_fragment("conf.common"), "");
-}
-
 TEST(ConfigToml, LineRules) {
     const std::optional<std::string> home = "/h";
     EXPECT_EQ(zelt_from_toml("zelt = /a\n", home), "/a");
@@ -49,49 +37,6 @@ TEST(License, ValidAndInvalidForms) {
           "\"Kim\" <kim@example.com.>", "\"Kim\" <ki m@example.com>", "\"Kim\" <kim@exa\u3000mple.com>",
           "\"   \" <kim@example.com>", "\"Kim\" <@example.com>", "\"Kim\" <kim@example.com> x"})
         EXPECT_FALSE(license_is_valid(invalid)) << invalid;
-}
-
-TEST(CurrentFor, RootFallbacksAndMode) {
-    TempDir dir;
-    test::EnvGuard env;
-    env.set("HOME", (dir / "home").string());
-    env.set("XDG_CONFIG_HOME", (dir / "cfg").string());
-    env.set("ZELT", std::nullopt);
-    const auto cfg = dir / "cfg" / "vesk";
-
-    // Nothing configured: $HOME/.tmux, general-user.
-    auto current = current_for(std::nullopt);
-    EXPECT_EQ(current.root, dir / "home" / ".tmux");
-    EXPECT_TRUE(current.embedded);
-
-    write_text(cfg / "config.toml", "zelt = \"~/dist\"\n");
-    EXPECT_EQ(current_for(std::nullopt).root, (dir / "home").string() + "/dist");
-    env.set("ZELT", "");  // empty ZELT is ignored
-    EXPECT_EQ(current_for(std::nullopt).root, (dir / "home").string() + "/dist");
-    env.set("ZELT", "/z");
-    EXPECT_EQ(current_for(std::nullopt).root, "/z");
-    EXPECT_EQ(current_for(std::filesystem::path("/explicit")).root, "/explicit");
-    env.set("ZELT", std::nullopt);
-
-    write_text(cfg / "config.toml", "zelt = \xff\n");  // not UTF-8: no value
-    EXPECT_EQ(current_for(std::nullopt).root, dir / "home" / ".tmux");
-
-    write_text(cfg / ".license", "\n  \"Kim\"\n<kim@example.com>\n\n");
-    EXPECT_FALSE(current_for(std::nullopt).embedded);
-    write_text(cfg / ".license", "\"Kim\" <kim@example>\n");
-    EXPECT_TRUE(current_for(std::nullopt).embedded);
-
-    write_text(cfg / "confs" / "conf.common", "bind x kill-pane\n");
-    write_text(cfg / "confs" / "conf.bad", "\xfe\n");
-    EXPECT_EQ(user_fragment("conf.common"), "bind x kill-pane\n");
-    EXPECT_EQ(user_fragment("conf.bad"), "");
-
-    // No HOME, no XDG_CONFIG_HOME, no ZELT: the relative root and general-user.
-    env.set("HOME", std::nullopt);
-    env.set("XDG_CONFIG_HOME", std::nullopt);
-    current = current_for(std::nullopt);
-    EXPECT_EQ(current.root, ".tmux");
-    EXPECT_TRUE(current.embedded);
 }
 
 }  // namespace

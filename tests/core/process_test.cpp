@@ -50,7 +50,7 @@ TEST(Errors, FormatsCausesAsTheUserSeesThem) {
         try {
             f();
         } catch (const std::exception& e) {
-            return format_error(e) + (chain_has_exit99(e) ? "[99]" : "");
+            return format_error(e) + (exit_status_in_chain(e) == 99 ? "[99]" : "");
         }
         return std::string("(no error)");
     };

@@ -7,7 +7,7 @@
 #include "core/env_guard.hpp"
 #include "core/error.hpp"
 #include "keybind/postlude.hpp"
-#include "rebuild/bindings.hpp"
+#include "keybind/bindings.hpp"
 #include "support/private_env.hpp"
 #include "support/tmux_server.hpp"
 
@@ -110,7 +110,7 @@ TEST(KeybindLive, ApplyKeybindingsCommand) {
 
     // A rebound and a removed binding: only the rebound one is bound again, after the wait gave
     // up on @__apply_plugins (never set here): 81 polls.
-    auto shipped = rebuild::load_bindings(Defaults{env.zelt(), true}, RebuildProfile::Linux);
+    auto shipped = load_bindings(Defaults{env.zelt(), true}, RebuildProfile::Linux);
     auto rebound = std::find_if(shipped.begin(), shipped.end(), [](const auto& b) { return b.table == "prefix"; });
     ASSERT_NE(rebound, shipped.end());
     test::write_text(env.config_home() / "vesk" / "keybindings.conf",

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "keybind/kept_lines.hpp"
-#include "rebuild/bindings.hpp"
+#include "keybind/bindings.hpp"
 #include "support/private_env.hpp"
 
 namespace vesk::keybind::model {
@@ -47,7 +47,7 @@ TEST(KeybindModel, EntriesFromBindingsAndActions) {
     // The fragments as shipped give the session; an unreadable root falls back on the actions.
     TempDir dir;
     EditSession shipped = load_session_from(Defaults{dir.path(), true}, std::nullopt);
-    EXPECT_EQ(shipped, session_from_bindings(rebuild::load_bindings(Defaults{dir.path(), true}, RebuildProfile::Linux), {}));
+    EXPECT_EQ(shipped, session_from_bindings(load_bindings(Defaults{dir.path(), true}, RebuildProfile::Linux), {}));
     EXPECT_EQ(load_session_from(Defaults{dir / "nothing", false}, dir / "keybindings.conf"),
               session_from_actions(keybinding_actions(), {}));
 }

@@ -101,28 +101,6 @@ TEST(PluginModel, OperationsReturnNewCatalogs) {
     EXPECT_EQ(refreshed.clear(0).entries()[0].job, model::JobMark::None);
 }
 
-TEST(PluginSource, DefaultInstallDir) {
-    TempDir dir;
-    test::EnvGuard env;
-    env.set("HOME", (dir / "home").string());
-    env.set("ZELT", (dir / "zelt").string());
-    env.set("XDG_CONFIG_HOME", (dir / "config").string());
-    fs::create_directories(dir / "home" / ".tmux" / "plugins");
-    EXPECT_EQ(source::default_install_dir(), std::nullopt);  // ZELT has none: HOME is not consulted
-    fs::create_directories(dir / "zelt" / "plugins");
-    EXPECT_EQ(source::default_install_dir(), dir / "zelt" / "plugins");
-    env.set("ZELT", "");
-    EXPECT_EQ(source::default_install_dir(), dir / "home" / ".tmux" / "plugins");
-    env.unset("ZELT");
-    // A root named in config.toml holds the plugins setup fetched: they are found there.
-    write_text(dir / "config" / "vesk" / "config.toml", "zelt = \"~/opt/zelt\"\n");
-    EXPECT_EQ(source::default_install_dir(), std::nullopt);
-    fs::create_directories(dir / "home" / "opt" / "zelt" / "plugins");
-    EXPECT_EQ(source::default_install_dir(), dir / "home" / "opt" / "zelt" / "plugins");
-    env.set("ZELT", (dir / "zelt").string());  // ZELT still comes first
-    EXPECT_EQ(source::default_install_dir(), dir / "zelt" / "plugins");
-}
-
 TEST(PluginCatalog, LoadsDeclarationsInstalledPluginsAndTheUsersChanges) {
     TempDir dir;
     test::EnvGuard env;
@@ -133,7 +111,7 @@ TEST(PluginCatalog, LoadsDeclarationsInstalledPluginsAndTheUsersChanges) {
     write_text(dir / "config" / "vesk" / "plugins.conf",
                "#vesk:off tmux-plugins/tmux-yank\nset -g @plugin 'tmux-plugins/tmux-sidebar'\n");
 
-    const model::Catalog catalog = app::load_catalog();
+    const model::Catalog catalog = app::load_catalog(config::Places::resolve());
     auto find = [&](std::string_view repo) {
         for (const auto& e : catalog.entries())
             if (e.declaration.repo == repo) return e;

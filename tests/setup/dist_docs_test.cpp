@@ -8,6 +8,7 @@
 #include <set>
 
 #include "defaults/defaults.hpp"
+#include "defaults/profile.hpp"
 #include "keybind/model.hpp"
 #include "keybind/source.hpp"
 #include "rebuild/assemble.hpp"
@@ -21,7 +22,7 @@ const fs::path kDist = fs::path(VESK_SOURCE_DIR) / "dist";
 // Every fragment in the linux order of the key-binding screen, conf.macos after conf.linux.
 std::vector<keybind::source::Binding> all_bindings() {
     const Defaults defaults{kDist, true};
-    auto order = rebuild::fragment_order(RebuildProfile::Linux);
+    auto order = fragment_order(RebuildProfile::Linux);
     order.insert(std::find(order.begin(), order.end(), "conf.linux") + 1, "conf.macos");
     std::vector<keybind::source::Binding> out;
     for (const auto& name : order) {

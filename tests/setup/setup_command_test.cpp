@@ -1,5 +1,5 @@
 // `vesk setup` as a user runs it: from an installed prefix, with a private HOME, without plugins
-// (those are in setup_plugins_test.cpp).
+// (those are in plugins_test.cpp).
 #include <gtest/gtest.h>
 
 #include "installed.hpp"

@@ -6,7 +6,7 @@
 
 #include "core/error.hpp"
 #include "support/tmux_server.hpp"
-#include "ui/message_popup.hpp"
+#include "tmux/popup_message.hpp"
 
 namespace vesk::test {
 namespace {

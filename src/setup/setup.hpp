@@ -5,16 +5,24 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/args.hpp"
+#include "defaults/profile.hpp"
 
-namespace vesk::config {
+namespace vesk::setup {
 
 // Whether `link` is a symbolic link storing exactly `target`. A missing link gives false; a
 // failure to read its metadata throws with the context "tmux 기본 설정 파일 상태를 확인하지 못했습니다.".
 bool home_tmux_conf_points_to_output(const std::filesystem::path& link, const std::filesystem::path& target);
+
+struct SetupArgs {
+    std::optional<std::string> zeltdir;
+    ConfigProfile profile = ConfigProfile::Macos;
+    bool force = false;
+    bool skip_plugins = false;
+};
 
 // The body of `vesk setup`.
 void setup(const SetupArgs& args);
@@ -22,4 +30,4 @@ void setup(const SetupArgs& args);
 // The iTerm2 key-map notice, printed when <root>/doc/keybindings.itermkeymap is a regular file.
 void announce_iterm2_keymap(const std::filesystem::path& root);
 
-}  // namespace vesk::config
+}  // namespace vesk::setup

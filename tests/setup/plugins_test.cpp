@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-#include "config/setup_plugins.hpp"
+#include "setup/plugins.hpp"
 #include "installed.hpp"
 #include "support/plugin_repos.hpp"
 #include "support/tmux_server.hpp"
@@ -20,12 +20,12 @@ std::pair<std::vector<std::string>, int> wait(const fs::path& root, const std::f
                                               std::chrono::milliseconds limit = 120s) {
     std::chrono::steady_clock::time_point t{};
     int sleeps = 0;
-    config::PluginWait w;
+    setup::PluginWait w;
     w.now = [&] { return t; };
     w.sleep = [&](std::chrono::milliseconds d) { t += d, ++sleeps; };
     w.busy = [&] { return busy(sleeps); };
     w.limit = limit;
-    auto left = config::wait_for_plugins(root, {"a/one", "b/two"}, w);
+    auto left = setup::wait_for_plugins(root, {"a/one", "b/two"}, w);
     return {left, sleeps};
 }
 
@@ -64,11 +64,11 @@ TEST(PluginWait, EndsWhenTheManagerIsDoneOrAtTheLimitAndNamesWhatIsMissing) {
 
     // A file where the plugin's directory belongs is missing too.
     write_text(root / "plugins/tmux-fpp", "not a plugin\n");
-    EXPECT_EQ(config::missing_plugin_repos(root.path(), {"x/two", "y/tmux-fpp", "z/three"}),
+    EXPECT_EQ(setup::missing_plugin_repos(root.path(), {"x/two", "y/tmux-fpp", "z/three"}),
               (std::vector<std::string>{"y/tmux-fpp", "z/three"}));
     // A tmux failure names the exit code, the arguments and what tmux said.
     const std::string what = error_text([] {
-        config::run_tmux_for_setup("vesk-setup-test-none-" + std::to_string(::getpid()), {"show-options", "-s"});
+        setup::run_tmux_for_setup("vesk-setup-test-none-" + std::to_string(::getpid()), {"show-options", "-s"});
     });
     EXPECT_TRUE(what.starts_with("setup plugin bootstrap용 tmux 명령 실패(exit=Some(1), args=show-options -s): stdout= stderr="))
         << what;

@@ -1,21 +1,33 @@
 // Messages shown in a small tmux popup. `popup_message` wraps and sizes the text for the client
-// and opens a popup running `vesk popup message-render` on a temporary file; `popup_modal` is the
-// quick fixed-size one that waits for a key.
+// and opens a popup running `vesk popup message-render` on a temporary file, which shows it inside
+// the popup; `popup_modal` is the quick fixed-size one that waits for a key.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/args.hpp"
 #include "tmux/tmux.hpp"
 
 namespace vesk {
 
+struct PopupMessageArgs {
+    std::string mode = "popup";
+    std::vector<std::string> message;
+};
+struct PopupMessageRenderArgs {
+    std::string mode;
+    std::string file;
+};
+
 // The handler of `popup message MODE MESSAGE...`.
 void popup_message(const PopupMessageArgs& args);
+// `popup message-render MODE FILE`: prints the message file, removes it and waits for a key
+// (modal) or for tmux's display-panes-time.
+void popup_message_render(const PopupMessageRenderArgs& args);
 // popup_message with one text.
 void popup_message_text(std::string_view mode, std::string_view text);
 // display-popup -E -w 60% -h 10 running `vesk popup message modal '<message>'`; returns once the
@@ -23,6 +35,10 @@ void popup_message_text(std::string_view mode, std::string_view text);
 void popup_modal(const Tmux& tmux, std::string_view message);
 
 // The pieces of popup_message, pure so that the layout is tested without tmux.
+
+// The wait of a non-modal message popup: display-panes-time in milliseconds (at least 1), 1000
+// when the option is unset or not an unsigned decimal number.
+std::chrono::milliseconds display_panes_wait(const std::optional<std::string>& option);
 
 // "modal" stays "modal"; every other word is "popup".
 std::string popup_mode(std::string_view mode);

@@ -1,4 +1,4 @@
-#include "ui/popup_geometry.hpp"
+#include "tmux/screen_popup.hpp"
 
 #include <algorithm>
 #include <filesystem>
@@ -6,11 +6,10 @@
 
 #include "core/error.hpp"
 #include "core/quote.hpp"
-#include "core/require_tmux.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
 
-namespace vesk::ui {
+namespace vesk {
 
 PopupGeometry popup_geometry(int natural_width, std::size_t entries, int client_width, int client_height) {
     const long cw = std::max(1, client_width);
@@ -56,4 +55,4 @@ void open_screen_popup(const std::function<PopupGeometry(int client_width, int c
     tmux.open_floating_pane(pane, shell_quote(own_program()) + " " + std::string(arguments));
 }
 
-}  // namespace vesk::ui
+}  // namespace vesk

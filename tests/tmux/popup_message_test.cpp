@@ -1,8 +1,7 @@
-#include "ui/message_popup.hpp"
+#include "tmux/popup_message.hpp"
 
 #include <gtest/gtest.h>
 
-#include "small_commands.hpp"
 
 namespace vesk {
 namespace {

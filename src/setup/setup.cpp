@@ -1,27 +1,24 @@
-#include "config/setup.hpp"
+#include "setup/setup.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <fmt/format.h>
 #include <iostream>
 #include <optional>
 #include <system_error>
 
-#include "config/config.hpp"
-#include "config/setup_plugins.hpp"
+#include "config/places.hpp"
 #include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
-#include "defaults/defaults.hpp"
-#include "rebuild/places.hpp"
 #include "rebuild/run.hpp"
+#include "setup/plugins.hpp"
 #include "ui/select.hpp"
 
-namespace vesk::config {
+namespace vesk::setup {
 
 namespace fs = std::filesystem;
 
@@ -168,14 +165,13 @@ void announce_iterm2_keymap(const fs::path& root) {
 
 void setup(const SetupArgs& args) {
     const fs::path exe = own_executable();
-    const char* home = std::getenv("HOME");
-    const fs::path home_conf = home ? fs::path(home) / ".tmux.conf" : fs::path(".tmux.conf");
     const std::optional<fs::path> zeltdir = args.zeltdir ? std::optional<fs::path>(*args.zeltdir) : std::nullopt;
-    const Current current = current_for(zeltdir);
-    const fs::path& root = current.root;
+    const config::Places places = config::Places::resolve(zeltdir);
+    const fs::path home_conf = places.home ? *places.home / ".tmux.conf" : fs::path(".tmux.conf");
+    const fs::path& root = places.root;
     const fs::path root_conf = root / ".tmux.conf";
     const fs::path source_root =
-        current.embedded && exe.has_parent_path() && exe.parent_path().has_parent_path() ? exe.parent_path().parent_path()
+        places.embedded && exe.has_parent_path() && exe.parent_path().has_parent_path() ? exe.parent_path().parent_path()
                                                                                          : root;
 
     if (!home_tmux_conf_points_to_output(home_conf, root_conf) && exists_no_follow(home_conf)) {
@@ -191,12 +187,12 @@ void setup(const SetupArgs& args) {
     int copied = 0;
     if (!same_file(source_root, root)) copied = copy_support_files(source_root, root);
 
-    if (current.embedded || !regular_file(root_conf)) {
-        write_file_atomically(root_conf, Defaults{root, current.embedded}.asset(".tmux.conf"));
+    if (places.embedded || !regular_file(root_conf)) {
+        write_file_atomically(root_conf, places.defaults().asset(".tmux.conf"));
     }
 
-    const fs::path confs_dir_parent = required_dir(config_dir());
-    const fs::path confs_dir = required_dir(user_confs_dir());
+    const fs::path confs_dir_parent = required_dir(places.config_dir);
+    const fs::path confs_dir = required_dir(places.user_confs_dir());
     for (const char* fragment : kStubFragments) {
         const fs::path stub = confs_dir / fragment;
         if (!exists_no_follow(stub)) write_file_atomically(stub, stub_text(fragment));
@@ -212,8 +208,8 @@ void setup(const SetupArgs& args) {
         with_context(symlink_failed(home_conf, root_conf), [&] { fs::create_symlink(root_conf, home_conf); });
     }
 
-    const rebuild::Places places = rebuild::Places::resolve(root, std::nullopt);
-    const fs::path output = rebuild::run(places, args.profile, true);
+    const fs::path output = places.local_conf();
+    rebuild::run(places, output, args.profile, true);
 
     std::cout << "설치 자리를 마련했습니다: " << path_text(root) << "\n";
     if (copied > 0) std::cout << "  자산 " << copied << "개를 " << path_text(source_root) << "에서 옮겼습니다\n";
@@ -226,4 +222,4 @@ void setup(const SetupArgs& args) {
     announce_iterm2_keymap(root);
 }
 
-}  // namespace vesk::config
+}  // namespace vesk::setup

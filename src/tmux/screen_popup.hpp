@@ -6,7 +6,7 @@
 #include <functional>
 #include <string_view>
 
-namespace vesk::ui {
+namespace vesk {
 
 // Size and place of the popup for a client of a given size.
 struct PopupGeometry {
@@ -26,4 +26,4 @@ PopupGeometry popup_geometry(int natural_width, std::size_t entries, int client_
 void open_screen_popup(const std::function<PopupGeometry(int client_width, int client_height)>& geometry,
                        std::string_view arguments);
 
-}  // namespace vesk::ui
+}  // namespace vesk

@@ -1,4 +1,4 @@
-#include "ui/message_popup.hpp"
+#include "tmux/popup_message.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,8 +11,10 @@
 
 #include "core/error.hpp"
 #include "core/quote.hpp"
-#include "core/require_tmux.hpp"
+#include "core/files.hpp"
+#include "core/process.hpp"
 #include "core/text.hpp"
+#include "ui/wait_for_key.hpp"
 
 namespace vesk {
 
@@ -136,6 +138,10 @@ std::int64_t client_dimension(const Tmux& tmux, const char* format, std::int32_t
     }
 }
 
+void write_stdout(std::string_view text) {
+    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) throw_errno();
+}
+
 std::uint64_t now_nanoseconds() {
     auto since = std::chrono::system_clock::now().time_since_epoch();
     auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
@@ -201,6 +207,50 @@ void popup_message(const PopupMessageArgs& args) {
         std::error_code ec;
         fs::remove(file, ec);
         throw;
+    }
+}
+
+std::chrono::milliseconds display_panes_wait(const std::optional<std::string>& option) {
+    constexpr std::chrono::milliseconds fallback{1000};
+    if (!option) return fallback;
+    std::string_view text = trim(*option);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return fallback;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return fallback;
+        std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return fallback;
+        value = value * 10 + digit;
+    }
+    // Keep the wait representable; nobody waits for a popup longer than a day anyway.
+    constexpr std::uint64_t longest = 24ULL * 60 * 60 * 1000;
+    if (value > longest) value = longest;
+    return std::chrono::milliseconds(std::max<std::uint64_t>(value, 1));
+}
+
+void popup_message_render(const PopupMessageRenderArgs& args) {
+    try {
+        ChildCommand civis("tput", {"civis"});
+        Child::spawn(civis).wait();
+    } catch (const std::exception&) {
+        // Without tput the cursor just stays visible.
+    }
+
+    std::error_code ec;
+    if (fs::is_regular_file(args.file, ec)) {
+        std::string text = read_file(args.file);
+        write_stdout(text);
+        fs::remove(args.file, ec);
+    } else {
+        write_stdout("메시지가 없습니다.\n");
+    }
+    if (std::fflush(stdout) != 0) throw_errno();
+
+    if (args.mode == "modal") {
+        wait_for_key(std::nullopt);
+    } else {
+        wait_for_key(display_panes_wait(Tmux().option("display-panes-time")));
     }
 }
 

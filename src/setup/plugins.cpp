@@ -1,4 +1,4 @@
-#include "config/setup_plugins.hpp"
+#include "setup/plugins.hpp"
 
 #include <unistd.h>
 
@@ -11,8 +11,9 @@
 #include "core/error.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
+#include "tmux/tmux.hpp"
 
-namespace vesk::config {
+namespace vesk::setup {
 
 namespace fs = std::filesystem;
 
@@ -52,13 +53,9 @@ std::vector<std::string> missing_plugin_repos(const fs::path& root, const std::v
 }
 
 std::string run_tmux_for_setup(const std::string& socket, const std::vector<std::string>& args) {
-    ChildCommand command("tmux", {"-L", socket});
-    command.args.insert(command.args.end(), args.begin(), args.end());
-    command.remove_env("TMUX").remove_env("TMUX_PANE");
-    command.in = Stdio::Null;
-    command.out = Stdio::Pipe;
-    command.err = Stdio::Pipe;
-    const Output output = with_context("setup plugin bootstrap용 tmux 명령 실행 실패", [&] { return run_child(command); });
+    const Tmux server = Tmux::private_server("tmux", socket);
+    const Output output =
+        with_context("setup plugin bootstrap용 tmux 명령 실행 실패", [&] { return server.capture(args); });
     if (!output.status.success()) {
         const auto code = output.status.code();
         throw Error(fmt::format("setup plugin bootstrap용 tmux 명령 실패(exit={}, args={}): stdout={} stderr={}",
@@ -118,7 +115,7 @@ void bootstrap_plugins_with_paths(const fs::path& root, const fs::path& conf,
     fs::create_directories(root / "plugins");
 
     const std::string socket = fmt::format("vesk-setup-{}", ::getpid());
-    run_tmux_for_setup(socket, {"-f", "/dev/null", "new-session", "-d", "-s", "vesk-setup"});
+    run_tmux_for_setup(socket, {"new-session", "-d", "-s", "vesk-setup"});
     try {
         const std::string conf_text = path_text(conf);
         run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH", path_text(root / "plugins")});
@@ -137,4 +134,4 @@ void install_plugins_after_setup(const fs::path& root, const fs::path& conf) {
     bootstrap_plugins_with_paths(root, conf, plugin_wait_for_socket);
 }
 
-}  // namespace vesk::config
+}  // namespace vesk::setup

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace vesk::config {
+namespace vesk::setup {
 
 // The plugins conf.plugins enables, in the order they are fetched and reported.
 const std::vector<std::string>& default_plugin_repos();
@@ -17,7 +17,7 @@ const std::vector<std::string>& default_plugin_repos();
 std::vector<std::string> missing_plugin_repos(const std::filesystem::path& root, const std::vector<std::string>& repos);
 
 // Runs `tmux -L <socket> ARGS...` without TMUX and TMUX_PANE and returns its standard output.
-// A failure to start and an unsuccessful exit throw (messages in setup_plugins.cpp).
+// A failure to start and an unsuccessful exit throw (messages in plugins.cpp).
 std::string run_tmux_for_setup(const std::string& socket, const std::vector<std::string>& args);
 
 // What the wait needs from the world, replaceable so that the 120 s limit is tested in no time.
@@ -48,4 +48,4 @@ void install_plugins_after_setup(const std::filesystem::path& root, const std::f
 void bootstrap_plugins_with_paths(const std::filesystem::path& root, const std::filesystem::path& conf,
                                   const std::function<PluginWait(const std::string& socket)>& make_wait);
 
-}  // namespace vesk::config
+}  // namespace vesk::setup

@@ -1,0 +1,15 @@
+// The one place the program reads its environment. Callers that work out places (HOME, the
+// configuration directory, the installation root) do so once per command, in config/places.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vesk {
+
+// The variable's value, or nothing when it is unset.
+std::optional<std::string> env_var(const char* name);
+// The variable's value, or nothing when it is unset or empty.
+std::optional<std::string> env_non_empty(const char* name);
+
+}  // namespace vesk
