@@ -141,6 +141,11 @@ void touch(const std::filesystem::path& path) {
     ::close(fd);
 }
 
+bool regular_file_at(const std::filesystem::path& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool path_lstat_exists(const std::filesystem::path& path) {
     struct stat st;
     if (::lstat(path.c_str(), &st) == 0) return true;

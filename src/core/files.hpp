@@ -18,6 +18,9 @@ void write_file_atomically(const std::filesystem::path& target, std::string_view
 // keeps its content and modification time. A failed open throws SystemError.
 void touch(const std::filesystem::path& path);
 
+// stat succeeds (links followed) and names a regular file.
+bool regular_file_at(const std::filesystem::path& path);
+
 // lstat succeeds: true (a dangling symbolic link exists); ENOENT: false; anything else throws
 // with the context "<path> 상태 확인 실패".
 bool path_lstat_exists(const std::filesystem::path& path);

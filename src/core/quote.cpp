@@ -18,6 +18,16 @@ std::string shell_quote(std::string_view text) {
 
 std::string shell_quote_path(const std::filesystem::path& path) { return shell_quote(path_text(path)); }
 
+std::string tmux_format_literal(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        out += c;
+        if (c == '#') out += '#';
+    }
+    return out;
+}
+
 std::string vim_single_quote_path(const std::filesystem::path& path) {
     std::string out = "'";
     for (char c : path_text(path)) {

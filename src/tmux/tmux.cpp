@@ -5,6 +5,7 @@
 #include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
+#include "core/quote.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
@@ -56,6 +57,15 @@ void Tmux::run(const std::vector<std::string>& args) const {
     Child child = Child::spawn(command(args));
     ExitStatus status = child.wait();
     if (!status.success()) throw_failed(status);
+}
+
+void Tmux::run_with_input(const std::vector<std::string>& args, std::string_view input) const {
+    ChildCommand child = command(args);
+    child.in = Stdio::Pipe;
+    child.out = Stdio::Null;
+    Output result = run_child(child, input);
+    if (!result.status.success()) throw_failed(result.status);
+    if (result.input_errno) throw SystemError(result.input_errno);
 }
 
 std::string Tmux::output(const std::vector<std::string>& args) const {
@@ -120,6 +130,10 @@ std::string Tmux::open_floating_pane(const FloatingPane& request, const std::str
     std::string id = output(args);
     if (id.empty()) throw Error("new-pane did not return a pane id");
     return id;
+}
+
+void display_message(const Tmux& tmux, std::string_view text) {
+    tmux.run({"display-message", tmux_format_literal(text)});
 }
 
 bool inside_tmux() { return env_non_empty("TMUX").has_value(); }

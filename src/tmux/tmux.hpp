@@ -50,6 +50,9 @@ public:
     // Runs tmux with the caller's standard streams. Throws SystemError when tmux cannot start and
     // Error("tmux command failed: exit status: N") when it fails.
     void run(const std::vector<std::string>& args) const;
+    // Runs tmux with `input` on its standard input (`load-buffer -` reads it) and standard output
+    // discarded. Errors as run().
+    void run_with_input(const std::vector<std::string>& args, std::string_view input) const;
     // Runs tmux with empty input and standard error discarded; returns its standard output
     // (invalid UTF-8 replaced) without trailing white space. Errors as run().
     std::string output(const std::vector<std::string>& args) const;
@@ -69,6 +72,10 @@ public:
     // id. Throws Error("new-pane did not return a pane id") on an empty answer.
     std::string open_floating_pane(const FloatingPane& request, const std::string& command) const;
 };
+
+// display-message with `text` shown as it stands: every '#' doubled, so that names holding
+// `#{...}` or `#(...)` are neither expanded nor run. Errors as Tmux::run().
+void display_message(const Tmux& tmux, std::string_view text);
 
 // Whether this process runs inside a tmux client: TMUX set and not empty.
 bool inside_tmux();
