@@ -24,7 +24,7 @@ struct QuillboxIndexEntry {
 // The title of a file whose bytes are `text` (none: unreadable): its first non-blank line among
 // the first 20, trimmed, cut to 100 characters, every '|' a blank; "(empty)" when there is none
 // or the bytes are not UTF-8.
-std::string quillbox_title(const std::optional<std::string>& text);
+std::string quillbox_title(const std::optional<std::string_view>& text);
 
 // The entry of `file`, which must lie under `root` (else an error). Nothing for a hidden file, a
 // name that is not UTF-8, or a path holding a line break (it would split its index line in two).

@@ -80,22 +80,28 @@ std::string list_index_search(const fs::path& root, std::string_view query) {
     const fs::path index = root / ".index";
     if (!regular_file_at(index)) return "(Index file not found or empty)\n";
     const std::string text = read_file(index);
-    std::unordered_set<std::string> seen;
-    std::string shown;
-    shown.reserve(text.size());
+    // The picker reloads this on every keystroke over tens of thousands of lines: the lines stay
+    // views into the index, and a file is known by its two trimmed fields.
+    using Key = std::pair<std::string_view, std::string_view>;
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const {
+            return std::hash<std::string_view>()(k.first) * 31 + std::hash<std::string_view>()(k.second);
+        }
+    };
+    const std::size_t count = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    std::unordered_set<Key, KeyHash> seen(count);
+    std::vector<std::string_view> shown;
+    shown.reserve(count);
     for_each_line_backwards(text, [&](std::string_view line) {
         std::size_t first = line.find('|');
         if (first == std::string_view::npos) return;
         std::size_t second = line.find('|', first + 1);
         if (second == std::string_view::npos) return;
         std::size_t third = line.find('|', second + 1);
-        std::string key = fmt::format("{}/{}", trim(line.substr(0, first)),
-                                      trim(line.substr(first + 1, second - first - 1)));
-        if (!seen.insert(std::move(key)).second) return;
-        if (!shown.empty()) shown += '\n';
-        shown += line.substr(0, third);
+        if (!seen.emplace(trim(line.substr(0, first)), trim(line.substr(first + 1, second - first - 1))).second) return;
+        shown.push_back(line.substr(0, third));
     });
-    return filter_lines(shown, query);
+    return filter_line_views(shown, query);
 }
 
 std::string list_deep_search(const fs::path& root, const std::vector<std::string>& patterns, std::string_view query) {

@@ -67,8 +67,10 @@ int write_new_temp(std::string& pattern, std::string_view bytes) {
 
 }  // namespace
 
-std::string read_all(int fd) {
-    std::string out;
+namespace {
+
+// Appends everything left on the descriptor to `out`.
+void read_into(int fd, std::string& out) {
     char buffer[65536];
     while (true) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -79,6 +81,13 @@ std::string read_all(int fd) {
         if (n == 0) break;
         out.append(buffer, static_cast<size_t>(n));
     }
+}
+
+}  // namespace
+
+std::string read_all(int fd) {
+    std::string out;
+    read_into(fd, out);
     return out;
 }
 
@@ -86,7 +95,12 @@ std::string read_file(const std::filesystem::path& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw_errno();
     try {
-        std::string out = read_all(fd);
+        // Sized once: a large file (the vault index) would otherwise be copied at every growth.
+        struct stat st;
+        std::string out;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+            out.reserve(static_cast<std::size_t>(st.st_size));
+        read_into(fd, out);
         ::close(fd);
         return out;
     } catch (...) {
