@@ -224,6 +224,8 @@ TEST(VaultList, DeepSearchUsesRipgrepSafely) {
     EXPECT_EQ(res.out, "opt.md\nnew.md\n-dash.md\nold.md\n") << res.err;
     ASSERT_EQ(bed.qb({"build-index"}).status, 0);
     EXPECT_EQ(bed.qb({"list", "deep-search", ""}).out, "old.md\n-dash.md\nnew.md\nopt.md\n");
+    // The index now holds "needle" in its titles: still no hit there.
+    EXPECT_EQ(bed.qb({"list", "deep-search", "needle"}).out, "new.md:2:needle two\n-dash.md:1:needle dash\nold.md:1:needle one\n");
 
     // Without ripgrep: a notice instead of a failure.
     fs::create_directories(bed.env.root() / "nobin");
