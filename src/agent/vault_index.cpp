@@ -32,7 +32,7 @@ constexpr std::size_t kTitleLines = 20;
 constexpr std::size_t kTitleChars = 100;
 
 std::uint64_t seconds_of(const struct stat& st) {
-    return st.st_mtim.tv_sec < 0 ? 0 : static_cast<std::uint64_t>(st.st_mtim.tv_sec);
+    return st.st_mtime < 0 ? 0 : static_cast<std::uint64_t>(st.st_mtime);
 }
 
 bool has_line_break(std::string_view text) { return text.find_first_of("\n\r") != std::string_view::npos; }

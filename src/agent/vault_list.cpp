@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
 #include <unordered_set>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -29,19 +31,72 @@ namespace {
 // The lines of `text` from the last to the first, each without its line end ("\n" or "\r\n").
 template <class Visit>
 void for_each_line_backwards(std::string_view text, Visit&& visit) {
-    if (text.empty()) return;
     std::size_t end = text.size();
-    if (text[end - 1] == '\n') --end;  // a final line end starts no empty line
+    if (end > 0 && text[end - 1] == '\n') --end;  // a final line end starts no empty line
+    if (text.empty()) return;
     for (;;) {
-        std::size_t line_feed = end == 0 ? std::string_view::npos : text.rfind('\n', end - 1);
-        std::size_t start = line_feed == std::string_view::npos ? 0 : line_feed + 1;
+        std::size_t start = end;
+        while (start > 0 && text[start - 1] != '\n') --start;
         std::string_view line = text.substr(start, end - start);
         if (line.ends_with('\r')) line.remove_suffix(1);
         visit(line);
-        if (line_feed == std::string_view::npos) break;
-        end = line_feed;
+        if (start == 0) break;
+        end = start - 1;
     }
 }
+
+// The first two fields of an index line, trimmed: what names its file.
+std::pair<std::string_view, std::string_view> file_fields(std::string_view line) {
+    const std::size_t first = line.find('|');
+    const std::size_t second = line.find('|', first + 1);
+    return {trim(line.substr(0, first)), trim(line.substr(first + 1, second - first - 1))};
+}
+
+// The files met so far, as positions of their shown lines: an open-addressing table, so that
+// tens of thousands of index lines cost no allocation each.
+class SeenFiles {
+public:
+    SeenFiles(const std::vector<std::string_view>& shown, std::size_t expected) : shown_(shown) {
+        std::size_t size = 1024;
+        while (size < expected * 2) size *= 2;
+        slots_.assign(size, 0);
+    }
+    // True when no shown line named this file yet; the caller then shows it as line shown.size().
+    bool insert(std::pair<std::string_view, std::string_view> file) {
+        if ((count_ + 1) * 2 > slots_.size()) grow();
+        const std::uint32_t hash = hash_of(file);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const std::uint64_t slot = slots_[i];
+            if (slot == 0) {
+                slots_[i] = (std::uint64_t(hash) << 32) | (shown_.size() + 1);
+                ++count_;
+                return true;
+            }
+            if ((slot >> 32) == hash && file_fields(shown_[(slot & 0xFFFFFFFFu) - 1]) == file) return false;
+        }
+    }
+
+private:
+    static std::uint32_t hash_of(std::pair<std::string_view, std::string_view> file) {
+        const std::size_t h = std::hash<std::string_view>()(file.first) * 1000003u ^ std::hash<std::string_view>()(file.second);
+        return static_cast<std::uint32_t>(h ^ (h >> 32));
+    }
+    void grow() {
+        std::vector<std::uint64_t> old = std::move(slots_);
+        slots_.assign(old.size() * 2, 0);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::uint64_t slot : old) {
+            if (slot == 0) continue;
+            std::size_t i = (slot >> 32) & mask;
+            while (slots_[i] != 0) i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+    const std::vector<std::string_view>& shown_;
+    std::vector<std::uint64_t> slots_;
+    std::size_t count_ = 0;
+};
 
 void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
@@ -79,26 +134,20 @@ void add_globs(std::vector<std::string>& args, const std::vector<std::string>& p
 std::string list_index_search(const fs::path& root, std::string_view query) {
     const fs::path index = root / ".index";
     if (!regular_file_at(index)) return "(Index file not found or empty)\n";
-    const std::string text = read_file(index);
+    const FileBytes bytes(index);
+    const std::string_view text = bytes.view();
     // The picker reloads this on every keystroke over tens of thousands of lines: the lines stay
     // views into the index, and a file is known by its two trimmed fields.
-    using Key = std::pair<std::string_view, std::string_view>;
-    struct KeyHash {
-        std::size_t operator()(const Key& k) const {
-            return std::hash<std::string_view>()(k.first) * 31 + std::hash<std::string_view>()(k.second);
-        }
-    };
-    const std::size_t count = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
-    std::unordered_set<Key, KeyHash> seen(count);
     std::vector<std::string_view> shown;
-    shown.reserve(count);
+    shown.reserve(text.size() / 64);
+    SeenFiles seen(shown, text.size() / 64);
     for_each_line_backwards(text, [&](std::string_view line) {
         std::size_t first = line.find('|');
         if (first == std::string_view::npos) return;
         std::size_t second = line.find('|', first + 1);
         if (second == std::string_view::npos) return;
         std::size_t third = line.find('|', second + 1);
-        if (!seen.emplace(trim(line.substr(0, first)), trim(line.substr(first + 1, second - first - 1))).second) return;
+        if (!seen.insert(file_fields(line))) return;
         shown.push_back(line.substr(0, third));
     });
     return filter_line_views(shown, query);

@@ -1,6 +1,7 @@
 #include "core/files.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,6 +108,32 @@ std::string read_file(const std::filesystem::path& path) {
         ::close(fd);
         throw;
     }
+}
+
+FileBytes::FileBytes(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw_errno();
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        void* map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map != MAP_FAILED) {
+            map_ = map;
+            size_ = static_cast<std::size_t>(st.st_size);
+            ::close(fd);
+            return;
+        }
+    }
+    try {
+        read_into(fd, read_);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+}
+
+FileBytes::~FileBytes() {
+    if (map_) ::munmap(map_, size_);
 }
 
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {

@@ -56,6 +56,23 @@ private:
     std::filesystem::path path_;
 };
 
+// A whole file's bytes, mapped into memory when it is a regular file (no copy, no fresh pages to
+// fill: the listings read indexes of megabytes on every keystroke), else read. Opening or reading
+// it fails with SystemError.
+class FileBytes {
+public:
+    explicit FileBytes(const std::filesystem::path& path);
+    ~FileBytes();
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    std::string_view view() const { return map_ ? std::string_view(static_cast<const char*>(map_), size_) : read_; }
+
+private:
+    void* map_ = nullptr;
+    std::size_t size_ = 0;
+    std::string read_;
+};
+
 // Reads the whole file as bytes; failure throws SystemError.
 std::string read_file(const std::filesystem::path& path);
 // Reads the descriptor to its end (it stays open); failure throws SystemError.

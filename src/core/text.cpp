@@ -231,6 +231,12 @@ std::string_view trim_start(std::string_view text) {
 }
 
 std::string_view trim_end(std::string_view text) {
+    // ASCII at the end needs no decoding (the listings trim every field of every index line).
+    while (!text.empty() && static_cast<unsigned char>(text.back()) < 0x80) {
+        const char c = text.back();
+        if (c != ' ' && (c < 0x09 || c > 0x0D)) return text;
+        text.remove_suffix(1);
+    }
     // Walk forward, remembering where the last run of white space began.
     size_t end = 0;
     for (size_t i = 0; i < text.size();) {
