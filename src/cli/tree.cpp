@@ -700,6 +700,12 @@ void split_trailing(std::vector<std::string>& words, Commands& commands, std::ve
     } else if (words.size() >= 3 && words[1] == "log" && words[2] == "codex-run") {
         commands.log_codex_run.args.assign(words.begin() + 3, words.end());
         words.resize(3);
+    } else if (words.size() >= 5 && words[1] == "quillbox" && words[4] == "--" &&
+               (words[2] == "list" || words[2] == "preview" || words[2] == "delete-item" ||
+                words[2] == "open-in-finder")) {
+        // These take every word after their first as a positional (see Tree::quillbox); a "--"
+        // there still only marks the end of the options.
+        words.erase(words.begin() + 4);
     } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "create-named" && words[3] != "-h" &&
                words[3] != "--help") {
         // The name is the words as typed in the picker, "-" at the start included.
