@@ -114,6 +114,12 @@ TEST(VaultExecute, ScriptsRunInAWindowTmuxItemsAreSourced) {
     EXPECT_EQ(bed.server.global_option("@vault_test"), (bed.env.home() / "x").string());
     EXPECT_EQ(VaultBed::messages(calls), Words{"Sourced: t##{host}.tmux"});
 
+    // A line break in the name: the item runs, and .recent, one path a line, leaves it out.
+    write_text(r / "two\nlines.tmux", "set -g @vault_newline yes\n");
+    bed.recorded({"execute-item", (r / "two\nlines.tmux").string()}, calls);
+    EXPECT_EQ(bed.server.global_option("@vault_newline"), "yes");
+    EXPECT_EQ(read_text(r / ".recent"), kHostile + ".sh\nt#{host}.tmux\n");
+
     write_text(r / "c.tmux", "# only\n   # comments\n\n");
     bed.recorded({"execute-item", (r / "c.tmux").string()}, calls);
     EXPECT_EQ(VaultBed::messages(calls), Words{"No executable content in c.tmux"});
