@@ -21,7 +21,7 @@
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
 #include "tmux/screen_popup.hpp"
-#include "ui/search_screen.hpp"
+#include "ui/list_screen.hpp"
 
 namespace vesk::plugin::app {
 
@@ -36,19 +36,12 @@ struct RunningJob {
     tpm::Job job;
 };
 
-struct App {
+// The list's rows are the positions of the entries the query keeps, catalog order.
+struct App : ui::ListScreen<std::size_t> {
     model::Catalog catalog;
     std::filesystem::path config_path;  // plugins.conf
-    std::vector<std::size_t> shown;     // entry positions in the list, catalog order
-    std::size_t selected = 0;           // position in `shown`
-    std::string query;
-    std::vector<Haystack> haystacks;                   // one per entry
-    std::vector<std::vector<std::size_t>> highlights;  // per entry: matched characters of the haystack
     std::vector<RunningJob> jobs;
-    std::optional<std::string> status;
     std::optional<std::size_t> pending_removal;  // entry waiting for y/n
-    std::size_t page_size = 1;                   // list rows on the screen, set by drawing
-    std::size_t offset = 0;                      // first list row shown, kept by drawing
 };
 
 std::vector<Haystack> build_haystacks(const model::Catalog& catalog);
@@ -62,12 +55,8 @@ std::optional<std::size_t> selected_entry(const App& app);
 bool has_jobs(const App& app);
 
 // What the loop does after a key.
-struct Stay {
-    bool operator==(const Stay&) const = default;
-};
-struct Quit {
-    bool operator==(const Quit&) const = default;
-};
+using ui::Quit;
+using ui::Stay;
 struct Save {  // write plugins.conf
     bool operator==(const Save&) const = default;
 };

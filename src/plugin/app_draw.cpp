@@ -1,10 +1,9 @@
-// Drawing of the plugin screen into a cell buffer: frame, search line, list and footer.
+// Drawing of the plugin screen: its rows and footer inside the list screen's frame.
 #include <algorithm>
 
 #include "plugin/app.hpp"
-#include "ui/search_screen.hpp"
+#include "ui/list_screen.hpp"
 #include "ui/text_width.hpp"
-#include "ui/widgets.hpp"
 
 namespace vesk::plugin::app {
 
@@ -31,7 +30,7 @@ Line entry_line(const App& app, std::size_t entry, bool selected, const Columns&
     const model::Entry& e = app.catalog.entries()[entry];
     Line line;
     ui::add_marker(line, selected);
-    ui::add_description(line, e.declaration.description, app.haystacks, app.highlights, entry, columns.description);
+    ui::add_description(line, e.declaration.description, app, entry, columns.description);
     line.add("  ");
     line.add(cell(e.declaration.repo, columns.repo), Style{}.with_fg(kDim));
     line.add("  ");
@@ -44,19 +43,8 @@ Line entry_line(const App& app, std::size_t entry, bool selected, const Columns&
     return line;
 }
 
-void draw_list(App& app, ui::Buffer& buffer, ui::Rect area) {
-    const Columns columns = columns_for(app.catalog, area.width);
-    std::vector<Line> items;
-    items.reserve(app.shown.size());
-    for (std::size_t i = 0; i < app.shown.size(); ++i)
-        items.push_back(entry_line(app, app.shown[i], i == app.selected, columns));
-    std::optional<std::size_t> selected;
-    if (selected_entry(app)) selected = app.selected;
-    ui::draw_rows(buffer, area, items, selected, app.offset, app.page_size);
-}
-
-void draw_footer(const App& app, ui::Buffer& buffer, ui::Rect area) {
-    if (area.empty()) return;
+// A pending removal asks its question where the hints or the status would be.
+Line footer(const App& app) {
     Line line;
     if (app.pending_removal && *app.pending_removal < app.catalog.size()) {
         const std::string& name = app.catalog.entries()[*app.pending_removal].declaration.name;
@@ -69,7 +57,7 @@ void draw_footer(const App& app, ui::Buffer& buffer, ui::Rect area) {
         line = ui::key_hints(
             {{"↑↓", "이동"}, {"Space", "켜고 끄기"}, {"Enter", "받기"}, {"^R", "맞추기"}, {"^D", "지우기"}, {"Esc", "닫기"}});
     }
-    buffer.set_line(area.x, area.y, line, area.width);
+    return line;
 }
 
 }  // namespace
@@ -97,10 +85,15 @@ Columns columns_for(const model::Catalog& catalog, std::size_t list_width) {
 }
 
 void draw(App& app, ui::Buffer& buffer) {
-    const ui::ScreenAreas areas = ui::draw_frame(buffer, " Plugins ");
-    ui::draw_search_line(buffer, areas.search, app.query);
-    draw_list(app, buffer, areas.list);
-    draw_footer(app, buffer, areas.footer);
+    const auto lines = [&](std::size_t width) {
+        const Columns columns = columns_for(app.catalog, width);
+        std::vector<Line> out;
+        out.reserve(app.rows.size());
+        for (std::size_t i = 0; i < app.rows.size(); ++i)
+            out.push_back(entry_line(app, app.rows[i], i == app.selected, columns));
+        return out;
+    };
+    ui::draw_list_screen(app, buffer, {" Plugins ", lines, {}, footer(app)});
 }
 
 }  // namespace vesk::plugin::app

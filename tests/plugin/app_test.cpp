@@ -94,7 +94,7 @@ TEST(PluginScreen, NormalModeKeys) {
     EXPECT_EQ(selected_entry(app), 1u);
     ctrl(app, U'u');
     type(app, U"화면");
-    EXPECT_EQ(app.shown, std::vector<std::size_t>{2});
+    EXPECT_EQ(app.rows, std::vector<std::size_t>{2});
     EXPECT_EQ(app.highlights[2], (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(selected_entry(app), 2u);
     EXPECT_EQ(ctrl(app, U'c'), Effect{Quit{}});  // Ctrl-C leaves even with a query

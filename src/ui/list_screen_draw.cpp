@@ -1,8 +1,9 @@
-#include "ui/search_screen.hpp"
+// Drawing of the list screen into a cell buffer: the frame, the search line, the rows and the
+// footer, and the pieces the screens make their rows of.
+#include "ui/list_screen.hpp"
 
 #include <algorithm>
 
-#include "core/fuzzy.hpp"
 #include "core/text.hpp"
 #include "ui/text_width.hpp"
 #include "ui/widgets.hpp"
@@ -11,41 +12,17 @@ namespace vesk::ui {
 
 using namespace palette;
 
-SearchResult search(const std::vector<Haystack>& haystacks, std::string_view query, std::size_t entries) {
-    std::vector<std::string> texts;
-    texts.reserve(haystacks.size());
-    for (const Haystack& h : haystacks) texts.push_back(h.text);
-    SearchResult result;
-    result.highlights.assign(entries, {});
-    for (FuzzyHit& hit : fuzzy_filter(texts, query)) {
-        result.kept.push_back(hit.index);
-        if (hit.index < result.highlights.size()) result.highlights[hit.index] = std::move(hit.positions);
-    }
-    return result;
-}
+namespace {
 
-QueryEdit edit_query(std::string& query, const Key& key) {
-    if (key.is_ctrl(U'u')) {
-        query.clear();
-    } else if (key.is_ctrl(U'c')) {
-        return QueryEdit::Quit;
-    } else if (key.code == KeyCode::Esc) {
-        if (query.empty()) return QueryEdit::Quit;
-        query.clear();
-    } else if (key.code == KeyCode::Backspace) {
-        std::u32string chars = decode_utf8(query);
-        if (!chars.empty()) chars.pop_back();
-        query.clear();
-        for (char32_t c : chars) append_utf8(query, c);
-    } else if (key.is_plain_char()) {
-        append_utf8(query, key.ch);
-    } else {
-        return QueryEdit::None;
-    }
-    return QueryEdit::Changed;
-}
+struct Areas {
+    Rect search;
+    Rect list;
+    Rect footer;
+};
 
-ScreenAreas draw_frame(Buffer& buffer, std::string_view title) {
+// The title on the border, then the search line, the list and a two-row footer, the last two under
+// rules that meet the frame.
+Areas draw_frame(Buffer& buffer, std::string_view title) {
     const Rect outer = buffer.area();
     Block frame{Borders::All, Style{}, Line(std::string(title))};
     frame.render(buffer, outer);
@@ -60,24 +37,38 @@ ScreenAreas draw_frame(Buffer& buffer, std::string_view title) {
     return {parts[0], rule.inner(parts[1]), rule.inner(parts[2])};
 }
 
-void draw_search_line(Buffer& buffer, Rect area, std::string_view query) {
+// The note goes only where it fits whole, one blank from the frame.
+void draw_search_line(Buffer& buffer, Rect area, std::string_view query, const Span& note) {
     if (area.empty()) return;
     Line line;
     line.add(" 검색  ", Style{}.with_fg(kDim));
     line.add(std::string(query));
     line.add("▏", Style{}.with_fg(kDim));
     buffer.set_line(area.x, area.y, line, area.width);
+    if (note.text.empty()) return;
+    const std::size_t note_width = text_width(note.text) + 1;
+    if (note_width > area.width) return;
+    buffer.set_string(static_cast<std::uint16_t>(area.right() - note_width), area.y, note.text, note.style);
 }
 
-void draw_rows(Buffer& buffer, Rect area, const std::vector<Line>& rows, std::optional<std::size_t> selected,
-               std::size_t& offset, std::size_t& page_size) {
-    ListState state;
-    state.selected = selected;
-    state.offset = offset;
-    render_list(buffer, area, rows, state, Style{}.with_bg(kSelectedBg));
-    offset = state.offset;
-    page_size = std::max<std::size_t>(area.height, 1);
+}  // namespace
+
+namespace detail {
+
+void draw_list_screen(ListScreenBase& list, Buffer& buffer, const ListLook& look, bool cursor_on_row) {
+    const Areas areas = draw_frame(buffer, look.title);
+    draw_search_line(buffer, areas.search, list.query, look.note);
+    ListState view;
+    if (cursor_on_row) view.selected = list.selected;
+    view.offset = list.offset;
+    render_list(buffer, areas.list, look.lines ? look.lines(areas.list.width) : std::vector<Line>{}, view,
+                Style{}.with_bg(kSelectedBg));
+    list.offset = view.offset;
+    list.page_size = std::max<std::size_t>(areas.list.height, 1);
+    if (!areas.footer.empty()) buffer.set_line(areas.footer.x, areas.footer.y, look.footer, areas.footer.width);
 }
+
+}  // namespace detail
 
 std::string cell(std::string_view text, std::size_t width) { return pad_width(fit_width(text, width), width); }
 
@@ -93,11 +84,11 @@ void add_marker(Line& line, bool selected) {
 
 // Positions count characters of the whole haystack; only those inside the part of the description
 // still shown are drawn, never the ellipsis.
-void add_description(Line& line, const std::string& description, const std::vector<Haystack>& haystacks,
-                     const std::vector<std::vector<std::size_t>>& highlights, std::size_t entry, std::size_t width) {
+void add_description(Line& line, const std::string& description, const ListScreenBase& list, std::size_t entry,
+                     std::size_t width) {
     static const std::vector<std::size_t> none;
-    const std::vector<std::size_t>& positions = entry < highlights.size() ? highlights[entry] : none;
-    const std::size_t description_chars = entry < haystacks.size() ? haystacks[entry].description_chars : 0;
+    const std::vector<std::size_t>& positions = entry < list.highlights.size() ? list.highlights[entry] : none;
+    const std::size_t description_chars = entry < list.haystacks.size() ? list.haystacks[entry].description_chars : 0;
     const std::string fitted = fit_width(description, width);
     const std::u32string chars = decode_utf8(fitted);
     std::size_t original = chars.size();
