@@ -11,8 +11,8 @@
 #include <system_error>
 
 #include "config/config.hpp"
+#include "config/setup_messages.hpp"
 #include "config/setup_plugins.hpp"
-#include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"

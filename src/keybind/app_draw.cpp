@@ -4,7 +4,7 @@
 
 #include "keybind/app.hpp"
 #include "ui/search_screen.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 #include "ui/widgets.hpp"
 
 namespace vesk::keybind::app {
@@ -54,7 +54,7 @@ void draw_search(const App& app, ui::Buffer& buffer, ui::Rect area) {
     ui::draw_search_line(buffer, area, app.query);
     const std::string count = std::to_string(app.shown) + " / " + std::to_string(app.session.entries.size());
     const bool nothing = !app.query.empty() && app.shown == 0;
-    const std::size_t count_width = ui::text_width(count) + 1;
+    const std::size_t count_width = ui::screen_width(count) + 1;
     if (count_width > area.width) return;
     buffer.set_string(static_cast<std::uint16_t>(area.right() - count_width), area.y, count,
                       Style{}.with_fg(nothing ? kWarning : kDim));
@@ -135,8 +135,8 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width) {
         k = 0;
         d = 0;
         for (const model::Entry& e : session.entries) {
-            k = std::max(k, ui::text_width(e.current_key ? *e.current_key : std::string(kNoKey)));
-            d = std::max(d, ui::text_width(e.info.description));
+            k = std::max(k, ui::screen_width(e.current_key ? *e.current_key : std::string(kNoKey)));
+            d = std::max(d, ui::screen_width(e.info.description));
         }
     }
     Columns c;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/fuzzy.hpp"
+#include "ui/fuzzy.hpp"
 #include "core/text.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 #include "ui/widgets.hpp"
 
 namespace vesk::ui {
@@ -119,7 +119,7 @@ void add_description(Line& line, const std::string& description, const std::vect
         append_utf8(run, chars[i]);
     }
     flush();
-    const std::size_t used = text_width(fitted);
+    const std::size_t used = screen_width(fitted);
     if (used < width) line.add(std::string(width - used, ' '));
 }
 
