@@ -1,7 +1,6 @@
 #include "core/files.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,7 +33,7 @@ int write_all(int fd, std::string_view bytes) {
 }
 
 // Writes everything, then closes; the first errno of the two, or 0.
-int write_and_close(int fd, std::string_view bytes) {
+int write_then_close(int fd, std::string_view bytes) {
     int err = write_all(fd, bytes);
     if (::close(fd) != 0 && !err) err = errno;
     return err;
@@ -59,7 +58,7 @@ int write_new_temp(std::string& pattern, std::string_view bytes) {
     int err;
     {
         IgnoreFileSizeSignal guard;
-        err = write_and_close(fd, bytes);
+        err = write_then_close(fd, bytes);
     }
     if (err) ::unlink(pattern.c_str());
     return err;
@@ -80,6 +79,10 @@ std::string read_all(int fd) {
         out.append(buffer, static_cast<size_t>(n));
     }
     return out;
+}
+
+void write_and_close(int fd, std::string_view bytes) {
+    if (int err = write_then_close(fd, bytes)) throw SystemError(err);
 }
 
 std::string read_file(const std::filesystem::path& path) {
@@ -133,26 +136,6 @@ void write_file_atomically(const std::filesystem::path& target, std::string_view
     }
 }
 
-void touch(const std::filesystem::path& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) return;
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno();
-    ::close(fd);
-}
-
-bool path_lstat_exists(const std::filesystem::path& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) return true;
-    int e = errno;
-    if (e == ENOENT) return false;
-    try {
-        throw SystemError(e);
-    } catch (...) {
-        rethrow_with_context(fmt::format("{} 상태 확인 실패", path_text(path)));
-    }
-}
-
 TempFile::TempFile(std::string_view bytes) {
     std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
     if (int err = write_new_temp(pattern, bytes)) throw SystemError(err);
@@ -161,28 +144,10 @@ TempFile::TempFile(std::string_view bytes) {
 
 TempFile::~TempFile() { ::unlink(path_.c_str()); }
 
-std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents) {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / fmt::format("{}-{}", prefix, ::getpid());
-    // The name is predictable and the directory shared: never follow a link someone else put
-    // there, and keep the state (queries, modes) to ourselves.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) throw_errno();
-    if (int err = write_and_close(fd, contents)) throw SystemError(err);
-    return path;
-}
-
 std::string read_mode_file(const std::filesystem::path& path) {
     std::string bytes = read_file(path);
     if (!is_valid_utf8(bytes)) throw Error("stream did not contain valid UTF-8");
     return std::string(trim(bytes));
-}
-
-std::string read_note_mode(const std::filesystem::path& path) {
-    try {
-        return read_mode_file(path);
-    } catch (const std::exception&) {
-        return "filename";
-    }
 }
 
 std::filesystem::path expand_home(std::string_view text) {
@@ -192,26 +157,6 @@ std::filesystem::path expand_home(std::string_view text) {
     if (text.starts_with("~/")) return home + "/" + std::string(text.substr(2));
     if (text.starts_with("$HOME/")) return home + "/" + std::string(text.substr(6));
     return std::string(text);
-}
-
-std::string strip_trailing_slash(const std::filesystem::path& path) {
-    std::string text = path_text(path);
-    while (!text.empty() && text.back() == '/') text.pop_back();
-    return text;
-}
-
-void move_line_to_bottom(const std::filesystem::path& path, std::string_view line) {
-    std::string out;
-    for (const auto& l : split_lines(read_file(path))) {
-        if (l == line) continue;
-        out += l;
-        out += '\n';
-    }
-    out += line;
-    out += '\n';
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno();
-    if (int err = write_and_close(fd, out)) throw SystemError(err);
 }
 
 }  // namespace vesk

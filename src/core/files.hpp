@@ -1,4 +1,4 @@
-// Safe file writes, small state files for fzf bindings, and path clean-up.
+// Safe file writes, whole-file reads and home expansion.
 #pragma once
 
 #include <filesystem>
@@ -14,29 +14,13 @@ namespace vesk {
 // A failed rename throws Error("파일을 교체하지 못했습니다: <system text>").
 void write_file_atomically(const std::filesystem::path& target, std::string_view bytes);
 
-// Creates the file (0666 before the umask) when its metadata cannot be read; an existing file
-// keeps its content and modification time. A failed open throws SystemError.
-void touch(const std::filesystem::path& path);
-
-// lstat succeeds: true (a dangling symbolic link exists); ENOENT: false; anything else throws
-// with the context "<path> 상태 확인 실패".
-bool path_lstat_exists(const std::filesystem::path& path);
-
-// Writes `contents` to <temp dir>/<prefix>-<pid> (created or truncated) and returns that path.
-std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents);
-
-// The whole file as UTF-8, trimmed. A missing or unreadable file, or invalid UTF-8, throws SystemError.
+// The whole file as UTF-8, trimmed: a mode file that fzf bindings rewrite. A missing or unreadable
+// file throws SystemError, text that is not UTF-8 Error.
 std::string read_mode_file(const std::filesystem::path& path);
-
-// As read_mode_file, but any failure gives "filename".
-std::string read_note_mode(const std::filesystem::path& path);
 
 // "~" and "$HOME" give HOME ("/" when unset); "~/x" and "$HOME/x" give HOME + "/x"; anything
 // else is returned unchanged.
 std::filesystem::path expand_home(std::string_view text);
-
-// The lossy text of the path without its trailing slashes ("/" gives "").
-std::string strip_trailing_slash(const std::filesystem::path& path);
 
 // A new file (".tmpXXXXXX", 0600) in the system temporary directory ($TMPDIR, else /tmp) holding
 // `bytes`, for a program that reads its input from a path (tmux source-file). Removed when this
@@ -57,10 +41,10 @@ private:
 std::string read_file(const std::filesystem::path& path);
 // Reads the descriptor to its end (it stays open); failure throws SystemError.
 std::string read_all(int fd);
+// Writes every byte to the descriptor and closes it, also after a failed write; the first failure
+// (the write's, else the close's) throws SystemError. For files written in place, not atomically.
+void write_and_close(int fd, std::string_view bytes);
 // The file's text for readers that never fail: nothing when it is missing, unreadable or not UTF-8.
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path);
-
-// Removes every line equal to `line`, appends `line` and writes the file back (plain write).
-void move_line_to_bottom(const std::filesystem::path& path, std::string_view line);
 
 }  // namespace vesk

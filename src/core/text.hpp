@@ -1,11 +1,10 @@
-// Text helpers shared by the pickers, the vault and the staging area: lossy UTF-8, lines,
-// Unicode trimming and lower-casing, display columns, matching, filtering and sorting lines.
+// Text helpers shared across the program: lossy UTF-8, lines, Unicode trimming and lower-casing,
+// the pickers' display columns, time stamps and file-safe names.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,41 +41,12 @@ std::string to_lower(std::string_view text);
 // A character with the Unicode upper-case property.
 bool is_upper(char32_t c);
 
-// Columns: 2 in the wide ranges (Hangul, CJK, full-width forms...), 1 for every other character.
+// Columns as the pickers and the message popups count them: 2 for a character in the fixed wide
+// ranges (Hangul, CJK, full-width forms...), 1 for every other character, controls, combining
+// marks and characters beyond U+FFFF included. The full-screen screens measure with utf8proc
+// instead (ui::screen_width).
 std::size_t display_width(std::string_view text);
-// The text padded with blanks to `width` columns; never cut.
-std::string pad_display(std::string_view text, std::size_t width);
 
-// Every white-space separated term of the query is a case-insensitive subsequence of the
-// candidate (each term searched from the candidate's start). An empty query matches.
-bool subsequence_match(std::string_view query, std::string_view candidate);
-// Substring test, case-sensitive only when the needle holds an upper-case character.
-bool smart_case_contains(std::string_view haystack, std::string_view needle);
-
-// Lines of `text` matching `query`: through `fzf -f` when fzf is on PATH, else a case-insensitive
-// substring filter. The result ends with \n unless empty.
-std::string filter_lines(std::string_view text, std::string_view query);
-// Lines ordered by `sort` (the user's locale), or byte-wise when sort is missing or fails.
-std::vector<std::string> sort_like_shell(std::vector<std::string> lines);
-// Lines joined with \n (or `empty_text` for none), ended with \n unless empty.
-std::string lines_with_newline(const std::vector<std::string>& lines, std::string_view empty_text);
-
-// 1-based, inclusive.
-struct LineRange {
-    std::size_t first = 1;
-    std::size_t last = 1;
-};
-// Prints a window of the file on standard output: through bat when it is on PATH, else numbered
-// like `cat -n` (lines 1-40 when no range is given).
-void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
-                std::optional<LineRange> range);
-
-// The first non-blank line among the first 20, unchanged; none when unreadable or all blank.
-std::optional<std::string> first_non_empty_line(const std::filesystem::path& path);
-// Drops the leading blank lines; the rest joined with \n and ended with \n ("" when all blank).
-std::string trim_leading_blank_lines(std::string_view text);
-// "[stamp] first line\n" followed by the later lines; "[stamp]\n" when nothing is left.
-std::string stamp_first_line(std::string_view text, std::string_view stamp);
 // Local time, "%Y-%m-%d_%H:%M".
 std::string timestamp_minute();
 // Local time in a strftime format.

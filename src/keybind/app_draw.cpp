@@ -4,7 +4,7 @@
 
 #include "keybind/app.hpp"
 #include "ui/list_screen.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 #include "ui/widgets.hpp"
 
 namespace vesk::keybind::app {
@@ -127,8 +127,8 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width) {
         k = 0;
         d = 0;
         for (const model::Entry& e : session.entries) {
-            k = std::max(k, ui::text_width(e.current_key ? *e.current_key : std::string(kNoKey)));
-            d = std::max(d, ui::text_width(e.info.description));
+            k = std::max(k, ui::screen_width(e.current_key ? *e.current_key : std::string(kNoKey)));
+            d = std::max(d, ui::screen_width(e.info.description));
         }
     }
     Columns c;

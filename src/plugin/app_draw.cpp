@@ -3,7 +3,7 @@
 
 #include "plugin/app.hpp"
 #include "ui/list_screen.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::plugin::app {
 
@@ -66,8 +66,8 @@ Columns columns_for(const model::Catalog& catalog, std::size_t list_width) {
     std::size_t r = 0;
     std::size_t d = 0;
     for (const model::Entry& e : catalog.entries()) {
-        r = std::max(r, ui::text_width(e.declaration.repo));
-        d = std::max(d, ui::text_width(e.declaration.description));
+        r = std::max(r, ui::screen_width(e.declaration.repo));
+        d = std::max(d, ui::screen_width(e.declaration.description));
     }
     Columns c;
     c.repo = std::min<std::size_t>(r, 30);

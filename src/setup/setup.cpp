@@ -14,6 +14,7 @@
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
+#include "setup/messages.hpp"
 #include "rebuild/run.hpp"
 #include "setup/plugins.hpp"
 #include "ui/select.hpp"

@@ -48,7 +48,8 @@ std::string replace_all(std::string text, std::string_view from, std::string_vie
     return text;
 }
 
-std::int64_t char_width(char32_t c) {
+// One character by the popups' own width table (display_width), not the screens' (screen_width).
+std::int64_t char_display_width(char32_t c) {
     std::string one;
     append_utf8(one, c);
     return static_cast<std::int64_t>(display_width(one));
@@ -77,7 +78,7 @@ void wrap_line(std::string_view line, std::int64_t wrap_width, std::vector<std::
         if (width != 0 && width + word_width + trailing > wrap_width) close();
         if (word_width > wrap_width) {
             for (char32_t c : decode_utf8(piece)) {
-                std::int64_t w = char_width(c);
+                std::int64_t w = char_display_width(c);
                 if (!current.empty() && width + w > wrap_width) close();
                 append_utf8(current, c);
                 width += w;

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/fuzzy.hpp"
+#include "ui/fuzzy.hpp"
 #include "core/text.hpp"
 
 namespace vesk::ui {

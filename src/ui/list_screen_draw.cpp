@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "core/text.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 #include "ui/widgets.hpp"
 
 namespace vesk::ui {
@@ -46,7 +46,7 @@ void draw_search_line(Buffer& buffer, Rect area, std::string_view query, const S
     line.add("▏", Style{}.with_fg(kDim));
     buffer.set_line(area.x, area.y, line, area.width);
     if (note.text.empty()) return;
-    const std::size_t note_width = text_width(note.text) + 1;
+    const std::size_t note_width = screen_width(note.text) + 1;
     if (note_width > area.width) return;
     buffer.set_string(static_cast<std::uint16_t>(area.right() - note_width), area.y, note.text, note.style);
 }
@@ -110,7 +110,7 @@ void add_description(Line& line, const std::string& description, const ListScree
         append_utf8(run, chars[i]);
     }
     flush();
-    const std::size_t used = text_width(fitted);
+    const std::size_t used = screen_width(fitted);
     if (used < width) line.add(std::string(width - used, ' '));
 }
 

@@ -6,7 +6,7 @@
 #include "plugin/source.hpp"
 #include "support/private_env.hpp"
 #include "support/tmux_server.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::plugin::app {
 namespace {

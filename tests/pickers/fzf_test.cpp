@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.hpp"
-#include "core/fzf.hpp"
+#include "pickers/fzf.hpp"
 #include "support/private_env.hpp"
 #include "support/tmux_server.hpp"
 

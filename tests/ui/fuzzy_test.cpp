@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fuzzy.hpp"
+#include "ui/fuzzy.hpp"
 
 using namespace vesk;
 using Positions = std::vector<std::size_t>;

@@ -1,10 +1,10 @@
-#include "core/fuzzy.hpp"
+#include "ui/fuzzy.hpp"
 
 #include <algorithm>
 
 #include <utf8proc.h>
 
-#include "core/fuzzy_score.hpp"
+#include "ui/fuzzy_score.hpp"
 #include "core/text.hpp"
 
 namespace vesk {

@@ -1,4 +1,4 @@
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 #include <utf8proc.h>
 
@@ -6,25 +6,25 @@
 
 namespace vesk::ui {
 
-int char_width(char32_t c) {
+int screen_char_width(char32_t c) {
     if (c < 0x20 || (c >= 0x7f && c < 0xa0)) return 0;
     int w = utf8proc_charwidth(static_cast<utf8proc_int32_t>(c));
     return w < 0 ? 0 : w;
 }
 
-std::size_t text_width(std::string_view text) {
+std::size_t screen_width(std::string_view text) {
     std::size_t w = 0;
-    for (char32_t c : decode_utf8(text)) w += static_cast<std::size_t>(char_width(c));
+    for (char32_t c : decode_utf8(text)) w += static_cast<std::size_t>(screen_char_width(c));
     return w;
 }
 
 std::string fit_width(std::string_view text, std::size_t w) {
-    if (text_width(text) <= w) return std::string(text);
+    if (screen_width(text) <= w) return std::string(text);
     if (w == 0) return {};
     std::string out;
     std::size_t sum = 0;
     for (char32_t c : decode_utf8(text)) {
-        std::size_t cw = static_cast<std::size_t>(char_width(c));
+        std::size_t cw = static_cast<std::size_t>(screen_char_width(c));
         if (sum + cw > w - 1) break;
         sum += cw;
         append_utf8(out, c);
@@ -35,7 +35,7 @@ std::string fit_width(std::string_view text, std::size_t w) {
 
 std::string pad_width(std::string_view text, std::size_t w) {
     std::string out(text);
-    std::size_t width = text_width(text);
+    std::size_t width = screen_width(text);
     if (width < w) out.append(w - width, ' ');
     return out;
 }

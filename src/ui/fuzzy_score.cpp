@@ -1,4 +1,4 @@
-#include "core/fuzzy_score.hpp"
+#include "ui/fuzzy_score.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "core/walkers.hpp"
+#include "pickers/walkers.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "core/fzf.hpp"
+#include "pickers/fzf.hpp"
 
 #include <cerrno>
 

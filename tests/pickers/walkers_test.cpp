@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "core/error.hpp"
-#include "core/walkers.hpp"
+#include "pickers/walkers.hpp"
 #include "support/private_env.hpp"
 
 using namespace vesk;

@@ -1,0 +1,21 @@
+// How the pickers start their outside programs: with the PATH those programs are usually found
+// on (Homebrew and the usual system directories first), and, for searches whose exit status
+// only says whether anything matched, a run that keeps the output whatever the status.
+#pragma once
+
+#include <string>
+
+#include "core/process.hpp"
+
+namespace vesk {
+
+// PATH = "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:" + the old value (empty when unset or
+// not valid UTF-8), for this process and every child started later.
+void prepend_tool_path();
+
+// Runs the child to its end with standard output and standard error captured and standard input
+// on /dev/null, and returns standard output (lossy, untrimmed) whatever the exit status. Only a
+// start failure throws (SystemError).
+std::string command_output_allow_failure(const ChildCommand& command);
+
+}  // namespace vesk
