@@ -5,8 +5,7 @@
 
 int main(int argc, char** argv) {
     try {
-        vesk::run_cli(argc, argv);
-        return 0;
+        return vesk::run_cli(argc, argv);
     } catch (const std::exception& e) {
         std::fflush(stdout);
         if (auto status = vesk::exit_status_in_chain(e)) return *status;

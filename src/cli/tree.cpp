@@ -15,7 +15,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include "core/error.hpp"
 
 namespace vesk {
 
@@ -654,16 +653,17 @@ std::string Tree::help(const CLI::App* app, bool long_help) const {
 
 // ---- words and exits ----
 
-// Help, version and usage errors end the command here: the text is printed, and main turns the
-// exception into the status once everything on the way has been cleaned up.
-[[noreturn]] void finish_process(const std::string& text, FILE* stream, int status) {
+// Help, version and usage errors end the command here: the text is printed and the status goes
+// back to main as a value (no exception: the first one a process throws is dearer than the rest
+// of a usage error).
+int finish_process(const std::string& text, FILE* stream, int status) {
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
-    throw ExitCode(status);
+    return status;
 }
 
-[[noreturn]] void usage_error(const Tree& tree, const CLI::App* app, const std::string& message) {
-    finish_process("error: " + message + "\n\nUsage: " + tree.usage(app) + "\n\nFor more information, try '--help'.\n",
+int usage_error(const Tree& tree, const CLI::App* app, const std::string& message) {
+    return finish_process("error: " + message + "\n\nUsage: " + tree.usage(app) + "\n\nFor more information, try '--help'.\n",
                    stderr, 2);
 }
 
@@ -721,7 +721,7 @@ void split_empty_values(std::vector<std::string>& words) {
 }
 
 // `help [COMMAND]...` under the root or a group: the help of the named command.
-[[noreturn]] void print_help_command(const Tree& tree, CLI::App* parent) {
+int print_help_command(const Tree& tree, CLI::App* parent) {
     CLI::App* app = parent;
     for (const std::string& word : tree.help_words) {
         CLI::App* next = nullptr;
@@ -729,68 +729,74 @@ void split_empty_values(std::vector<std::string>& words) {
             next = app->get_subcommand(word);
         } catch (const CLI::OptionNotFound&) {
         }
-        if (!next) usage_error(tree, app, "unrecognized subcommand '" + word + "'");
+        if (!next) return usage_error(tree, app, "unrecognized subcommand '" + word + "'");
         app = next;
     }
-    finish_process(tree.help(app, true), stdout, 0);
+    return finish_process(tree.help(app, true), stdout, 0);
 }
 
 }  // namespace
 
-Commands parse_command_line(int argc, char** argv) {
+std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     std::vector<std::string> words(argv, argv + argc);
-    if (words.size() == 2 && (words[1] == "--version" || words[1] == "-V")) finish_process(kVersionText, stdout, 0);
+    // The version alone is answered before anything is built.
+    if (words.size() == 2 && (words[1] == "--version" || words[1] == "-V")) {
+        return finish_process(kVersionText, stdout, 0);
+    }
 
     Commands commands;
     std::vector<std::string> message_rest;
     split_trailing(words, commands, message_rest);
     split_empty_values(words);
-    Tree tree(commands, words);
+    // The tree is never taken apart: it holds nothing but memory, which the process gives back
+    // when it ends, and taking CLI11's objects apart costs about as much as building them, on
+    // every call fzf makes per keystroke.
+    Tree& tree = *new Tree(commands, words);
 
-    if (words.size() <= 1) finish_process(tree.help(&tree.root, false), stderr, 2);
+    if (words.size() <= 1) return finish_process(tree.help(&tree.root, false), stderr, 2);
 
     std::vector<std::string> reversed(words.rbegin(), words.rend() - 1);
     try {
         tree.root.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        finish_process(tree.help(selected_chain(tree.root).back(), false), stdout, 0);
+        return finish_process(tree.help(selected_chain(tree.root).back(), false), stdout, 0);
     } catch (const CLI::CallForAllHelp&) {
-        finish_process(tree.help(selected_chain(tree.root).back(), true), stdout, 0);
+        return finish_process(tree.help(selected_chain(tree.root).back(), true), stdout, 0);
     } catch (const CLI::CallForVersion&) {
         // Only the root has a version; below it the flag is a word the command does not take.
         CLI::App* app = selected_chain(tree.root).back();
         if (app != &tree.root) {
             auto flag = std::find_if(words.begin() + 1, words.end(),
                                      [](const std::string& w) { return w == "-V" || w == "--version"; });
-            usage_error(tree, app, "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
+            return usage_error(tree, app, "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
         }
-        finish_process(kVersionText, stdout, 0);
+        return finish_process(kVersionText, stdout, 0);
     } catch (const CLI::RequiredError& e) {
         CLI::App* app = selected_chain(tree.root).back();
         std::vector<std::string> extra = app->remaining();
         if (!extra.empty()) {
             const std::string& word = extra.front();
             bool option = word.size() > 1 && word[0] == '-';
-            usage_error(tree, app, (option ? "unexpected argument '" : "unrecognized subcommand '") + word + "'");
+            return usage_error(tree, app, (option ? "unexpected argument '" : "unrecognized subcommand '") + word + "'");
         }
         if (app->get_require_subcommand_min() > 0 && app->get_subcommands().empty()) {
             std::vector<std::string> names;
             for (const CLI::App* sub : app->get_subcommands({})) names.push_back(sub->get_name());
-            usage_error(tree, app,
+            return usage_error(tree, app,
                         "'" + command_path(app) + "' requires a subcommand but one was not provided\n  [subcommands: " +
                             join(names, ", ") + "]");
         }
-        usage_error(tree, app, e.what());
+        return usage_error(tree, app, e.what());
     } catch (const CLI::ParseError& e) {
-        usage_error(tree, selected_chain(tree.root).back(), e.what());
+        return usage_error(tree, selected_chain(tree.root).back(), e.what());
     }
 
     std::vector<CLI::App*> chain = selected_chain(tree.root);
-    if (chain.back()->get_name() == "help") print_help_command(tree, chain[chain.size() - 2]);
+    if (chain.back()->get_name() == "help") return print_help_command(tree, chain[chain.size() - 2]);
     try {
         tree.finish();
     } catch (const UsageError& e) {
-        usage_error(tree, e.app, e.message);
+        return usage_error(tree, e.app, e.message);
     }
 
     std::vector<std::string> names;

@@ -16,7 +16,7 @@ Commands parse(std::vector<std::string> words) {
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    return parse_command_line(static_cast<int>(words.size()), argv.data());
+    return std::get<Commands>(parse_command_line(static_cast<int>(words.size()), argv.data()));
 }
 
 using Words = std::vector<std::string>;
