@@ -91,9 +91,12 @@ struct Step {
 
 Step handle(App app, const ui::Key& key);
 
-// Saves the session to keybindings.conf and binds the entry's change in the running tmux. Failures
-// do not end the screen: they become the status line until a commit succeeds.
-void commit(App& app, std::size_t entry, const std::optional<std::string>& previous_key);
+// Saves the session to keybindings.conf and binds the entry's change in the running tmux; a key the
+// entry lets go of that tmux binds by default gets tmux's binding back. Failures do not end the
+// screen: they become the status line until a commit succeeds. A failed save puts `before` (the
+// session before the change) back and leaves tmux alone.
+void commit(App& app, std::size_t entry, const std::optional<std::string>& previous_key,
+            model::EditSession before);
 
 // Widths of the list columns for a list `list_width` columns wide.
 struct Columns {

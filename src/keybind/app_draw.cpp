@@ -71,9 +71,9 @@ ui::Span count(const App& app) {
             Style{}.with_fg(nothing ? kWarning : kDim)};
 }
 
-Line footer(const App& app) {
+Line footer(const App& app, std::size_t width) {
     if (app.status) return Line(" " + *app.status, Style{}.with_fg(kWarning));
-    return ui::key_hints({{"↑↓", "이동"}, {"Enter", "변경"}, {"Del", "삭제"}, {"^R", "기본값"}, {"Esc", "닫기"}});
+    return ui::key_hints({{"↑↓", "이동"}, {"Enter", "변경"}, {"Del", "삭제"}, {"^R", "기본값"}, {"Esc", "닫기"}}, width);
 }
 
 void draw_key_box(const App& app, ui::Buffer& buffer) {
@@ -137,8 +137,13 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width) {
     const long w = static_cast<long>(list_width);
     const long key = static_cast<long>(c.key);
     if (w < key + 42) {
+        // Too narrow for the state column. The table tag keeps its place: where the key column
+        // would push it off the row, the key and description columns share what is left.
         c.state = false;
-        c.description = static_cast<std::size_t>(std::max(1L, w - key - 16));
+        const ui::SharedColumns shared =
+            ui::share_columns(static_cast<std::size_t>(std::max(0L, w - 16)), c.key);
+        c.description = shared.description;
+        c.key = shared.other;
     } else {
         c.state = true;
         c.description = static_cast<std::size_t>(
@@ -150,7 +155,7 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width) {
 void draw(App& app, ui::Buffer& buffer) {
     ui::draw_list_screen(app, buffer,
                          {" Keybindings ", [&](std::size_t width) { return row_lines(app, width); }, count(app),
-                          footer(app)});
+                          [&](std::size_t width) { return footer(app, width); }});
     draw_key_box(app, buffer);
 }
 

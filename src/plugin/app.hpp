@@ -57,7 +57,8 @@ bool has_jobs(const App& app);
 // What the loop does after a key.
 using ui::Quit;
 using ui::Stay;
-struct Save {  // write plugins.conf
+struct Save {  // write plugins.conf after this entry was switched
+    std::size_t entry = 0;
     bool operator==(const Save&) const = default;
 };
 struct Fetch {
@@ -85,7 +86,8 @@ struct Step {
 Step handle(App app, const ui::Key& key);
 
 // Carries out an effect other than Stay and Quit against the plugins directory `plugins_dir`
-// (nothing when there is none). Failures become the status line; the screen goes on.
+// (nothing when there is none). Failures become the status line; the screen goes on. A switch
+// that cannot be saved is switched back.
 void carry_out(App& app, const Effect& effect, const std::optional<std::filesystem::path>& plugins_dir);
 // Installed plugins of `plugins_dir` read again; nothing changes without a directory.
 void reread(App& app, const std::optional<std::filesystem::path>& plugins_dir);

@@ -44,7 +44,7 @@ Line entry_line(const App& app, std::size_t entry, bool selected, const Columns&
 }
 
 // A pending removal asks its question where the hints or the status would be.
-Line footer(const App& app) {
+Line footer(const App& app, std::size_t width) {
     Line line;
     if (app.pending_removal && *app.pending_removal < app.catalog.size()) {
         const std::string& name = app.catalog.entries()[*app.pending_removal].declaration.name;
@@ -55,7 +55,7 @@ Line footer(const App& app) {
         line.add(*app.status, Style{}.with_fg(kWarning).with_bold());
     } else {
         line = ui::key_hints(
-            {{"↑↓", "이동"}, {"Space", "켜고 끄기"}, {"Enter", "받기"}, {"^R", "맞추기"}, {"^D", "지우기"}, {"Esc", "닫기"}});
+            {{"↑↓", "이동"}, {"Space", "켜고 끄기"}, {"Enter", "받기"}, {"^R", "맞추기"}, {"^D", "지우기"}, {"Esc", "닫기"}}, width);
     }
     return line;
 }
@@ -75,7 +75,13 @@ Columns columns_for(const model::Catalog& catalog, std::size_t list_width) {
     const long w = static_cast<long>(list_width);
     const long repo = static_cast<long>(c.repo);
     if (w < repo + 44) {
-        c.description = static_cast<std::size_t>(std::max(1L, w - repo - 14));
+        // Too narrow for the job state. The on/off switch keeps its place: where the repository
+        // column would push it off the row, the repository and description columns share what is
+        // left.
+        const ui::SharedColumns shared =
+            ui::share_columns(static_cast<std::size_t>(std::max(0L, w - 14)), c.repo);
+        c.description = shared.description;
+        c.repo = shared.other;
     } else {
         c.state = true;
         c.description =
@@ -93,7 +99,8 @@ void draw(App& app, ui::Buffer& buffer) {
             out.push_back(entry_line(app, app.rows[i], i == app.selected, columns));
         return out;
     };
-    ui::draw_list_screen(app, buffer, {" Plugins ", lines, {}, footer(app)});
+    ui::draw_list_screen(app, buffer,
+                         {" Plugins ", lines, {}, [&](std::size_t width) { return footer(app, width); }});
 }
 
 }  // namespace vesk::plugin::app

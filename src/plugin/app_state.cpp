@@ -63,7 +63,7 @@ Step handle(App app, const ui::Key& key) {
     if (key.is_char(U' ') && !key.ctrl && !key.alt) {
         if (!entry) return {std::move(app), Stay{}};
         app.catalog = app.catalog.toggle(*entry);
-        return {std::move(app), Save{}};
+        return {std::move(app), Save{*entry}};
     } else if (key.code == KeyCode::Enter) {
         if (!e || e->job != model::JobMark::None) return {std::move(app), Stay{}};
         if (e->installed) {

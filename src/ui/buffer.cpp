@@ -78,7 +78,15 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
             if (wrote) at(last_x, y).symbol += symbol;
             continue;
         }
-        if (col + static_cast<std::size_t>(w) > limit) break;
+        if (col + static_cast<std::size_t>(w) > limit) {
+            // Half a wide character cannot be shown: its first column becomes a blank, so that no
+            // later text slips into the gap.
+            if (col < limit) {
+                put(static_cast<std::uint16_t>(x + col), y, " ", 1, style);
+                ++col;
+            }
+            break;
+        }
         last_x = static_cast<std::uint16_t>(x + col);
         put(last_x, y, std::move(symbol), w, style);
         wrote = true;

@@ -134,7 +134,8 @@ struct ListLook {
     std::string_view title;                                     // on the frame
     std::function<std::vector<Line>(std::size_t width)> lines;  // one per row, for a list this wide
     Span note;                                                  // at the right end of the search line
-    Line footer;                                                // the key hints, or what takes their place
+    // The key hints (`key_hints`), or what takes their place, for a footer this wide.
+    std::function<Line(std::size_t width)> footer;
 };
 
 namespace detail {
@@ -144,6 +145,8 @@ void draw_list_screen(ListScreenBase& list, Buffer& buffer, const ListLook& look
 // The frame titled `look.title`; the search line (" 검색  ", the query, the cursor mark, the note);
 // the rows, the selected one on the selection colour when the cursor rests on it, scrolled to keep
 // it in view; two rows of footer under a rule. Records the page size and the scroll offset.
+// On a short screen the list gives up rows before the footer does: it keeps one row, the footer
+// shows as soon as the search line, one row and the footer fit.
 template <class Row>
 void draw_list_screen(ListScreen<Row>& list, Buffer& buffer, const ListLook& look) {
     detail::draw_list_screen(list, buffer, look, list.selected_row() != nullptr);
@@ -157,8 +160,19 @@ void add_marker(Line& line, bool selected);
 // The entry's description cut to its column, the characters the search matched picked out.
 void add_description(Line& line, const std::string& description, const ListScreenBase& list, std::size_t entry,
                      std::size_t width);
-// Each key in the accent colour followed by its label.
-Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints);
+// Each key in the accent colour followed by its label, as many as fit in `width` columns in order;
+// the last one, the key that closes the screen, is kept whatever is left out before it.
+Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints, std::size_t width);
+
+// The widths of the description column and another text column (repository, key) that share
+// `room` columns on a narrow list: the description gets what the other column's `other` columns
+// leave, never less than one; where even that does not fit, the other column gives up columns
+// instead of pushing the columns after it off the row.
+struct SharedColumns {
+    std::size_t description = 1;
+    std::size_t other = 0;
+};
+SharedColumns share_columns(std::size_t room, std::size_t other);
 
 // How a screen takes part in the loop.
 struct ListLoop {

@@ -20,14 +20,25 @@ struct Areas {
     Rect footer;
 };
 
+// Rows of the search line, the list (its rule included) and the footer (its rule included) in
+// `height` rows: the search line first, then a rule and one row of the list, then the footer, and
+// what remains to the list. The close key in the footer is the way out, and a popup pane is short.
+std::vector<Constraint> layout(std::uint16_t height) {
+    const std::uint16_t search = std::min<std::uint16_t>(height, 1);
+    const std::uint16_t rest = static_cast<std::uint16_t>(height - search);
+    const std::uint16_t footer = rest >= 4 ? 2 : 0;
+    return {Constraint::length(search), Constraint::length(static_cast<std::uint16_t>(rest - footer)),
+            Constraint::length(footer)};
+}
+
 // The title on the border, then the search line, the list and a two-row footer, the last two under
 // rules that meet the frame.
 Areas draw_frame(Buffer& buffer, std::string_view title) {
     const Rect outer = buffer.area();
     Block frame{Borders::All, Style{}, Line(std::string(title))};
     frame.render(buffer, outer);
-    const std::vector<Rect> parts =
-        split_vertical(frame.inner(outer), {Constraint::length(1), Constraint::min(3), Constraint::length(2)});
+    const Rect inner = frame.inner(outer);
+    const std::vector<Rect> parts = split_vertical(inner, layout(inner.height));
     const Block rule{Borders::Top, Style{}.with_fg(kDim), Line()};
     for (const Rect& part : {parts[1], parts[2]}) {
         if (part.empty()) continue;
@@ -65,7 +76,8 @@ void draw_list_screen(ListScreenBase& list, Buffer& buffer, const ListLook& look
                 Style{}.with_bg(kSelectedBg));
     list.offset = view.offset;
     list.page_size = std::max<std::size_t>(areas.list.height, 1);
-    if (!areas.footer.empty()) buffer.set_line(areas.footer.x, areas.footer.y, look.footer, areas.footer.width);
+    if (!areas.footer.empty() && look.footer)
+        buffer.set_line(areas.footer.x, areas.footer.y, look.footer(areas.footer.width), areas.footer.width);
 }
 
 }  // namespace detail
@@ -114,14 +126,36 @@ void add_description(Line& line, const std::string& description, const ListScree
     if (used < width) line.add(std::string(width - used, ' '));
 }
 
-Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints) {
+Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints, std::size_t width) {
     Line line;
-    line.add(" ");
-    for (const auto& [key, label] : hints) {
-        line.add(key, Style{}.with_fg(kAccent).with_bold());
-        line.add(std::string(" ") + label + "   ", Style{}.with_fg(kDim));
+    if (hints.size() == 0) return line;
+    constexpr std::size_t kGap = 3;  // blanks after a hint that another one follows
+    const auto columns = [](const std::pair<const char*, const char*>& hint) {
+        return text_width(hint.first) + 1 + text_width(hint.second);
+    };
+    const auto& close = *(hints.end() - 1);
+    const bool lead = 1 + columns(close) <= width;
+    std::size_t used = (lead ? 1 : 0) + columns(close);
+    std::size_t before_close = 0;  // hints shown ahead of the close key, in order
+    for (auto it = hints.begin(); it + 1 != hints.end(); ++it) {
+        if (used + columns(*it) + kGap > width) break;
+        used += columns(*it) + kGap;
+        ++before_close;
     }
+    const auto add = [&](const std::pair<const char*, const char*>& hint, bool more) {
+        line.add(hint.first, Style{}.with_fg(kAccent).with_bold());
+        line.add(std::string(" ") + hint.second + (more ? std::string(kGap, ' ') : std::string()),
+                 Style{}.with_fg(kDim));
+    };
+    if (lead) line.add(" ");
+    for (std::size_t i = 0; i < before_close; ++i) add(*(hints.begin() + i), true);
+    add(close, false);
     return line;
+}
+
+SharedColumns share_columns(std::size_t room, std::size_t other) {
+    if (room > other) return {room - other, other};
+    return {1, room > 1 ? room - 1 : 0};
 }
 
 }  // namespace vesk::ui

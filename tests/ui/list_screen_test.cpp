@@ -74,5 +74,49 @@ TEST(ListScreen, SelectionAndScrollAfterTheRowsChange) {
     }
 }
 
+TEST(ListScreen, SmallScreensKeepTheFooterAndTheCloseKey) {
+    const auto hints = [](std::size_t width) {
+        return key_hints({{"↑↓", "이동"}, {"Enter", "변경"}, {"Esc", "닫기"}}, width).text();
+    };
+    EXPECT_EQ(hints(80), " ↑↓ 이동   Enter 변경   Esc 닫기");
+    // Hints are left out from the one before the close key back; the close key stays.
+    EXPECT_EQ(hints(30), " ↑↓ 이동   Esc 닫기");
+    EXPECT_EQ(hints(18), " Esc 닫기");
+    EXPECT_EQ(hints(8), "Esc 닫기");
+    EXPECT_EQ(hints(0), "Esc 닫기");
+
+    // A description column and another column in the room left: the other keeps its width while
+    // the description has a column, then gives up columns itself.
+    EXPECT_EQ(share_columns(30, 27).description, 3u);
+    EXPECT_EQ(share_columns(30, 27).other, 27u);
+    EXPECT_EQ(share_columns(24, 27).description, 1u);
+    EXPECT_EQ(share_columns(24, 27).other, 23u);
+    EXPECT_EQ(share_columns(0, 27).other, 0u);
+
+    std::vector<Row> many;
+    for (int i = 0; i < 20; ++i) many.push_back({i});
+    List list = with_rows(many);
+    const ListLook look{" T ", [&](std::size_t) { return std::vector<Line>(list.rows.size(), "row"); }, {"20 / 20"},
+                        [](std::size_t width) { return key_hints({{"↑↓", "이동"}, {"Esc", "닫기"}}, width); }};
+    // Seven rows (a popup pane on a small client): the footer before a second list row.
+    Buffer short_screen(Rect{0, 0, 22, 7});
+    draw_list_screen(list, short_screen, look);
+    EXPECT_EQ(short_screen.row_text(3), "│row                 │");
+    EXPECT_EQ(short_screen.row_text(4), "├────────────────────┤");
+    EXPECT_EQ(short_screen.row_text(5), "│ ↑↓ 이동   Esc 닫기 │");
+    EXPECT_EQ(list.page_size, 1u);
+    // Six rows: the list's one row goes first, and no footer rule without its text.
+    Buffer shorter(Rect{0, 0, 22, 6});
+    draw_list_screen(list, shorter, look);
+    EXPECT_EQ(shorter.row_text(4), "│row                 │");
+    // Every size down to nothing draws.
+    for (std::uint16_t w = 0; w <= 24; ++w) {
+        for (std::uint16_t h = 0; h <= 12; ++h) {
+            Buffer any(Rect{0, 0, w, h});
+            draw_list_screen(list, any, look);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vesk::ui
