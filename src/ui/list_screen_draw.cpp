@@ -131,7 +131,7 @@ Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints,
     if (hints.size() == 0) return line;
     constexpr std::size_t kGap = 3;  // blanks after a hint that another one follows
     const auto columns = [](const std::pair<const char*, const char*>& hint) {
-        return text_width(hint.first) + 1 + text_width(hint.second);
+        return screen_width(hint.first) + 1 + screen_width(hint.second);
     };
     const auto& close = *(hints.end() - 1);
     const bool lead = 1 + columns(close) <= width;
