@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include <fmt/format.h>
 
@@ -111,7 +114,9 @@ Child Child::spawn(const ChildCommand& command) {
         cleanup();
         throw;
     }
-    auto pick = [&](Stdio mode, int pipe_end) { return mode == Stdio::Null ? null_fd : mode == Stdio::Pipe ? pipe_end : -1; };
+    auto pick = [&](Stdio mode, int pipe_end, int own) {
+        return mode == Stdio::Null ? null_fd : mode == Stdio::Pipe ? pipe_end : mode == Stdio::Fd ? own : -1;
+    };
     pid_t pid = ::fork();
     if (pid < 0) {
         int e = errno;
@@ -119,7 +124,8 @@ Child Child::spawn(const ChildCommand& command) {
         throw SystemError(e);
     }
     if (pid == 0) {
-        exec_child(command, pick(command.in, in[0]), pick(command.out, out[1]), pick(command.err, err[1]), report[1]);
+        exec_child(command, pick(command.in, in[0], -1), pick(command.out, out[1], command.out_fd),
+                   pick(command.err, err[1], command.err_fd), report[1]);
     }
     close_fd(report[1]);
     int child_errno = 0;
@@ -204,14 +210,36 @@ Output run_child(const ChildCommand& command, std::string_view input) {
         ::fcntl(child.stdin_fd(), F_SETFL, ::fcntl(child.stdin_fd(), F_GETFL) | O_NONBLOCK);
         if (input.empty()) child.close_stdin();
     }
+    using Clock = std::chrono::steady_clock;
+    const bool limited = command.time_limit.has_value();
+    const Clock::time_point deadline = Clock::now() + command.time_limit.value_or(std::chrono::milliseconds(0));
+    // Milliseconds poll may wait: forever without a limit, never less than 0.
+    auto wait_ms = [&]() -> int {
+        if (!limited) return -1;
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return left > 0 ? static_cast<int>(std::min<long long>(left, 60000)) : 0;
+    };
+    auto out_of_time = [&] {
+        if (!limited || Clock::now() < deadline) return false;
+        // A child in a session of its own leads its process group: the group goes with it, so a
+        // grandchild holding our pipes cannot keep us waiting either.
+        if (command.new_session) ::kill(-child.pid(), SIGKILL);
+        child.kill();
+        child.close_stdin();
+        child.close_stdout();
+        child.close_stderr();
+        result.timed_out = true;
+        return true;
+    };
     char buffer[65536];
     while (child.stdin_fd() >= 0 || child.stdout_fd() >= 0 || child.stderr_fd() >= 0) {
+        if (out_of_time()) break;
         pollfd fds[3];
         int count = 0;
         if (child.stdin_fd() >= 0) fds[count++] = {child.stdin_fd(), POLLOUT, 0};
         if (child.stdout_fd() >= 0) fds[count++] = {child.stdout_fd(), POLLIN, 0};
         if (child.stderr_fd() >= 0) fds[count++] = {child.stderr_fd(), POLLIN, 0};
-        if (::poll(fds, count, -1) < 0) {
+        if (::poll(fds, count, wait_ms()) < 0) {
             if (errno == EINTR) continue;
             int e = errno;
             child.kill();
@@ -243,6 +271,14 @@ Output run_child(const ChildCommand& command, std::string_view input) {
                 }
             }
         }
+    }
+    // Without pipes to watch, the limit still holds while the child runs. A child that has just
+    // closed its output is usually gone a moment later: look again soon, then less often.
+    for (auto pause = std::chrono::microseconds(50); limited && !result.timed_out && !child.try_wait();
+         pause = std::min(pause * 2, std::chrono::microseconds(10000))) {
+        if (out_of_time()) break;
+        std::this_thread::sleep_for(std::min<std::chrono::microseconds>(
+            pause, std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now())));
     }
     result.status = child.wait();
     return result;
