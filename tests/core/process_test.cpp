@@ -48,6 +48,13 @@ TEST(Process, StartFailuresSignalsAndEnvironment) {
     env.set_env("A", "a b").remove_env("B");
     env.out = Stdio::Pipe;
     EXPECT_EQ(run_child(env).out, "a b|unset");
+
+    // A script without a #! line runs in the shell, found on PATH like any program.
+    vesk::test::TempDir dir;
+    vesk::test::write_text(dir / "bare", "echo \"bare $1\"\n");
+    std::filesystem::permissions(dir / "bare", std::filesystem::perms::owner_all);
+    guard.set("PATH", dir.path().string() + ":/usr/bin:/bin");
+    EXPECT_EQ(run_child(ChildCommand("bare", {"x"}).stdout_(Stdio::Pipe)).out, "bare x\n");
 }
 
 TEST(Process, TimeLimitEndsTheChildAndWhatItStartedAndOutputGoesToADescriptor) {
