@@ -36,7 +36,6 @@ public:
     // The last 8 non-blank lines of the log, right-trimmed; none when it cannot be read as UTF-8.
     std::vector<std::string> tail() const;
     const std::filesystem::path& log() const { return log_; }
-    pid_t pid() const { return child_.pid(); }
 
 private:
     std::filesystem::path log_;

@@ -3,6 +3,7 @@
 // user would paste them.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -174,10 +175,15 @@ TEST(DoctorCommand, OutsideTmuxHealthyThenBrokenOneWayAtATime) {
     EXPECT_EQ(severities(inst.report()), healthy(false));
 
     // A reader that goes away: the write fails and so does the command, healthy as the report is.
-    const RunResult closed = inst.env.run_program(
-        "bash", {"-c", "\"$0\" doctor --json 2>\"$1\" | true; echo \"${PIPESTATUS[0]}\"; cat \"$1\"", vesk_binary(),
-                 (inst.env.root() / "err").string()});
-    EXPECT_EQ(closed.out, "1\nError: Broken pipe (os error 32)\n");
+    int pipe_fds[2];
+    ASSERT_EQ(::pipe2(pipe_fds, O_CLOEXEC), 0);
+    ::close(pipe_fds[0]);
+    ChildCommand closed(vesk_binary(), {"doctor", "--json"});
+    closed.env = inst.env.env();
+    const Output out = run_child(closed.stdin_(Stdio::Null).stdout_to(pipe_fds[1]).stderr_(Stdio::Pipe));
+    ::close(pipe_fds[1]);
+    EXPECT_EQ(out.status.code(), 1);
+    EXPECT_EQ(out.err, "Error: Broken pipe (os error 32)\n");
     const RunResult popup = inst.doctor({"popup"});
     EXPECT_EQ(popup.status, 1);
     EXPECT_EQ(popup.err, "tmux 세션 안에서만 실행 가능합니다.\n");
