@@ -72,6 +72,16 @@ std::string tmux_double_quote(std::string_view text) {
     return out;
 }
 
+std::string tmux_format_escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '#') out += '#';
+        out += c;
+    }
+    return out;
+}
+
 std::string json_escape(std::string_view text) {
     std::string out;
     out.reserve(text.size());

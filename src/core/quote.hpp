@@ -1,4 +1,4 @@
-// One quoting function per target language: POSIX shell, vim literal strings, JSON.
+// One quoting function per target language: POSIX shell, tmux formats, vim literal strings, JSON.
 #pragma once
 
 #include <filesystem>
@@ -20,6 +20,10 @@ std::string shell_quote_path(const std::filesystem::path& path);
 // double quotes tmux still takes '\' as an escape, expands '$' and a leading '~', and a line
 // feed would end the line, so all of them are escaped.
 std::string tmux_double_quote(std::string_view text);
+// The text with every '#' doubled, for arguments tmux expands as formats (display-message,
+// run-shell, confirm-before -p, new-session -s...): a name holding "#{pane_id}" or "#(cmd)" then
+// shows as written instead of being replaced or run.
+std::string tmux_format_escape(std::string_view text);
 // '...' with every ' doubled: a vim literal string.
 std::string vim_single_quote_path(const std::filesystem::path& path);
 // JSON string body (no surrounding quotes): \t \n \r \" \\, other controls (U+0000-001F,

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "core/command.hpp"
 #include "core/env.hpp"
 #include "core/text.hpp"
 
@@ -20,6 +21,13 @@ std::string command_output_allow_failure(const ChildCommand& command) {
     c.out = Stdio::Pipe;
     c.err = Stdio::Pipe;
     return lossy_utf8(run_child(c).out);
+}
+
+std::optional<std::filesystem::path> which_first(std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names) {
+        if (auto found = which(name)) return found;
+    }
+    return std::nullopt;
 }
 
 }  // namespace vesk

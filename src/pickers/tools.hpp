@@ -3,7 +3,11 @@
 // only says whether anything matched, a run that keeps the output whatever the status.
 #pragma once
 
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/process.hpp"
 
@@ -17,5 +21,9 @@ void prepend_tool_path();
 // on /dev/null, and returns standard output (lossy, untrimmed) whatever the exit status. Only a
 // start failure throws (SystemError).
 std::string command_output_allow_failure(const ChildCommand& command);
+
+// The first of the names that `which` finds: Debian installs bat as "batcat" and fd as "fdfind",
+// so the tools look up both names, the usual one first.
+std::optional<std::filesystem::path> which_first(std::initializer_list<std::string_view> names);
 
 }  // namespace vesk

@@ -5,6 +5,7 @@
 #include "core/process.hpp"
 #include "core/quote.hpp"
 #include "support/private_env.hpp"
+#include "support/tmux_server.hpp"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -75,4 +76,14 @@ TEST(Quote, JsonEscapeParsesBack) {
         EXPECT_EQ(nlohmann::json::parse("\"" + json_escape(text) + "\"").get<std::string>(), text);
     }
     EXPECT_EQ(nlohmann::json::parse("\"" + json_escape(all_controls) + "\"").get<std::string>(), all_controls);
+}
+
+// A #(...) that ran or a #{...} that was replaced would not come back as written.
+TEST(Quote, TmuxFormatsShowEveryNameAsWritten) {
+    TmuxServer server;
+    EXPECT_EQ(tmux_format_escape("#{pane_id} ## #(x)"), "##{pane_id} #### ##(x)");
+    for (const auto& name : kHostileNames) {
+        std::string shown = server.tmux_ok({"display-message", "-p", "--", tmux_format_escape(name)});
+        EXPECT_EQ(shown, name);
+    }
 }
