@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fmt/format.h>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -93,22 +94,37 @@ bool same_file(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, ec);
 }
 
-// The program goes in under a temporary name and is renamed over the old one, so a tmux binding
-// that runs <root>/bin/vesk meanwhile finds either the old or the new program, never half of one
-// (writing into a running program's file fails with "Text file busy" besides).
-void install_program(const fs::path& exe, const fs::path& target) {
-    with_context(copy_failed(exe, target), [&] {
-        const fs::path temp = target.parent_path() / fmt::format(".vesk.tmp{}", ::getpid());
-        std::error_code ec;
-        fs::copy_file(exe, temp, fs::copy_options::overwrite_existing, ec);
-        if (!ec) fs::permissions(temp, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                           fs::perms::others_read | fs::perms::others_exec, ec);
-        if (!ec) fs::rename(temp, target, ec);
-        if (ec) {
+// A copy through the one atomic writer: a file size limit or a full disk ends it with the system's
+// own error (not a signal, nor the "Input/output error" a short copy_file reports), and the target
+// is never half written. The copy keeps the source's permission bits unless `mode` says otherwise.
+void copy_atomically(const fs::path& from, const fs::path& to, std::size_t limit = kReadLimit,
+                     std::optional<unsigned> mode = std::nullopt) {
+    struct stat st;
+    if (::stat(from.c_str(), &st) != 0) throw_errno(path_text(from));
+    write_file_atomically(to, read_file(from, limit), mode.value_or(st.st_mode & 0777));
+}
+
+// Earlier versions copied the program to bin/.vesk.tmp<pid> first; a run that was stopped left it
+// there for good.
+void remove_stale_program_copies(const fs::path& bin) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(bin, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 9 && name.starts_with(".vesk.tmp") &&
+            name.find_first_not_of("0123456789", 9) == std::string::npos) {
             std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw SystemError(ec.value());
+            fs::remove(entry.path(), ignored);
         }
+    }
+}
+
+// The program is renamed over the old one in one step, so a tmux binding that runs <root>/bin/vesk
+// meanwhile finds either the old or the new program, never half of one (writing into a running
+// program's file fails with "Text file busy" besides).
+void install_program(const fs::path& exe, const fs::path& target) {
+    remove_stale_program_copies(target.parent_path());
+    with_context(copy_failed(exe, target), [&] {
+        copy_atomically(exe, target, std::numeric_limits<std::size_t>::max(), 0755);
     });
 }
 
@@ -120,10 +136,8 @@ int copy_support_files(const fs::path& source_root, const fs::path& root) {
         const fs::path to = root / name;
         if (!regular_file(from)) return;
         if (keep_existing && exists_no_follow(to)) return;
-        with_context(fmt::format("{} 를 {} 로 옮기지 못했습니다.", path_text(from), path_text(to)), [&] {
-            fs::create_directories(to.parent_path());
-            fs::copy_file(from, to, fs::copy_options::overwrite_existing);
-        });
+        with_context(fmt::format("{} 를 {} 로 옮기지 못했습니다.", path_text(from), path_text(to)),
+                     [&] { copy_atomically(from, to); });
         ++copied;
     };
     for (const char* name : kSupportFiles) copy(name, false);

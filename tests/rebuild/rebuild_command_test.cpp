@@ -1,6 +1,8 @@
 // `vesk rebuild` run as a program with a private HOME, against the real tmux.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <map>
 #include <regex>
 
@@ -98,6 +100,36 @@ TEST(RebuildCommand, CheckRejectsWhatTmuxCannotParseAndKeepsTheOldOutput) {
     // --no-check writes what the user asked for.
     EXPECT_EQ(env.run({"rebuild", "--no-reload", "--no-check"}).status, 0);
     EXPECT_NE(read_text(out).find("if-shell true {"), std::string::npos);
+}
+
+// A FIFO or a device where a configuration file belongs counts as missing (those reads never
+// fail) instead of hanging the command or filling memory; a failed write names its file.
+TEST(RebuildCommand, OddFilesCountAsMissingAndAFailedWriteNamesItsFile) {
+    PrivateEnv env;
+    const fs::path vesk = env.config_home() / "vesk";
+    fs::create_directories(vesk / "confs");
+    for (const char* name : {"keybindings.conf", "plugins.conf", ".license", "confs/conf.lab"})
+        ASSERT_EQ(::mkfifo((vesk / name).c_str(), 0600), 0) << name;
+    fs::create_symlink("/dev/zero", vesk / "config.toml");
+    env.vars["ZELT"] = std::nullopt;
+    const auto limited = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> all = {"20", vesk_binary()};
+        all.insert(all.end(), args.begin(), args.end());
+        return env.run_program("timeout", all);
+    };
+    auto r = limited({"mode"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "general-user\n");
+    const fs::path out = env.home() / ".tmux.conf.local";
+    r = limited({"rebuild", "--no-reload"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(read_text(out).find("set -g @zelt \"" + (env.home() / ".tmux").string() + "\""), std::string::npos);
+
+    fs::remove(out);
+    fs::create_directories(out / "inside");
+    r = limited({"rebuild", "--no-reload"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: 파일을 교체하지 못했습니다: Is a directory (os error 21) (" + out.string() + ")\n");
 }
 
 // A small distribution of our own under an odd root, with the user's key and plugin changes; the

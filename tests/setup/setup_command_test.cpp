@@ -76,6 +76,41 @@ TEST(SetupCommand, InstallsThenKeepsTheUsersFilesOnLaterRuns) {
     EXPECT_EQ(fs::last_write_time(z / "bin/vesk"), before);
 }
 
+// A file size limit or a full disk ends setup with the system's own words (not a signal, not
+// "Input/output error"); no temporary copy stays, and one an earlier version left is cleaned up.
+TEST(SetupCommand, AFileSizeLimitOrAFullDiskIsReportedAndLeavesNoTemporaryFile) {
+    PrivateEnv env;
+    const fs::path bin = env.zelt() / "bin";
+    write_text(bin / ".vesk.tmp12345", "left by an old setup");
+    const auto names = [](const fs::path& dir) {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+        return out;
+    };
+    auto r = env.run_program("sh", {"-c", "ulimit -f 64; exec \"$0\" setup --skip-plugins", installed_vesk()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with("Error: " + installed_vesk() + " 파일을 " + (bin / "vesk").string() +
+                                  "로 복사하지 못했습니다.\n\nCaused by:\n    File too large (os error 27) (" +
+                                  bin.string() + "/.tmp"))
+        << r.err;
+    EXPECT_EQ(names(bin), std::vector<std::string>{});
+    r = env.run_program(installed_vesk(), {"setup", "--skip-plugins"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(names(bin), std::vector<std::string>{"vesk"});
+
+    // A full disk, made of a small tmpfs in a mount namespace of the run's own.
+    if (env.run_program("unshare", {"-m", "true"}).status != 0) GTEST_SKIP() << "no mount namespace here";
+    const fs::path small = env.root() / "small";
+    fs::create_directories(small);
+    fs::remove(env.home() / ".tmux.conf");
+    r = env.run_program("unshare", {"-m", "sh", "-c",
+                                    "mount -t tmpfs -o size=256k tmpfs \"$1\" && exec \"$0\" setup --skip-plugins --zeltdir \"$1/z\"",
+                                    installed_vesk(), small.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No space left on device (os error 28) (" + small.string() + "/z/bin/.tmp"), std::string::npos)
+        << r.err;
+}
+
 // An existing ~/.tmux.conf stops setup; --force asks through the list selector in a real terminal.
 TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     PrivateEnv env;
