@@ -14,6 +14,7 @@
 
 #include "core/env.hpp"
 #include "core/error.hpp"
+#include "core/signal_cleanup.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
@@ -53,11 +54,12 @@ private:
 };
 
 // A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`, with the
-// permission bits `mode`. A failed write removes the file again and gives the errno; a failed
-// create throws, naming the directory.
-int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode = 0600) {
+// permission bits `mode`; `on_signal` removes it when a signal ends the process meanwhile. A failed
+// write removes the file again and gives the errno; a failed create throws, naming the directory.
+int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, OnSignal& on_signal) {
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) throw_errno(path_text(std::filesystem::path(pattern).parent_path()));
+    on_signal = OnSignal::remove(pattern);
     int err = 0;
     if (mode != 0600 && ::fchmod(fd, mode) != 0) err = errno;
     if (!err) {
@@ -161,7 +163,8 @@ void write_file_atomically(const std::filesystem::path& target, std::string_view
     if (ec) throw SystemError(ec.value(), path_text(dir));
 
     std::string temp = (dir / ".tmpXXXXXX").native();
-    if (int err = write_new_temp(temp, bytes, mode)) throw SystemError(err, temp);
+    OnSignal remove_temp;
+    if (int err = write_new_temp(temp, bytes, mode, remove_temp)) throw SystemError(err, temp);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         int e = errno;
         ::unlink(temp.c_str());
@@ -191,11 +194,14 @@ bool path_lstat_exists(const std::filesystem::path& path) {
 
 TempFile::TempFile(std::string_view bytes) {
     std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
-    if (int err = write_new_temp(pattern, bytes)) throw SystemError(err);
+    if (int err = write_new_temp(pattern, bytes, 0600, on_signal_)) throw SystemError(err);
     path_ = pattern;
 }
 
-TempFile::~TempFile() { ::unlink(path_.c_str()); }
+TempFile::~TempFile() {
+    on_signal_.release();
+    ::unlink(path_.c_str());
+}
 
 std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents) {
     std::filesystem::path path = std::filesystem::temp_directory_path() / fmt::format("{}-{}", prefix, ::getpid());

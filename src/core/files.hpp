@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/signal_cleanup.hpp"
+
 namespace vesk {
 
 // Creates the target's directory (and missing parents), writes the bytes to a new ".tmpXXXXXX"
@@ -42,7 +44,8 @@ std::string strip_trailing_slash(const std::filesystem::path& path);
 
 // A new file (".tmpXXXXXX", 0600) in the system temporary directory ($TMPDIR, else /tmp) holding
 // `bytes`, for a program that reads its input from a path (tmux source-file). Removed when this
-// goes out of scope. Creating or writing it throws SystemError.
+// goes out of scope, or when SIGINT, SIGTERM or SIGHUP ends the process first. Creating or writing
+// it throws SystemError.
 class TempFile {
 public:
     explicit TempFile(std::string_view bytes);
@@ -53,6 +56,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    OnSignal on_signal_;
 };
 
 // No file vesk reads on its own account comes near this size; a larger one is refused rather

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/signal_cleanup.hpp"
+
 namespace vesk {
 
 enum class Stdio { Inherit, Null, Pipe };
@@ -28,6 +30,9 @@ struct ChildCommand {
     // The child starts a session of its own (setsid): no controlling terminal, so the hang-up of
     // the terminal or pane it was started from does not reach it.
     bool new_session = false;
+    // When SIGINT, SIGTERM or SIGHUP ends vesk while the child runs, the child is killed first: a
+    // tmux client that vesk would have waited for must not go on to start a server alone.
+    bool stop_on_signal = false;
 
     ChildCommand() = default;
     explicit ChildCommand(std::string program, std::vector<std::string> args = {})
@@ -93,6 +98,7 @@ private:
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1, err_ = -1;
     std::optional<ExitStatus> status_;
+    OnSignal on_signal_;
 };
 
 // Runs the child to its end. With Stdio::Pipe for standard input, `input` is written and the pipe

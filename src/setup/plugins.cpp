@@ -10,6 +10,7 @@
 #include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
+#include "core/signal_cleanup.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
 
@@ -32,6 +33,30 @@ std::string join(const std::vector<std::string>& words, std::string_view separat
     }
     return out;
 }
+
+// The private server of the plugin step, started in the constructor. On every way out it is ended
+// and its socket removed (tmux leaves the socket behind); a signal that ends setup meanwhile ends
+// the server (and with it the plugin manager's jobs) and removes the socket too.
+class SetupServer {
+public:
+    explicit SetupServer(std::string socket) : socket_(std::move(socket)), socket_file_(tmux_socket_path(socket_)) {
+        const std::string pid = run_tmux_for_setup(socket_, {"new-session", "-d", "-s", "vesk-setup", "-P", "-F", "#{pid}"});
+        if (const int n = parse_i32(pid, 0); n > 0) end_on_signal_ = OnSignal::terminate(n);
+    }
+    ~SetupServer() {
+        try {
+            run_tmux_for_setup(socket_, {"kill-server"});
+        } catch (...) {
+        }
+    }
+    SetupServer(const SetupServer&) = delete;
+    SetupServer& operator=(const SetupServer&) = delete;
+
+private:
+    std::string socket_;
+    RemoveOnExit socket_file_;
+    OnSignal end_on_signal_;
+};
 
 }  // namespace
 
@@ -115,19 +140,13 @@ void bootstrap_plugins_with_paths(const fs::path& root, const fs::path& conf,
     fs::create_directories(root / "plugins");
 
     const std::string socket = fmt::format("vesk-setup-{}", ::getpid());
-    run_tmux_for_setup(socket, {"new-session", "-d", "-s", "vesk-setup"});
-    try {
-        const std::string conf_text = path_text(conf);
-        run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH", path_text(root / "plugins")});
-        run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF", conf_text});
-        run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF_LOCAL", conf_text});
-        run_tmux_for_setup(socket, {"source-file", conf_text});
-        wait_for_plugins(root, missing, make_wait(socket));
-    } catch (...) {
-        try { run_tmux_for_setup(socket, {"kill-server"}); } catch (...) {}
-        throw;
-    }
-    try { run_tmux_for_setup(socket, {"kill-server"}); } catch (...) {}
+    SetupServer server(socket);
+    const std::string conf_text = path_text(conf);
+    run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH", path_text(root / "plugins")});
+    run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF", conf_text});
+    run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF_LOCAL", conf_text});
+    run_tmux_for_setup(socket, {"source-file", conf_text});
+    wait_for_plugins(root, missing, make_wait(socket));
 }
 
 void install_plugins_after_setup(const fs::path& root, const fs::path& conf) {

@@ -1,10 +1,13 @@
 // `vesk rebuild` run as a program with a private HOME, against the real tmux.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <regex>
+#include <thread>
 
 #include "support/tmux_server.hpp"
 
@@ -130,6 +133,40 @@ TEST(RebuildCommand, OddFilesCountAsMissingAndAFailedWriteNamesItsFile) {
     r = limited({"rebuild", "--no-reload"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: 파일을 교체하지 못했습니다: Is a directory (os error 21) (" + out.string() + ")\n");
+}
+
+// tmux keeps a server's socket after the server ends, and a signal skips destructors: neither
+// the check's socket nor its temporary copy may stay behind, whichever way the rebuild ends.
+TEST(RebuildCommand, TheChecksSocketAndTemporaryFileGoEvenWhenASignalEndsIt) {
+    PrivateEnv env;
+    const fs::path sockets = env.tmp() / ("tmux-" + std::to_string(::getuid()));
+    const auto leftovers = [&] {
+        std::vector<std::string> found;
+        for (const fs::path& dir : {env.tmp(), sockets})
+            for (const auto& e : fs::directory_iterator(dir)) {
+                const std::string name = e.path().filename().string();
+                if (name.starts_with(".tmp") || name.starts_with("vesk-rebuild-")) found.push_back(name);
+            }
+        return found;
+    };
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(env.run({"rebuild", "--no-reload"}).status, 0);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+
+    // A slow tmux, so that the signal comes while the check waits for it.
+    const fs::path started = env.root() / "started";
+    write_script(env.root() / "slow-tmux", "echo $$ > '" + started.string() + "'\nsleep 1\nexec '" + real_tmux() + "' \"$@\"\n");
+    env.vars["TMUX_BIN"] = (env.root() / "slow-tmux").string();
+    for (int sig : {SIGTERM, SIGHUP}) {
+        fs::remove(started);
+        ChildCommand command(vesk_binary(), {"rebuild", "--no-reload"});
+        command.env = env.env();
+        Child child = Child::spawn(command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null));
+        ASSERT_TRUE(wait_until([&] { return fs::exists(started); }));
+        ::kill(child.pid(), sig);
+        EXPECT_EQ(child.wait().signal(), sig);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the slow tmux would be done by now
+        EXPECT_EQ(leftovers(), std::vector<std::string>{}) << sig;
+    }
 }
 
 // A small distribution of our own under an odd root, with the user's key and plugin changes; the

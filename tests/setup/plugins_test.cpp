@@ -2,6 +2,7 @@
 // plugins and the plugin manager served from local bare repositories.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include "setup/plugins.hpp"
@@ -95,12 +96,10 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
         std::function<void()> f;
         ~Kill() { f(); }
     } kill{[&] { tmux({"kill-server"}); }};
-    // No private setup server outlives setup.
+    // No private setup server outlives setup, nor its socket (tmux leaves sockets behind).
     const auto setup_server_gone = [&] {
         for (const auto& e : fs::recursive_directory_iterator(env.tmp()))
-            if (e.path().filename().string().starts_with("vesk-setup-") &&
-                env.run_program(real_tmux(), {"-S", e.path().string(), "has-session"}).status == 0)
-                return false;
+            if (e.path().filename().string().starts_with("vesk-setup-")) return false;
         return true;
     };
 
@@ -171,6 +170,37 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     r = setup();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("플러그인"), std::string::npos) << r.out;
+}
+
+// A signal while setup waits for the plugin manager ends the private server (and the manager's
+// work with it) and removes its socket, then ends setup as that signal would.
+TEST(PluginSetup, ASignalDuringThePluginWaitEndsThePrivateServer) {
+    PrivateEnv env;
+    ServedRepos repos(env.root());
+    repos.serve_plugins(kDefaultPluginRepos);
+    env.vars["ZELT"] = std::nullopt;
+    env.vars["GIT_CONFIG_GLOBAL"] = repos.gitconfig().string();
+    env.vars["GIT_CONFIG_NOSYSTEM"] = "1";
+    // A git that takes its time: setup is still waiting when the signal comes.
+    const fs::path bin = env.root() / "bin", started = env.root() / "git-started";
+    write_script(bin / "git", "touch '" + started.string() + "'\nsleep 20\nexec /usr/bin/git \"$@\"\n");
+    env.vars["PATH"] = bin.string() + ":" + std::getenv("PATH");
+    const fs::path sockets = env.tmp() / ("tmux-" + std::to_string(::getuid()));
+    for (int sig : {SIGTERM, SIGHUP}) {
+        fs::remove(started);
+        ChildCommand command((installed_prefix() / "bin/vesk").string(), {"setup", "--profile", "linux"});
+        command.env = env.env();
+        Child setup = Child::spawn(command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null));
+        ASSERT_TRUE(wait_until([&] { return fs::exists(started); }, 30s)) << sig;
+        const fs::path socket = sockets / ("vesk-setup-" + std::to_string(setup.pid()));
+        const std::string server =
+            env.run_program(real_tmux(), {"-S", socket.string(), "display", "-p", "#{pid}"}).out;
+        ASSERT_FALSE(server.empty());
+        ::kill(setup.pid(), sig);
+        EXPECT_EQ(setup.wait().signal(), sig);
+        EXPECT_FALSE(fs::exists(socket)) << sig;
+        EXPECT_TRUE(wait_until([&] { return ::kill(std::stoi(server), 0) != 0; })) << "the server still runs";
+    }
 }
 
 }  // namespace
