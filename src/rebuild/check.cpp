@@ -7,6 +7,7 @@
 
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/quote.hpp"
 #include "core/signal_cleanup.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
@@ -21,7 +22,7 @@ void check_with_tmux(std::string_view text) {
     TempFile file(text);
     // The user's tmux program ($TMUX_BIN, else tmux) on a server of its own.
     const Tmux server = Tmux::private_server(Tmux().bin, socket);
-    Output result = server.capture({"start-server", ";", "source-file", "-n", file.path().string(), ";", "kill-server"});
+    Output result = server.capture({"start-server", ";", "source-file", "-n", tmux_source_path(file.path().string()), ";", "kill-server"});
 
     std::string errors(trim(lossy_utf8(result.err)));
     std::string printed(trim(lossy_utf8(result.out)));

@@ -10,6 +10,7 @@
 #include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
+#include "core/quote.hpp"
 #include "core/signal_cleanup.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
@@ -145,7 +146,7 @@ void bootstrap_plugins_with_paths(const fs::path& root, const fs::path& conf,
     run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_PLUGIN_MANAGER_PATH", path_text(root / "plugins")});
     run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF", conf_text});
     run_tmux_for_setup(socket, {"set-environment", "-g", "TMUX_CONF_LOCAL", conf_text});
-    run_tmux_for_setup(socket, {"source-file", conf_text});
+    run_tmux_for_setup(socket, {"source-file", tmux_source_path(conf_text)});
     wait_for_plugins(root, missing, make_wait(socket));
 }
 

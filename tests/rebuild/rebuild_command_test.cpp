@@ -56,7 +56,8 @@ TEST(RebuildCommand, SectionsInFragmentOrderForEveryProfileWithTheUsersAfterThei
         const std::string text = read_text(out);
         EXPECT_EQ(labels(text), expected) << args.size();
         EXPECT_EQ(section(text, "vesk:zelt"), "set -g @zelt \"" + env.zelt().string() + "\"\n");
-        EXPECT_EQ(section(text, "vesk:postlude"), "run-shell -b \"#{@zelt}/bin/vesk config apply-keybindings\"\n");
+        EXPECT_EQ(section(text, "vesk:postlude"),
+                  R"(run-shell -b "'#{s/'/'\\\\''/:@zelt}/bin/vesk' config apply-keybindings")" "\n");
         EXPECT_NE(text.find("# -- vesk generated conf fragments: end " + std::string(32, '-') + "\n\n" + kMarker),
                   std::string::npos);
     }

@@ -146,9 +146,10 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     EXPECT_EQ(tmux({"show", "-gv", "@zelt"}).out, root.string());
     EXPECT_EQ(tmux({"show", "-gv", "prefix"}).out, "C-Space");
     EXPECT_EQ(tmux({"show", "-gv", "display-panes-time"}).out, "2300");
-    const std::string vesk = "#{@zelt}/bin/vesk ";
+    const std::string vesk = R"('#{s/'/'\\\\''/:@zelt}/bin/vesk' )";
     for (const auto& [table, key, command] : std::vector<std::tuple<std::string, std::string, std::string>>{
              {"root", "M-f", "run-shell -b \"" + vesk + "finder multimode-open '#{pane_id}' "},
+             {"prefix", "C-x", "run-shell \"tmux new-pane -x 90% -y 40% -X 5% -Y 30% -- " + vesk + "log search-popup\""},
              {"prefix", "C-r", vesk + "rebuild"},
              {"copy-mode-vi", "x", "copy-selection-and-cancel \\; run-shell -b \"" + vesk + "copy cut-selection '#{pane_id}'\""},
              {"prefix", "Enter", vesk + "pane zoom-toggle"},

@@ -111,6 +111,24 @@ TEST(SetupCommand, AFileSizeLimitOrAFullDiskIsReportedAndLeavesNoTemporaryFile) 
         << r.err;
 }
 
+// A relative root is made absolute from the working directory once: the ~/.tmux.conf link and
+// @zelt name it from anywhere, never relative to wherever tmux or the next command runs.
+TEST(SetupCommand, ARelativeRootIsTakenFromTheWorkingDirectory) {
+    PrivateEnv env;
+    const fs::path cwd = env.root() / "work", root = cwd / "-lead";
+    fs::create_directories(cwd);
+    ChildCommand command(installed_vesk(), {"setup", "--skip-plugins", "--zeltdir=-lead"});
+    command.env = env.env();
+    command.dir(cwd.string()).stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
+    const Output o = run_child(command);
+    ASSERT_TRUE(o.status.success()) << o.err;
+    EXPECT_NE(o.out.find("설치 자리를 마련했습니다: " + root.string() + "\n"), std::string::npos) << o.out;
+    EXPECT_EQ(fs::read_symlink(env.home() / ".tmux.conf"), root / ".tmux.conf");
+    EXPECT_TRUE(fs::is_regular_file(env.home() / ".tmux.conf"));  // the link leads somewhere
+    EXPECT_NE(read_text(env.home() / ".tmux.conf.local").find("set -g @zelt \"" + root.string() + "\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(cwd / "bin"));
+}
+
 // An existing ~/.tmux.conf stops setup; --force asks through the list selector in a real terminal.
 TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     PrivateEnv env;
