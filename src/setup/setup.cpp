@@ -25,10 +25,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Replaced on every setup: they belong to this version of the distribution.
+// Replaced on every setup: they belong to this version of the distribution. libexec/vesk/tmux is
+// the floating-pane layer that conf.prefix puts first on the tmux server's PATH when the running
+// tmux has no new-pane.
 const char* const kSupportFiles[] = {
     "lib/vimrc", "lib/general-index-aligner.vim", "lib/grf-index-aligner.vim", "doc/MAPPING.md",
-    "doc/keybindings.itermkeymap",
+    "doc/keybindings.itermkeymap", "libexec/vesk/tmux",
 };
 // The user's own once written: only copied where missing.
 const char* const kListFiles[] = {

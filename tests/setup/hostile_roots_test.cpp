@@ -1,14 +1,16 @@
 // Installation roots (from HOME, --zeltdir or config.toml) holding what a shell, tmux formats or
 // tmux's source-file read specially, through every road a user takes: setup, rebuild, a plain
-// tmux that loads the distribution, the reload, and the bindings that run the program. The
-// configuration must load, the bindings must run vesk with the root intact, and nothing in the
-// name may ever run.
+// tmux that loads the distribution, the reload, and the bindings that run the program, the
+// floating panes included (through the layer setup installs, as a user after the README's set-up
+// meets them). The configuration must load, the bindings must run vesk with the root intact, and
+// nothing in the name may ever run.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <sstream>
 
+#include "core/quote.hpp"
 #include "installed.hpp"
 #include "support/tmux_server.hpp"
 
@@ -41,6 +43,7 @@ public:
     ~HostileUser() { tmux({"kill-server"}); }
 
     const fs::path& root() const { return root_; }
+    const std::string& socket() const { return socket_; }
     const fs::path& home() const { return home_; }
     PrivateEnv& env() { return env_; }
 
@@ -153,6 +156,94 @@ void walk_every_road(From from) {
             for (std::string l; std::getline(lines, l); ++n) last = l;
             return n == expected_calls && last == subcommand;
         })) << line << "\n" << (fs::exists(calls) ? read_text(calls) : "(no call)");
+    }
+    EXPECT_EQ(user.pwned(), std::vector<fs::path>{});
+}
+
+// The bytes a terminal with the distribution's key map sends for a key: tmux reads CSI u.
+std::vector<std::string> csi_u(int ch, int modifier = 5) {
+    std::vector<std::string> hex = {"-H", "1b", "5b"};
+    const std::string text = std::to_string(ch) + ";" + std::to_string(modifier) + "u";
+    for (char c : text) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(c));
+        hex.push_back(byte);
+    }
+    return hex;
+}
+
+// After the README's set-up (install, then setup --skip-plugins), a plain tmux with a person at
+// its client: prefix C-4 and C-, open their screens in popups through the floating-pane layer,
+// Esc closes them, and every floating binding reaches the program through the layer, its words
+// intact, without tmux reporting a failure.
+TEST(FloatingPanes, APlainTmuxAfterTheReadmesSetUpOpensThemThroughTheLayer) {
+    const fs::path layer = installed_prefix() / "libexec/vesk/tmux";
+    ASSERT_TRUE(fs::is_regular_file(layer)) << "the install rules no longer carry the layer";
+    HostileUser user(From::Home);
+    const fs::path root = user.root();
+    auto r = user.run((installed_prefix() / "bin/vesk").string(), {"setup", "--profile", "linux", "--skip-plugins"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(user.tmux({"new-session", "-d", "-x", "150", "-y", "45"}).status, 0);
+    EXPECT_TRUE(user.tmux({"show-environment", "-g", "PATH"}).out.starts_with("PATH=" + (root / "libexec/vesk").string() + ":"));
+    ASSERT_TRUE(wait_until([&] { return user.tmux({"show", "-sqv", "@__apply_plugins"}).out.empty(); },
+                           std::chrono::seconds(30)));
+    // A second load (the reload) puts it there once.
+    user.tmux({"source-file", tmux_source_path((user.home() / ".tmux.conf").string())});
+    const std::string path = user.tmux({"show-environment", "-g", "PATH"}).out;
+    EXPECT_EQ(path.find((root / "libexec/vesk").string(), 10), std::string::npos) << path;
+
+    TmuxServer outer(160, 50, user.env().tmp());
+    outer.tmux_ok({"set-option", "-g", "status", "off"});
+    const std::string client = outer.run_in_current_window({real_tmux(), "-L", user.socket(), "attach"}, user.env().env());
+    ASSERT_TRUE(wait_until([&] { return !user.tmux({"list-clients"}).out.empty(); }));
+    const auto press = [&](const std::vector<std::string>& keys) { outer.tmux_ok([&] {
+        std::vector<std::string> args = {"send-keys", "-t", client};
+        args.insert(args.end(), keys.begin(), keys.end());
+        return args;
+    }()); };
+
+    // prefix C-4: the plugin screen in a popup; Esc leaves it and the popup closes.
+    press({"C-Space"});
+    press(csi_u('4'));
+    EXPECT_TRUE(outer.wait_for_text(client, "tmux-plugins/tmux-yank")) << outer.capture(client);
+    press({"Escape"});
+    EXPECT_TRUE(outer.wait_for_screen(client, [](const std::string& s) {
+        return s.find("tmux-plugins/tmux-yank") == std::string::npos;
+    })) << outer.capture(client);
+    // prefix C-,: the key-binding screen.
+    press({"C-Space"});
+    press(csi_u(','));
+    EXPECT_TRUE(outer.wait_for_text(client, "현재 디렉터리에서 좌우로 나눕니다")) << outer.capture(client);
+    press({"Escape"});
+    EXPECT_TRUE(outer.wait_for_screen(client, [](const std::string& s) {
+        return s.find("현재 디렉터리에서 좌우로 나눕니다") == std::string::npos;
+    })) << outer.capture(client);
+
+    // The floating bindings, with a stand-in program that records its words.
+    const fs::path calls = user.env().root() / "calls";
+    write_script(root / "bin/vesk.new", "printf '%s|' \"$@\" >> '" + calls.string() + "'\necho >> '" + calls.string() + "'\n");
+    fs::rename(root / "bin/vesk.new", root / "bin/vesk");
+    const std::string pane = user.tmux({"display", "-p", "#{pane_id}"}).out;
+    const std::vector<std::pair<std::vector<std::vector<std::string>>, std::string>> floats = {
+        {{{"C-Space"}, {"C-x"}}, "log|search-popup|"},
+        {{{"M-d"}}, "dir|favorite|"},
+        {{{"M-D"}}, "dir|popup|"},
+        {{{"C-Space"}, csi_u('5')}, "mapping|popup|"},
+        {{{"M-Tab"}}, "session|tree-popup|"},
+        {{{"C-Space"}, {"C-Space"}}, "quillbox|open|--target-pane|" + pane + "|--target-command|"},
+    };
+    std::size_t done = 0;
+    for (const auto& [keys, expected] : floats) {
+        for (const auto& k : keys) press(k);
+        ++done;
+        EXPECT_TRUE(wait_until([&] {
+            if (!fs::exists(calls)) return false;
+            std::stringstream lines(read_text(calls));
+            std::vector<std::string> all;
+            for (std::string l; std::getline(lines, l);) all.push_back(l);
+            return all.size() == done && all.back().starts_with(expected);
+        })) << expected << "\n" << (fs::exists(calls) ? read_text(calls) : "(no call)");
+        EXPECT_EQ(user.tmux({"display", "-p", "#{pane_in_mode}"}).out, "0") << expected;  // no "returned 1"
     }
     EXPECT_EQ(user.pwned(), std::vector<fs::path>{});
 }

@@ -42,8 +42,11 @@ TEST(SetupCommand, InstallsThenKeepsTheUsersFilesOnLaterRuns) {
     auto r = env.run_program(installed_vesk(), {"setup", "--skip-plugins", "--profile", "linux"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, report(env, 14));
+    EXPECT_EQ(r.out, report(env, 15));
     EXPECT_NE(fs::status(z / "bin/vesk").permissions() & fs::perms::owner_exec, fs::perms::none);
+    // The floating-pane layer comes from the install rules and goes under the root, runnable.
+    EXPECT_EQ(read_text(z / "libexec/vesk/tmux"), read_text(fs::path(VESK_SOURCE_DIR) / "tools/tmux-floating"));
+    EXPECT_NE(fs::status(z / "libexec/vesk/tmux").permissions() & fs::perms::owner_exec, fs::perms::none);
     for (const char* f : {".tmux.conf", "lib/vimrc", "doc/keybindings.itermkeymap", "lists/favorite-dir.list"})
         EXPECT_EQ(read_text(z / f), read_text(kDist / f)) << f;
     EXPECT_EQ(fs::read_symlink(env.home() / ".tmux.conf"), z / ".tmux.conf");
@@ -60,7 +63,7 @@ TEST(SetupCommand, InstallsThenKeepsTheUsersFilesOnLaterRuns) {
     fs::remove(confs / "conf.lab");
     r = env.run_program(installed_vesk(), {"setup", "--skip-plugins"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, report(env, 5));
+    EXPECT_EQ(r.out, report(env, 6));
     EXPECT_EQ(read_text(z / "lists/note-dir.list"), "내 노트 | mine | ~/mine\n");
     EXPECT_EQ(read_text(confs / "conf.common"), "set -g @mine yes\n");
     EXPECT_EQ(read_text(confs / "conf.lab"), stub("conf.lab"));
