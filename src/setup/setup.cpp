@@ -80,10 +80,18 @@ bool regular_file(const fs::path& path) {
     return fs::is_regular_file(path, ec);
 }
 
-// Asks before an existing ~/.tmux.conf is moved aside; throws unless the user goes on.
-void confirm_replacement(const fs::path& home_conf, const fs::path& root_conf) {
+fs::path first_free_backup(const fs::path& home_conf) {
+    fs::path candidate = fs::path(home_conf.string() + ".bak");
+    for (int n = 1; exists_no_follow(candidate); ++n) candidate = fs::path(fmt::format("{}.bak.{}", home_conf.string(), n));
+    return candidate;
+}
+
+// Asks before an existing ~/.tmux.conf is moved aside to `backup`, which the question names;
+// throws unless the user goes on.
+void confirm_replacement(const fs::path& home_conf, const fs::path& root_conf, const fs::path& backup) {
     const std::string go_on = fmt::format("계속: {}를 .bak로 옮기고 링크 생성", path_text(home_conf));
-    const auto chosen = ui_select(fmt::format("{} 파일이 {} 링크로 교체됩니다.", path_text(home_conf), path_text(root_conf)),
+    const auto chosen = ui_select(fmt::format("{} 파일이 {} 링크로 교체됩니다. 지금 파일은 {}로 옮겨 둡니다.",
+                                              path_text(home_conf), path_text(root_conf), path_text(backup)),
                                   {go_on, "취소"}, go_on);
     if (!chosen || !chosen->starts_with("계속:")) throw Error("사용자가 setup --force 교체를 취소했습니다.");
 }
@@ -147,11 +155,6 @@ int copy_support_files(const fs::path& source_root, const fs::path& root) {
     return copied;
 }
 
-fs::path first_free_backup(const fs::path& home_conf) {
-    fs::path candidate = fs::path(home_conf.string() + ".bak");
-    for (int n = 1; exists_no_follow(candidate); ++n) candidate = fs::path(fmt::format("{}.bak.{}", home_conf.string(), n));
-    return candidate;
-}
 
 fs::path required_dir(const std::optional<fs::path>& dir) {
     if (!dir) throw Error("설정 자리를 찾지 못했습니다.");
@@ -192,7 +195,7 @@ void setup(const SetupArgs& args) {
 
     if (!home_tmux_conf_points_to_output(home_conf, root_conf) && exists_no_follow(home_conf)) {
         if (!args.force) throw Error(already_exists(home_conf));
-        confirm_replacement(home_conf, root_conf);
+        confirm_replacement(home_conf, root_conf, first_free_backup(home_conf));
     }
 
     fs::create_directories(root / "plugins");
@@ -214,12 +217,14 @@ void setup(const SetupArgs& args) {
         if (!exists_no_follow(stub)) write_file_atomically(stub, stub_text(fragment));
     }
 
+    std::optional<fs::path> moved_to;
     if (!home_tmux_conf_points_to_output(home_conf, root_conf)) {
         if (home_conf.has_parent_path()) fs::create_directories(home_conf.parent_path());
         if (exists_no_follow(home_conf)) {
             if (!args.force) throw Error(already_exists(home_conf));
             const fs::path backup = first_free_backup(home_conf);
             with_context(move_aside_failed(home_conf, backup), [&] { fs::rename(home_conf, backup); });
+            moved_to = backup;
         }
         with_context(symlink_failed(home_conf, root_conf), [&] { fs::create_symlink(root_conf, home_conf); });
     }
@@ -230,8 +235,9 @@ void setup(const SetupArgs& args) {
     std::cout << "설치 자리를 마련했습니다: " << path_text(root) << "\n";
     if (copied > 0) std::cout << "  자산 " << copied << "개를 " << path_text(source_root) << "에서 옮겼습니다\n";
     std::cout << "사용자 설정 자리: " << path_text(confs_dir_parent) << "\n"
-              << "tmux 진입점을 이었습니다: " << path_text(home_conf) << " -> " << path_text(root_conf) << "\n"
-              << "설정을 조립했습니다: " << path_text(output) << "\n";
+              << "tmux 진입점을 이었습니다: " << path_text(home_conf) << " -> " << path_text(root_conf) << "\n";
+    if (moved_to) std::cout << "  원래 있던 파일은 " << path_text(*moved_to) << "로 옮겼습니다\n";
+    std::cout << "설정을 조립했습니다: " << path_text(output) << "\n";
     std::cout.flush();
 
     if (!args.skip_plugins) install_plugins_after_setup(root, output);

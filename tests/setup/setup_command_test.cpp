@@ -149,15 +149,18 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     EXPECT_EQ(fs::read_symlink(home_conf), env.root() / "elsewhere.conf");
     fs::remove(home_conf);
 
-    TmuxServer server(120, 40, env.tmp());
+    // An 80-column terminal: the question wraps instead of being cut off, and names the backup.
+    TmuxServer server(80, 30, env.tmp());
     std::string pane;
     const auto force = [&](const std::vector<std::string>& keys) {
         write_text(home_conf, "mine\n");
         pane = server.run_in_pane({installed_vesk(), "setup", "--force", "--skip-plugins"}, inside_tmux(env.env()));
-        EXPECT_TRUE(server.wait_for_text(pane, home_conf.string() + " 파일이 " + (env.zelt() / ".tmux.conf").string() +
-                                                   " 링크로 교체됩니다."))
+        EXPECT_TRUE(server.wait_for_text(pane, "계속: " + home_conf.string() + "를 .bak로 옮기고 링크 생성"))
             << server.capture(pane);
-        EXPECT_TRUE(server.wait_for_text(pane, "계속: " + home_conf.string() + "를 .bak로 옮기고 링크 생성"));
+        const std::string screen = server.capture(pane);
+        for (const std::string& part : std::vector<std::string>{home_conf.string() + " 파일이", (env.zelt() / ".tmux.conf").string(),
+                                        "교체됩니다.", bak.string() + ".1로", "둡니다."})
+            EXPECT_NE(screen.find(part), std::string::npos) << part << "\n" << screen;
         EXPECT_TRUE(server.wait_for_raw_mode(pane));
         server.send_keys(pane, keys);
         return server.wait_for_exit(pane, std::chrono::seconds(30));
@@ -171,8 +174,10 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
         EXPECT_FALSE(fs::exists(env.home() / ".tmux.conf.local"));
         EXPECT_FALSE(fs::exists(env.zelt() / "bin"));
     }
-    // Going on moves the file to the first free backup name.
+    // Going on moves the file to the first free backup name, and says so.
     ASSERT_EQ(force({"Enter"}), 0);
+    EXPECT_TRUE(server.wait_for_text(pane, "  원래 있던 파일은 ")) << server.capture(pane);
+    EXPECT_NE(server.capture(pane).find(bak.string() + ".1로 옮겼습니다"), std::string::npos) << server.capture(pane);
     EXPECT_EQ(read_text(bak.string() + ".1"), "mine\n");
     EXPECT_EQ(read_text(bak), "older\n");
     EXPECT_EQ(fs::read_symlink(home_conf), env.zelt() / ".tmux.conf");
