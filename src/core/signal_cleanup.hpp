@@ -20,7 +20,8 @@ public:
     static OnSignal remove(const std::filesystem::path& path);
     // Kills (SIGKILL) and reaps this child of ours.
     static OnSignal kill_child(pid_t child);
-    // Sends SIGTERM to a process that is not our child (a tmux server).
+    // Sends SIGTERM to a process that is not our child (a tmux server), or to a process group
+    // when given its negated id.
     static OnSignal terminate(pid_t process);
 
     OnSignal() = default;

@@ -17,6 +17,10 @@
 namespace vesk::test {
 namespace {
 
+// Generous deadlines: these runs start whole tmux servers and their plugin step, on machines that
+// may be busy building.
+constexpr std::chrono::seconds kSlow{60};
+
 const std::string kHostile = "r 'q\" $(touch PWNED) `touch PWNED` ; #(touch PWNED) #{pane_id} [x] \\ 한글";
 
 enum class From { Home, Zeltdir, ConfigToml };
@@ -119,9 +123,14 @@ void walk_every_road(From from) {
     ASSERT_EQ(user.tmux({"new-session", "-d", "-x", "120", "-y", "40"}).status, 0);
     EXPECT_EQ(user.tmux({"show", "-gv", "@zelt"}).out, root.string());
     EXPECT_EQ(user.tmux({"show", "-gv", "prefix"}).out, "C-Space");
-    EXPECT_TRUE(wait_until([&] { return user.tmux({"show", "-sqv", "@__apply_plugins"}).out.empty(); },
-                           std::chrono::seconds(30)));
+    EXPECT_TRUE(wait_until([&] { return user.tmux({"show", "-sqv", "@__apply_plugins"}).out.empty(); }, kSlow));
     EXPECT_EQ(user.tmux({"display", "-p", "#{pane_in_mode}"}).out, "0");
+    // Without a network the system's plugin manager serves, run from its own place (its key
+    // bindings name its scripts there, not under the root); nothing failed to come.
+    EXPECT_EQ(fs::read_symlink(root / "plugins/tpm"), "/usr/share/tmux-plugin-manager");
+    EXPECT_NE(user.tmux({"list-keys", "-T", "prefix", "I"}).out.find("/usr/share/tmux-plugin-manager/bindings/"),
+              std::string::npos);
+    EXPECT_EQ(user.tmux({"show", "-sqv", "@__vesk_plugins_error"}).out, "");
 
     // The reload from inside tmux reads ~/.tmux.conf again, whatever HOME holds.
     write_text(user.env().config_home() / "vesk/confs/conf.lab", "set -g @mark reloaded\n");
@@ -155,7 +164,7 @@ void walk_every_road(From from) {
             std::string last;
             for (std::string l; std::getline(lines, l); ++n) last = l;
             return n == expected_calls && last == subcommand;
-        })) << line << "\n" << (fs::exists(calls) ? read_text(calls) : "(no call)");
+        }, kSlow)) << line << "\n" << (fs::exists(calls) ? read_text(calls) : "(no call)");
     }
     EXPECT_EQ(user.pwned(), std::vector<fs::path>{});
 }
@@ -185,8 +194,7 @@ TEST(FloatingPanes, APlainTmuxAfterTheReadmesSetUpOpensThemThroughTheLayer) {
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(user.tmux({"new-session", "-d", "-x", "150", "-y", "45"}).status, 0);
     EXPECT_TRUE(user.tmux({"show-environment", "-g", "PATH"}).out.starts_with("PATH=" + (root / "libexec/vesk").string() + ":"));
-    ASSERT_TRUE(wait_until([&] { return user.tmux({"show", "-sqv", "@__apply_plugins"}).out.empty(); },
-                           std::chrono::seconds(30)));
+    ASSERT_TRUE(wait_until([&] { return user.tmux({"show", "-sqv", "@__apply_plugins"}).out.empty(); }, kSlow));
     // A second load (the reload) puts it there once.
     user.tmux({"source-file", tmux_source_path((user.home() / ".tmux.conf").string())});
     const std::string path = user.tmux({"show-environment", "-g", "PATH"}).out;
@@ -195,7 +203,7 @@ TEST(FloatingPanes, APlainTmuxAfterTheReadmesSetUpOpensThemThroughTheLayer) {
     TmuxServer outer(160, 50, user.env().tmp());
     outer.tmux_ok({"set-option", "-g", "status", "off"});
     const std::string client = outer.run_in_current_window({real_tmux(), "-L", user.socket(), "attach"}, user.env().env());
-    ASSERT_TRUE(wait_until([&] { return !user.tmux({"list-clients"}).out.empty(); }));
+    ASSERT_TRUE(wait_until([&] { return !user.tmux({"list-clients"}).out.empty(); }, kSlow));
     const auto press = [&](const std::vector<std::string>& keys) { outer.tmux_ok([&] {
         std::vector<std::string> args = {"send-keys", "-t", client};
         args.insert(args.end(), keys.begin(), keys.end());
@@ -205,19 +213,19 @@ TEST(FloatingPanes, APlainTmuxAfterTheReadmesSetUpOpensThemThroughTheLayer) {
     // prefix C-4: the plugin screen in a popup; Esc leaves it and the popup closes.
     press({"C-Space"});
     press(csi_u('4'));
-    EXPECT_TRUE(outer.wait_for_text(client, "tmux-plugins/tmux-yank")) << outer.capture(client);
+    EXPECT_TRUE(outer.wait_for_text(client, "tmux-plugins/tmux-yank", kSlow)) << outer.capture(client);
     press({"Escape"});
     EXPECT_TRUE(outer.wait_for_screen(client, [](const std::string& s) {
         return s.find("tmux-plugins/tmux-yank") == std::string::npos;
-    })) << outer.capture(client);
+    }, kSlow)) << outer.capture(client);
     // prefix C-,: the key-binding screen.
     press({"C-Space"});
     press(csi_u(','));
-    EXPECT_TRUE(outer.wait_for_text(client, "현재 디렉터리에서 좌우로 나눕니다")) << outer.capture(client);
+    EXPECT_TRUE(outer.wait_for_text(client, "현재 디렉터리에서 좌우로 나눕니다", kSlow)) << outer.capture(client);
     press({"Escape"});
     EXPECT_TRUE(outer.wait_for_screen(client, [](const std::string& s) {
         return s.find("현재 디렉터리에서 좌우로 나눕니다") == std::string::npos;
-    })) << outer.capture(client);
+    }, kSlow)) << outer.capture(client);
 
     // The floating bindings, with a stand-in program that records its words.
     const fs::path calls = user.env().root() / "calls";
@@ -242,7 +250,7 @@ TEST(FloatingPanes, APlainTmuxAfterTheReadmesSetUpOpensThemThroughTheLayer) {
             std::vector<std::string> all;
             for (std::string l; std::getline(lines, l);) all.push_back(l);
             return all.size() == done && all.back().starts_with(expected);
-        })) << expected << "\n" << (fs::exists(calls) ? read_text(calls) : "(no call)");
+        }, kSlow)) << expected << "\n" << (fs::exists(calls) ? read_text(calls) : "(no call)");
         EXPECT_EQ(user.tmux({"display", "-p", "#{pane_in_mode}"}).out, "0") << expected;  // no "returned 1"
     }
     EXPECT_EQ(user.pwned(), std::vector<fs::path>{});
