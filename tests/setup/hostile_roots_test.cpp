@@ -21,7 +21,7 @@ namespace {
 // may be busy building.
 constexpr std::chrono::seconds kSlow{60};
 
-const std::string kHostile = "r 'q\" $(touch PWNED) `touch PWNED` ; #(touch PWNED) #{pane_id} [x] \\ 한글";
+const std::string kHostile = "r 'q\" $HOME $(touch PWNED) `touch PWNED` ; #(touch PWNED) #{pane_id} [x] \\ 한글";
 
 enum class From { Home, Zeltdir, ConfigToml };
 
