@@ -91,14 +91,15 @@ std::string read_all(int fd) {
 
 namespace {
 
-// Opens `path` for reading if it is a regular file of at most `limit` bytes. Opening does not
-// block (a FIFO without a writer would), and nothing else is read. The descriptor, or a failure:
-// the errno (EFBIG for a file over the limit), or -1 for something that is no regular file.
+// A descriptor, or a failure: the errno (EFBIG for a file over the limit), or -1 for something
+// that is no regular file.
 struct Opened {
     int fd = -1;
     int error = 0;
 };
 
+// Opens `path` for reading if it is a regular file of at most `limit` bytes. Opening does not
+// block (a FIFO without a writer would), and nothing else is ever read.
 Opened open_regular(const std::filesystem::path& path, std::size_t limit) {
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return {-1, errno};
@@ -194,7 +195,7 @@ bool path_lstat_exists(const std::filesystem::path& path) {
 
 TempFile::TempFile(std::string_view bytes) {
     std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
-    if (int err = write_new_temp(pattern, bytes, 0600, on_signal_)) throw SystemError(err);
+    if (int err = write_new_temp(pattern, bytes, 0600, on_signal_)) throw SystemError(err, pattern);
     path_ = pattern;
 }
 

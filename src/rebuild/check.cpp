@@ -22,7 +22,9 @@ void check_with_tmux(std::string_view text) {
     TempFile file(text);
     // The user's tmux program ($TMUX_BIN, else tmux) on a server of its own.
     const Tmux server = Tmux::private_server(Tmux().bin, socket);
-    Output result = server.capture({"start-server", ";", "source-file", "-n", tmux_source_path(file.path().string()), ";", "kill-server"});
+    // source-file reads its argument as a glob pattern, and TMPDIR may hold [ or *.
+    Output result = server.capture(
+        {"start-server", ";", "source-file", "-n", tmux_source_path(file.path().string()), ";", "kill-server"});
 
     std::string errors(trim(lossy_utf8(result.err)));
     std::string printed(trim(lossy_utf8(result.out)));

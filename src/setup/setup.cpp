@@ -155,7 +155,6 @@ int copy_support_files(const fs::path& source_root, const fs::path& root) {
     return copied;
 }
 
-
 fs::path required_dir(const std::optional<fs::path>& dir) {
     if (!dir) throw Error("설정 자리를 찾지 못했습니다.");
     fs::create_directories(*dir);
