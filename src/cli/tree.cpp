@@ -105,6 +105,7 @@ private:
     CLI::App* keybindings_app_ = nullptr;
     CLI::App* rebuild_app_ = nullptr;
     CLI::App* quillbox_list_app_ = nullptr;
+    CLI::App* config_app_ = nullptr;
 
     bool named(std::string_view group) const {
         return std::find(words_.begin(), words_.end(), group) != words_.end();
@@ -469,7 +470,7 @@ void Tree::rebuild() {
 }
 
 void Tree::config() {
-    CLI::App* g = group("config");
+    CLI::App* g = config_app_ = group("config");
     if (!named("config")) return;
     text(g, "--zeltdir", c_.config_zeltdir, "", "DIR");
     // The leaves hand options they do not know to `config`, so --zeltdir works on both sides.
@@ -522,7 +523,17 @@ Enum enum_value(const std::string& word, const std::vector<std::string>& values,
     return static_cast<Enum>(it - values.begin());
 }
 
+// An empty --zeltdir names no directory: setup would fill the working directory with bin/, doc/
+// and lists/.
+void refuse_empty_root(const std::optional<std::string>& zeltdir, const CLI::App* app) {
+    if (app && app->parsed() && zeltdir && zeltdir->empty())
+        throw UsageError{app, "invalid value '' for '--zeltdir <DIR>': the installation root cannot be empty"};
+}
+
 void Tree::finish() {
+    refuse_empty_root(c_.setup.zeltdir, setup_app_);
+    refuse_empty_root(c_.rebuild.zeltdir, rebuild_app_);
+    refuse_empty_root(c_.config_zeltdir, config_app_);
     if (setup_profile_opt_ && setup_app_->parsed()) {
         c_.setup.profile = enum_value<ConfigProfile>(setup_profile_, kProfiles, setup_app_, "--profile <PROFILE>");
     }

@@ -1,10 +1,12 @@
 #include "core/files.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
 
@@ -12,6 +14,7 @@
 
 #include "core/env.hpp"
 #include "core/error.hpp"
+#include "core/signal_cleanup.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
@@ -50,15 +53,20 @@ private:
     void (*old_)(int);
 };
 
-// A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`. A failed write
-// removes the file again and gives the errno; a failed create throws.
-int write_new_temp(std::string& pattern, std::string_view bytes) {
+// A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`, with the
+// permission bits `mode`; `on_signal` removes it when a signal ends the process meanwhile. A failed
+// write removes the file again and gives the errno; a failed create throws, naming the directory.
+int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, OnSignal& on_signal) {
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) throw_errno();
-    int err;
-    {
+    if (fd < 0) throw_errno(path_text(std::filesystem::path(pattern).parent_path()));
+    on_signal = OnSignal::remove(pattern);
+    int err = 0;
+    if (mode != 0600 && ::fchmod(fd, mode) != 0) err = errno;
+    if (!err) {
         IgnoreFileSizeSignal guard;
         err = write_then_close(fd, bytes);
+    } else {
+        ::close(fd);
     }
     if (err) ::unlink(pattern.c_str());
     return err;
@@ -85,64 +93,100 @@ void write_and_close(int fd, std::string_view bytes) {
     if (int err = write_then_close(fd, bytes)) throw SystemError(err);
 }
 
-std::string read_file(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw_errno();
-    try {
-        std::string out = read_all(fd);
+namespace {
+
+// A descriptor, or a failure: the errno (EFBIG for a file over the limit), or -1 for something
+// that is no regular file.
+struct Opened {
+    int fd = -1;
+    int error = 0;
+};
+
+// Opens `path` for reading if it is a regular file of at most `limit` bytes. Opening does not
+// block (a FIFO without a writer would), and nothing else is ever read.
+Opened open_regular(const std::filesystem::path& path, std::size_t limit) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {-1, errno};
+    struct stat st;
+    int error = 0;
+    if (::fstat(fd, &st) != 0) error = errno;
+    else if (!S_ISREG(st.st_mode)) error = -1;
+    else if (static_cast<std::uintmax_t>(st.st_size) > limit) error = EFBIG;
+    if (error) {
         ::close(fd);
-        return out;
-    } catch (...) {
-        ::close(fd);
-        throw;
+        return {-1, error};
     }
+    return {fd, 0};
+}
+
+// Reads to the end, but never past `limit` bytes: a regular file may still grow while it is read
+// (or report no size at all, as /proc files do). Returns 0 or the errno.
+int read_limited(int fd, std::size_t limit, std::string& out) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        if (out.size() + static_cast<std::size_t>(n) > limit) return EFBIG;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace
+
+std::string read_file(const std::filesystem::path& path, std::size_t limit) {
+    Opened opened = open_regular(path, limit);
+    if (opened.error == -1) throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(path)));
+    if (opened.error) throw SystemError(opened.error, path_text(path));
+    std::string out;
+    int error = read_limited(opened.fd, limit, out);
+    ::close(opened.fd);
+    if (error) throw SystemError(error, path_text(path));
+    return out;
 }
 
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {
     // Missing files are the usual case here (a rebuild asks for one user fragment per fragment),
     // so they are answered without raising anything.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    Opened opened = open_regular(path, kReadLimit);
+    if (opened.error) return std::nullopt;
     std::string text;
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {  // a directory, say
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (!is_valid_utf8(text)) return std::nullopt;
+    int error = read_limited(opened.fd, kReadLimit, text);
+    ::close(opened.fd);
+    if (error || !is_valid_utf8(text)) return std::nullopt;
     return text;
 }
 
-void write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, unsigned mode) {
     std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (ec) throw SystemError(ec.value());
+    if (ec) throw SystemError(ec.value(), path_text(dir));
 
     std::string temp = (dir / ".tmpXXXXXX").native();
-    if (int err = write_new_temp(temp, bytes)) throw SystemError(err, temp);
+    OnSignal remove_temp;
+    if (int err = write_new_temp(temp, bytes, mode, remove_temp)) throw SystemError(err, temp);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         int e = errno;
         ::unlink(temp.c_str());
-        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e).what()));
+        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e, path_text(target)).what()));
     }
 }
 
 TempFile::TempFile(std::string_view bytes) {
     std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
-    if (int err = write_new_temp(pattern, bytes)) throw SystemError(err);
+    if (int err = write_new_temp(pattern, bytes, 0600, on_signal_)) throw SystemError(err, pattern);
     path_ = pattern;
 }
 
-TempFile::~TempFile() { ::unlink(path_.c_str()); }
+TempFile::~TempFile() {
+    on_signal_.release();
+    ::unlink(path_.c_str());
+}
 
 std::string read_mode_file(const std::filesystem::path& path) {
     std::string bytes = read_file(path);

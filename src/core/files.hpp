@@ -6,13 +6,17 @@
 #include <string>
 #include <string_view>
 
+#include "core/signal_cleanup.hpp"
+
 namespace vesk {
 
 // Creates the target's directory (and missing parents), writes the bytes to a new ".tmpXXXXXX"
-// file (0600) in that directory and renames it over the target. The target ends up either with
-// its old content or the whole new content, and no temporary file is ever left behind.
-// A failed rename throws Error("파일을 교체하지 못했습니다: <system text>").
-void write_file_atomically(const std::filesystem::path& target, std::string_view bytes);
+// file in that directory and renames it over the target. The target ends up either with its old
+// content or the whole new content, and no temporary file is ever left behind, also when the file
+// size limit or a full disk stops the write (the error is then the system's, naming the temporary
+// file). `mode` gives the new file's permission bits (0600 unless the caller needs others, such as
+// a program's 0755). A failed rename throws Error("파일을 교체하지 못했습니다: <system text> (<target>)").
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, unsigned mode = 0600);
 
 // The whole file as UTF-8, trimmed: a mode file that fzf bindings rewrite. A missing or unreadable
 // file throws SystemError, text that is not UTF-8 Error.
@@ -24,7 +28,8 @@ std::filesystem::path expand_home(std::string_view text);
 
 // A new file (".tmpXXXXXX", 0600) in the system temporary directory ($TMPDIR, else /tmp) holding
 // `bytes`, for a program that reads its input from a path (tmux source-file). Removed when this
-// goes out of scope. Creating or writing it throws SystemError.
+// goes out of scope, or when SIGINT, SIGTERM or SIGHUP ends the process first. Creating or writing
+// it throws SystemError.
 class TempFile {
 public:
     explicit TempFile(std::string_view bytes);
@@ -35,16 +40,25 @@ public:
 
 private:
     std::filesystem::path path_;
+    OnSignal on_signal_;
 };
 
-// Reads the whole file as bytes; failure throws SystemError.
-std::string read_file(const std::filesystem::path& path);
+// No file vesk reads on its own account comes near this size; a larger one is refused rather
+// than read into memory.
+inline constexpr std::size_t kReadLimit = std::size_t{64} << 20;
+
+// Reads a regular file whole, as bytes. Only regular files are read: a FIFO would block the
+// reader forever and a device such as /dev/zero never ends, so anything else (symbolic links are
+// followed) throws Error("일반 파일이 아닙니다 (<path>)"); a file larger than `limit` throws
+// SystemError(EFBIG). Every failure names the path.
+std::string read_file(const std::filesystem::path& path, std::size_t limit = kReadLimit);
 // Reads the descriptor to its end (it stays open); failure throws SystemError.
 std::string read_all(int fd);
 // Writes every byte to the descriptor and closes it, also after a failed write; the first failure
 // (the write's, else the close's) throws SystemError. For files written in place, not atomically.
 void write_and_close(int fd, std::string_view bytes);
-// The file's text for readers that never fail: nothing when it is missing, unreadable or not UTF-8.
+// The file's text for readers that never fail: nothing when it is missing, unreadable, not a
+// regular file, larger than kReadLimit or not UTF-8.
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path);
 
 }  // namespace vesk

@@ -184,6 +184,7 @@ Child Child::spawn(const ChildCommand& command) {
     child.in_ = in[1];
     child.out_ = out[0];
     child.err_ = err[0];
+    if (command.stop_on_signal) child.on_signal_ = OnSignal::kill_child(pid);
     return child;
 }
 
@@ -197,6 +198,7 @@ Child& Child::operator=(Child&& other) noexcept {
         out_ = std::exchange(other.out_, -1);
         err_ = std::exchange(other.err_, -1);
         status_ = std::exchange(other.status_, std::nullopt);
+        on_signal_ = std::move(other.on_signal_);
     }
     return *this;
 }
@@ -217,8 +219,10 @@ std::optional<ExitStatus> Child::try_wait() {
     if (status_ || pid_ < 0) return status_;
     int raw;
     pid_t r = ::waitpid(pid_, &raw, WNOHANG);
-    if (r == pid_) status_ = ExitStatus{raw};
-    else if (r < 0 && errno != EINTR) throw_errno();
+    if (r == pid_) {
+        status_ = ExitStatus{raw};
+        on_signal_.release();
+    } else if (r < 0 && errno != EINTR) throw_errno();
     return status_;
 }
 
@@ -229,6 +233,7 @@ ExitStatus Child::wait() {
         if (errno != EINTR) throw_errno();
     }
     status_ = ExitStatus{raw};
+    on_signal_.release();
     return *status_;
 }
 

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/signal_cleanup.hpp"
+
 namespace vesk {
 
 enum class Stdio { Inherit, Null, Pipe, Fd };
@@ -35,6 +37,9 @@ struct ChildCommand {
     // run_child only: once this much time has passed the child is killed (with its whole process
     // group when it has a session of its own) and run_child returns what it had read so far.
     std::optional<std::chrono::milliseconds> time_limit;
+    // When SIGINT, SIGTERM or SIGHUP ends vesk while the child runs, the child is killed first: a
+    // tmux client that vesk would have waited for must not go on to start a server alone.
+    bool stop_on_signal = false;
 
     ChildCommand() = default;
     explicit ChildCommand(std::string program, std::vector<std::string> args = {})
@@ -104,6 +109,7 @@ private:
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1, err_ = -1;
     std::optional<ExitStatus> status_;
+    OnSignal on_signal_;
 };
 
 // Runs the child to its end. With Stdio::Pipe for standard input, `input` is written and the pipe

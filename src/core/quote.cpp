@@ -72,12 +72,20 @@ std::string tmux_double_quote(std::string_view text) {
     return out;
 }
 
+std::string tmux_source_path(std::string_view path) {
+    std::string out;
+    for (char c : path) {
+        if (c == '\\' || c == '*' || c == '?' || c == '[') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
 std::string tmux_format_escape(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
     for (char c : text) {
-        if (c == '#') out += '#';
         out += c;
+        if (c == '#') out += '#';
     }
     return out;
 }

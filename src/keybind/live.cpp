@@ -6,6 +6,7 @@
 
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/quote.hpp"
 #include "core/text.hpp"
 #include "keybind/keys.hpp"
 #include "keybind/overrides.hpp"
@@ -58,7 +59,8 @@ void apply_all(const std::vector<Change>& changes) {
 
     TempFile file(text);
     // tmux's complaints are captured rather than shown: the key-binding screen owns the terminal.
-    Output result = Tmux().capture({"source-file", file.path().string()});
+    // source-file reads its argument as a glob pattern, and TMPDIR may hold [ or *.
+    Output result = Tmux().capture({"source-file", tmux_source_path(file.path().string())});
     if (result.status.success()) return;
 
     const std::string message = "tmux가 단축키를 받아들이지 않았습니다: " + result.status.describe();

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "core/error.hpp"
+#include "core/signal_cleanup.hpp"
 #include "core/quote.hpp"
 #include "core/files.hpp"
 #include "core/process.hpp"
@@ -157,7 +158,7 @@ fs::path write_message_file(const std::vector<std::string>& lines) {
     std::string body;
     for (const auto& line : lines) body += " " + line + "\n";
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) throw_errno();
+    if (fd < 0) throw_errno(path.string());
     std::string_view rest = body;
     while (!rest.empty()) {
         ssize_t n = ::write(fd, rest.data(), rest.size());
@@ -167,7 +168,7 @@ fs::path write_message_file(const std::vector<std::string>& lines) {
             ::close(fd);
             std::error_code ec;
             fs::remove(path, ec);
-            throw SystemError(err);
+            throw SystemError(err, path.string());
         }
         rest.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -198,6 +199,9 @@ void popup_message(const PopupMessageArgs& args) {
     // Ask for the program before writing the file: without @zelt there is no popup to remove it.
     std::string program = vesk_bin(tmux);
     fs::path file = write_message_file(layout.lines);
+    // The popup's renderer removes the file once it has read it; a signal that ends this process
+    // while tmux shows the popup removes it too.
+    OnSignal remove_on_signal = OnSignal::remove(file);
     std::string command = shell_quote(program) + " popup message-render " + shell_quote(mode) + " " +
                           shell_quote_path(file);
     try {

@@ -1,5 +1,7 @@
 #include "tmux/tmux.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "core/env.hpp"
@@ -42,6 +44,7 @@ Tmux Tmux::private_server(std::string program, std::string socket) {
     Tmux tmux(std::move(program));
     tmux.global_args = {"-L", std::move(socket), "-f", "/dev/null"};
     tmux.env = {{"TMUX", std::nullopt}, {"TMUX_PANE", std::nullopt}};
+    tmux.stop_on_signal = true;
     return tmux;
 }
 
@@ -49,6 +52,7 @@ ChildCommand Tmux::command(const std::vector<std::string>& args) const {
     ChildCommand child(bin, global_args);
     child.args.insert(child.args.end(), args.begin(), args.end());
     child.env = env;
+    child.stop_on_signal = stop_on_signal;
     return child;
 }
 
@@ -120,6 +124,17 @@ std::string Tmux::open_floating_pane(const FloatingPane& request, const std::str
     std::string id = output(args);
     if (id.empty()) throw Error("new-pane did not return a pane id");
     return id;
+}
+
+std::filesystem::path tmux_socket_path(std::string_view label) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path dir;
+    if (auto tmpdir = env_non_empty("TMUX_TMPDIR")) dir = fs::canonical(*tmpdir, ec);
+    if (dir.empty() || ec) dir = fs::canonical("/tmp", ec);
+    fs::path base = dir / ("tmux-" + std::to_string(::getuid()));
+    fs::path resolved = fs::canonical(base, ec);
+    return (ec ? base : resolved) / std::string(label);
 }
 
 bool inside_tmux() { return env_non_empty("TMUX").has_value(); }

@@ -37,12 +37,14 @@ public:
     static Tmux named();
     // A private server on socket `socket` that reads no configuration of its own (-L SOCKET
     // -f /dev/null before every command), started from `program`. TMUX and TMUX_PANE are removed
-    // from its environment so that nothing of the user's server leaks into it.
+    // from its environment so that nothing of the user's server leaks into it, and a signal that
+    // ends vesk stops a client still running (it would otherwise start or keep a server alone).
     static Tmux private_server(std::string program, std::string socket);
 
     std::string bin;
     std::vector<std::string> global_args;  // words before every command
     std::vector<std::pair<std::string, std::optional<std::string>>> env;  // environment changes
+    bool stop_on_signal = false;  // ChildCommand::stop_on_signal for every command
 
     // The child process for one tmux command, with the caller's standard streams.
     ChildCommand command(const std::vector<std::string>& args) const;
@@ -69,6 +71,11 @@ public:
     // id. Throws Error("new-pane did not return a pane id") on an empty answer.
     std::string open_floating_pane(const FloatingPane& request, const std::string& command) const;
 };
+
+// Where a server started with `-L label` keeps its socket, by tmux's own rule: the directory
+// tmux-<uid> under $TMUX_TMPDIR (when set, not empty and existing), else under /tmp, with
+// symbolic links resolved. tmux never removes a socket: whoever starts a private server does.
+std::filesystem::path tmux_socket_path(std::string_view label);
 
 // Whether this process runs inside a tmux client: TMUX set and not empty.
 bool inside_tmux();

@@ -78,3 +78,34 @@ TEST(Files, ExpandHome) {
     env.unset("HOME");
     EXPECT_EQ(expand_home("~/x"), "//x");
 }
+
+// Only regular files are read: a FIFO would hang the reader and /dev/zero never ends. Every
+// failure names the file; the never-failing reader counts all of them as missing.
+TEST(ReadFile, OnlyRegularFilesWithinTheLimitAndErrorsNameThePath) {
+    TempDir dir;
+    const fs::path fifo = dir / "fifo", zero = dir / "zero", text = dir / "text";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", zero);
+    write_text(text, "한글\n");
+    EXPECT_EQ(read_file(text), "한글\n");
+    EXPECT_EQ(read_text_if_any(text), "한글\n");
+    for (const fs::path& odd : {fifo, zero, dir.path()}) {
+        EXPECT_EQ(error_text([&] { read_file(odd); }), "일반 파일이 아닙니다 (" + odd.string() + ")");
+        EXPECT_EQ(read_text_if_any(odd), std::nullopt) << odd;
+    }
+    EXPECT_EQ(error_text([&] { read_file(dir / "missing"); }),
+              "No such file or directory (os error 2) (" + (dir / "missing").string() + ")");
+    EXPECT_EQ(error_text([&] { read_file(text, 3); }), "File too large (os error 27) (" + text.string() + ")");
+    EXPECT_EQ(read_file(text, 7), "한글\n");
+    // A file that reports no size (as /proc files do) is still held to the limit.
+    EXPECT_THROW(read_file("/proc/self/maps", 16), SystemError);
+
+    // The writer's bits on request, and a failed replacement names its target.
+    write_file_atomically(dir / "prog", "#!/bin/sh\n", 0755);
+    struct stat st;
+    ASSERT_EQ(::stat((dir / "prog").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    fs::create_directories(dir / "busy" / "inside");
+    EXPECT_EQ(error_text([&] { write_file_atomically(dir / "busy", "x"); }),
+              "파일을 교체하지 못했습니다: Is a directory (os error 21) (" + (dir / "busy").string() + ")");
+}

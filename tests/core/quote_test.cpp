@@ -78,12 +78,23 @@ TEST(Quote, JsonEscapeParsesBack) {
     EXPECT_EQ(nlohmann::json::parse("\"" + json_escape(all_controls) + "\"").get<std::string>(), all_controls);
 }
 
-// A #(...) that ran or a #{...} that was replaced would not come back as written.
-TEST(Quote, TmuxFormatsShowEveryNameAsWritten) {
-    TmuxServer server;
-    EXPECT_EQ(tmux_format_escape("#{pane_id} ## #(x)"), "##{pane_id} #### ##(x)");
+// tmux's source-file takes a glob pattern and display-message expands formats: the escaped forms
+// reach exactly the named file and show the text as it is, running nothing.
+TEST(Quote, TmuxSourcePathAndFormatEscape) {
+    EXPECT_EQ(tmux_source_path("/a[x]/b*c?d\\e f"), "/a\\[x]/b\\*c\\?d\\\\e f");
+    EXPECT_EQ(tmux_format_escape("#{pane_id} #(touch pwned) ##"), "##{pane_id} ##(touch pwned) ####");
+
+    TempDir dir;
+    TmuxServer server(80, 20);
     for (const auto& name : kHostileNames) {
-        std::string shown = server.tmux_ok({"display-message", "-p", "--", tmux_format_escape(name)});
-        EXPECT_EQ(shown, name);
+        if (name.empty() || name.find('\n') != std::string::npos) continue;
+        const auto conf = dir / ("x" + name + "[x]*?\\") / "c.conf";
+        write_text(conf, "set -g @sourced yes\n");
+        server.tmux_ok({"set", "-gu", "@sourced"});
+        const RunResult sourced = server.tmux({"source-file", tmux_source_path(conf.string())});
+        EXPECT_EQ(sourced.status, 0) << name << ": " << sourced.err;
+        EXPECT_EQ(server.global_option("@sourced"), "yes") << name;
+        EXPECT_EQ(server.tmux_ok({"display-message", "-p", "--", tmux_format_escape(name)}), name);
     }
+    EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
 }
