@@ -45,6 +45,15 @@ std::string tmux_double_quote(std::string_view text) {
     return out;
 }
 
+std::string tmux_format_escape(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '#') out += '#';
+    }
+    return out;
+}
+
 std::string json_escape(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -22,4 +22,9 @@ std::string command_output_allow_failure(const ChildCommand& command) {
     return lossy_utf8(run_child(c).out);
 }
 
+std::string file_argument(std::string_view name) {
+    if (name.starts_with('-') || name.starts_with('+')) return "./" + std::string(name);
+    return std::string(name);
+}
+
 }  // namespace vesk

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/process.hpp"
 
@@ -17,5 +18,9 @@ void prepend_tool_path();
 // on /dev/null, and returns standard output (lossy, untrimmed) whatever the exit status. Only a
 // start failure throws (SystemError).
 std::string command_output_allow_failure(const ChildCommand& command);
+
+// A file name as a program's argument: a relative name that begins with '-' or '+' gets "./"
+// before it, so that no program reads it as an option or, like vim's "+cmd", as a command.
+std::string file_argument(std::string_view name);
 
 }  // namespace vesk

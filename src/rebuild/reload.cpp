@@ -1,26 +1,13 @@
 #include "rebuild/reload.hpp"
 
 #include "tmux/tmux.hpp"
+#include "core/quote.hpp"
 #include "core/text.hpp"
 #include "tmux/popup_message.hpp"
 
 namespace vesk::rebuild {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// display-message expands formats: a # in a path must reach tmux doubled.
-std::string escape_format(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        out += c;
-        if (c == '#') out += '#';
-    }
-    return out;
-}
-
-}  // namespace
 
 ReloadOutcome reload(const std::optional<fs::path>& home, const fs::path& output) {
     if (!home || !inside_tmux()) return {};
@@ -47,7 +34,7 @@ ReloadOutcome reload(const std::optional<fs::path>& home, const fs::path& output
         popup_message_text("popup", message);
     } catch (...) {
         try {
-            tmux.capture({"display-message", escape_format(message)});
+            tmux.capture({"display-message", tmux_format_escape(message)});
         } catch (const std::exception&) {
         }
     }
