@@ -98,6 +98,8 @@ protected:
         ASSERT_TRUE(s.wait_for_text("open> ")) << s.screen();
         s.press({"C-u"});
         s.type(query);
+        // Enter before fzf has matched would choose nothing.
+        ASSERT_TRUE(s.wait_for_text("│ > " + query)) << s.screen();
         s.press({"Enter"});
     }
 
@@ -182,6 +184,7 @@ TEST_F(OpenWithRoad, LastChoiceOfferedCodeFormAndVim) {
     ASSERT_TRUE(s.wait_for_text("open> code")) << s.screen();
     s.press({"C-u"});
     s.type("vim");
+    ASSERT_TRUE(s.wait_for_text("│ > vim")) << s.screen();
     s.press({"Enter"});
     ASSERT_TRUE(s.server().wait_for_text(shell, "first")) << s.server().capture(shell);
     const auto vim = s.vim_view();

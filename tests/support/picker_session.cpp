@@ -67,7 +67,8 @@ PickerSession::PickerSession(PrivateEnv& env, int width, int height)
     // writes a line feed inside an item as NUL, so the name comes back whole.
     server_.tmux_ok({"set-environment", "-g", "VESK_VIM_VIEW", (env.root() / "vim-view").string()});
     server_.tmux_ok({"set-environment", "-g", "VIMINIT",
-                     "autocmd VimEnter * call writefile([expand('%:p'), line('.')], $VESK_VIM_VIEW) | "
+                     "autocmd VimEnter * call writefile([expand('%:p'), line('.')], $VESK_VIM_VIEW . '.tmp') | "
+                     "call rename($VESK_VIM_VIEW . '.tmp', $VESK_VIM_VIEW) | "
                      "autocmd VimLeave * call writefile([], $VESK_VIM_VIEW . '.left')"});
 }
 
@@ -101,10 +102,16 @@ std::optional<Recorded> PickerSession::recorded(const std::string& name) {
     return Recorded{words.front(), std::vector<std::string>(words.begin() + 1, words.end())};
 }
 
-// tmux gives a pane that a command client (this test) creates the client's PATH, not the
-// server's: the user's PATH is handed over explicitly.
 std::string PickerSession::active_pane(const std::vector<std::string>& argv, const fs::path& dir) {
-    return server_.run_in_current_window(argv, {{"PATH", path_}}, dir);
+    std::string cwd;
+    for (char c : dir.string()) cwd += c == '#' ? std::string("##") : std::string(1, c);
+    // The program itself is the pane's process (env execs it), so that #{pane_current_command}
+    // names it, not a wrapping shell. tmux gives a pane that a command client (this test) creates
+    // the client's PATH, not the server's: the user's PATH is handed over.
+    std::vector<std::string> args = {"new-window", "-t", server_.session() + ":", "-P", "-F", "#{pane_id}",
+                                     "-c",         cwd, "--", "env", "PATH=" + path_};
+    args.insert(args.end(), argv.begin(), argv.end());
+    return server_.tmux_ok(args);
 }
 
 std::string PickerSession::shell_pane(const fs::path& dir) {
@@ -118,7 +125,12 @@ void PickerSession::press(const std::vector<std::string>& keys) { client_.send_k
 
 void PickerSession::press_prefixed(const std::string& key) {
     client_.send_keys({server_.tmux_ok({"show-option", "-gv", "prefix"})});
-    client_.send_keys({key});
+    // A terminal has no byte for Ctrl with a digit: tmux reads them as extended keys (CSI u), as a
+    // terminal set up for them (the distribution's iTerm key map) sends them.
+    if (key.size() == 3 && key.starts_with("C-") && key[2] >= '0' && key[2] <= '9')
+        client_.send_text("\x1b[" + std::to_string(static_cast<int>(key[2])) + ";5u");
+    else
+        client_.send_keys({key});
 }
 
 void PickerSession::type(const std::string& text) { client_.send_text(text); }

@@ -76,10 +76,12 @@ public:
     // An interactive bash (no rc files, prompt "[sh]$ ") in `dir`, in a new selected window: the active
     // pane, where the client's keys go. Returns its pane id once the prompt shows.
     std::string shell_pane(const fs::path& dir);
-    // Any command, likewise the active pane.
+    // Any program, likewise the active pane; the program is the pane's process, so tmux names it
+    // in #{pane_current_command}.
     std::string active_pane(const std::vector<std::string>& argv, const fs::path& dir);
 
-    // Keys typed at the client (tmux key names), the prefix first for press_prefixed.
+    // Keys typed at the client (tmux key names), the prefix first for press_prefixed (which also
+    // takes C-0 ... C-9, sent as a terminal set up for them sends them).
     void press(const std::vector<std::string>& keys);
     void press_prefixed(const std::string& key);
     // Text typed literally at the client.
