@@ -24,6 +24,8 @@ TEST(Quote, ExactForms) {
     EXPECT_EQ(vim_single_quote_path("it's"), "'it''s'");
     // A path that is not UTF-8 is quoted as its lossy text.
     EXPECT_EQ(shell_quote_path(std::string("/x\xff")), "'/x\xEF\xBF\xBD'");
+    EXPECT_EQ(tmux_format_escape("#{pane_id} ##(touch x) #S 한글"), "##{pane_id} ####(touch x) ##S 한글");
+    EXPECT_EQ(tmux_format_escape(""), "");
 }
 
 TEST(Quote, ShellGivesEveryNameBackAndRunsNothing) {

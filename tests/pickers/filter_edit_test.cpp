@@ -176,13 +176,14 @@ TEST_F(FilterEditKeys, PrefixCeFromAShellTypesTheLineThere) {
         const fs::path file = file_in_own_dir(std::to_string(n++), name);
         const std::string shell = s.shell_pane(file.parent_path());
         s.press_prefixed("C-e");
-        ASSERT_TRUE(s.server().wait_for_text(shell, "finder filter-edit -- \"$file\"")) << s.server().capture(shell);
         ASSERT_TRUE(s.wait_for_text("1/1")) << s.screen();
         s.press({"Enter"});
         const auto vim = choose_gamma();
         ASSERT_TRUE(vim) << s.screen();
         EXPECT_EQ(vim->file, file.string());
         EXPECT_EQ(vim->line, 3);
+        // fzf and vim gave the screen back: the line typed into the shell is there.
+        EXPECT_TRUE(s.server().wait_for_text(shell, "finder filter-edit -- \"$file\"; true")) << s.server().capture(shell);
         s.server().tmux({"kill-pane", "-t", shell});
     }
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
