@@ -55,14 +55,6 @@ TEST(SelectFile, PatternAndDirectory) {
     EXPECT_EQ(select_file_dir("f.txt"), ".");
 }
 
-TEST(FilterEditDispatch, ShellsAndTheTypedLine) {
-    for (const char* shell : {"sh", "bash", "zsh", "fish"}) EXPECT_TRUE(is_shell_command(shell));
-    for (const char* other : {"vim", "bash5", "", "less"}) EXPECT_FALSE(is_shell_command(other));
-    EXPECT_EQ(filter_edit_dispatch_line("/r o'ot/bin/vesk"),
-              "file=$(fzf --bind=ctrl-d:clear-query); [ -n \"$file\" ] && '/r o'\\''ot/bin/vesk' finder filter-edit -- "
-              "\"$file\"; true");
-}
-
 // The commands as they run, with fzf answering by itself (--filter) and a recording editor.
 class FilterEditCommand : public ::testing::Test {
 protected:

@@ -13,28 +13,17 @@ namespace {
 
 using namespace vesk::test;
 
-TEST(OpenWithList, ParsesEntriesAndPicker) {
+TEST(OpenWithList, ParsesEntriesAndReadsThePick) {
     EXPECT_EQ(parse_open_with_entries("vim | vim\r\n| nvim -p\nedit |\nno bar here\n\na | b | c\n# note | cat\n"),
               (std::vector<OpenWithEntry>{{"vim", "vim"}, {"nvim -p", "nvim -p"}, {"a", "b | c"}, {"# note", "cat"}}));
-    EXPECT_EQ(open_with_picker_lines({{"vim", "vim"}}), "vim | vim\tvim\n");
     // Padding counts characters: the Hangul keyword is two characters, not four columns.
     EXPECT_EQ(open_with_picker_lines({{"vim", "vim"}, {"code-long", "code"}, {"보기", "view"}}),
               "vim       | vim\tvim\ncode-long | code\tcode\n보기" + std::string(7, ' ') + " | view\tview\n");
 
-    const auto args = open_with_fzf_args("git log -p");
-    EXPECT_EQ(args.back(), "git log -p");
-    EXPECT_EQ(args[args.size() - 2], "--query");
-    EXPECT_EQ(open_with_fzf_args(std::string()).back(), "--bind=ctrl-d:clear-query");
-}
-
-TEST(OpenWithList, ReadsThePick) {
     using K = OpenWithPick::Kind;
-    EXPECT_EQ(read_open_with_pick("esc\nvim | vim\tvim").kind, K::Cancel);
-    EXPECT_EQ(read_open_with_pick("ctrl-c").kind, K::Cancel);
-    EXPECT_EQ(read_open_with_pick("").kind, K::Cancel);
+    for (const char* cancel : {"esc\nvim | vim\tvim", "ctrl-c", ""}) EXPECT_EQ(read_open_with_pick(cancel).kind, K::Cancel);
     EXPECT_EQ(read_open_with_pick("ctrl-n").kind, K::EditList);
-    EXPECT_EQ(read_open_with_pick("\nno tab here").kind, K::Again);
-    EXPECT_EQ(read_open_with_pick("\nx | \t  \t").kind, K::Again);
+    for (const char* again : {"\nno tab here", "\nx | \t  \t"}) EXPECT_EQ(read_open_with_pick(again).kind, K::Again);
     const OpenWithPick run = read_open_with_pick("\ngit log | git log -p --follow --\t git log -p --follow -- \textra");
     EXPECT_EQ(run.kind, K::Run);
     EXPECT_EQ(run.command, "git log -p --follow --");
@@ -111,6 +100,32 @@ protected:
         return wait_until([&] { return option("@find_exec_file").empty() && option("@find_exec_origin_pane").empty(); });
     }
 
+    // Every hostile name, with the entry `query` finds (running `command`), reaches the recorder whole, in the
+    // repository, as "./name" when it would read as an option; the options are cleared after.
+    void every_name_arrives(const std::string& origin, bool is_shell, const std::string& query,
+                            const std::string& command) {
+        for (const std::string& name : kHostileNames) {
+            SCOPED_TRACE(name);
+            fs::remove(env.root() / "records" / "rec");
+            write_text(repo / name, "x\n");
+            choose(origin, is_shell, repo / name);
+            const std::vector<std::string> before = s.pane_ids();
+            pick(query);
+            const auto seen = s.recorded("rec");
+            ASSERT_TRUE(seen) << s.screen();
+            EXPECT_EQ(seen->cwd, repo.string());
+            EXPECT_EQ(seen->args, std::vector<std::string>{name.starts_with('-') || name.starts_with('+') ? "./" + name : name});
+            EXPECT_TRUE(cleared());
+            EXPECT_EQ(option("@find_exec_last_entry"), command);
+            if (!is_shell) {
+                const std::string split = s.wait_for_new_pane(before);
+                EXPECT_NE(s.server().format(split, "#{pane_start_command}").find("sh -lc "), std::string::npos);
+                s.server().tmux({"kill-pane", "-t", split});
+            }
+        }
+        EXPECT_EQ(s.pwned(), std::vector<std::string>{});
+    }
+
     PrivateEnv env;
     PickerSession s;
     fs::path repo = fs::canonical(env.root()) / "work dir";
@@ -118,51 +133,15 @@ protected:
 
 TEST_F(OpenWithRoad, TypedIntoTheShellPaneForEveryName) {
     const std::string shell = s.shell_pane(repo);
-    for (const std::string& name : kHostileNames) {
-        SCOPED_TRACE(name);
-        fs::remove(env.root() / "records" / "rec");
-        write_text(repo / name, "x\n");
-        choose(shell, true, repo / name);
-        pick("rec");
-        const auto seen = s.recorded("rec");
-        ASSERT_TRUE(seen) << s.screen();
-        EXPECT_EQ(seen->cwd, repo.string());
-        const std::string expected = name.starts_with('-') || name.starts_with('+') ? "./" + name : name;
-        EXPECT_EQ(seen->args, std::vector<std::string>{expected});
-        EXPECT_TRUE(cleared());
-        EXPECT_EQ(option("@find_exec_last_entry"), "rec");
-        if (name == "-rf")
-            EXPECT_NE(s.server().capture(shell).find("cd '" + repo.string() + "' && rec './-rf'"), std::string::npos)
-                << s.server().capture(shell);
-    }
-    EXPECT_EQ(s.pwned(), std::vector<std::string>{});
+    every_name_arrives(shell, true, "rec", "rec");
+    EXPECT_NE(s.server().capture(shell).find("cd '" + repo.string() + "' && rec '"), std::string::npos)
+        << s.server().capture(shell);
 }
 
 TEST_F(OpenWithRoad, SplitWhenTheOriginRunsNoShell) {
     const std::string origin = s.active_pane({"sleep", "600"}, env.root());
-    for (const std::string& name : kHostileNames) {
-        SCOPED_TRACE(name);
-        fs::remove(env.root() / "records" / "rec");
-        write_text(repo / name, "x\n");
-        choose(origin, false, repo / name);
-        const auto known = s.panes();
-        std::vector<std::string> ids;
-        for (const auto& line : known) ids.push_back(line.substr(0, line.find('\t')));
-        pick("split-rec");
-        const std::string split = s.wait_for_new_pane(ids);
-        ASSERT_FALSE(split.empty()) << s.screen();
-        EXPECT_NE(s.server().format(split, "#{pane_start_command}").find("sh -lc "), std::string::npos);
-        const auto seen = s.recorded("rec");
-        ASSERT_TRUE(seen) << s.screen();
-        EXPECT_EQ(seen->cwd, repo.string());
-        const std::string expected = name.starts_with('-') || name.starts_with('+') ? "./" + name : name;
-        EXPECT_EQ(seen->args, std::vector<std::string>{expected});
-        EXPECT_TRUE(cleared());
-        s.server().tmux({"kill-pane", "-t", split});
-    }
-    EXPECT_EQ(s.pwned(), std::vector<std::string>{});
-    // The origin got no keys.
-    EXPECT_EQ(s.server().capture(origin).find("rec"), std::string::npos);
+    every_name_arrives(origin, false, "split-rec", (s.bin() / "rec").string());
+    EXPECT_EQ(s.server().capture(origin).find("rec"), std::string::npos);  // no keys for it
 }
 
 TEST_F(OpenWithRoad, LastChoiceOfferedCodeFormAndVim) {

@@ -169,16 +169,15 @@ std::optional<VimView> PickerSession::vim_view() {
     return VimView{lines[0], std::atoi(lines[1].c_str())};
 }
 
-std::vector<std::string> PickerSession::panes() {
-    return split_at(server_.tmux_ok({"list-panes", "-a", "-F", "#{pane_id}\t#{pane_current_path}\t#{pane_start_command}"}),
-                    '\n');
+std::vector<std::string> PickerSession::pane_ids() {
+    return split_at(server_.tmux_ok({"list-panes", "-a", "-F", "#{pane_id}"}), '\n');
 }
 
 std::string PickerSession::wait_for_new_pane(const std::vector<std::string>& known) {
     std::string found;
     wait_until([&] {
-        for (const auto& line : split_at(server_.tmux_ok({"list-panes", "-a", "-F", "#{pane_id}"}), '\n'))
-            if (std::find(known.begin(), known.end(), line) == known.end()) return !(found = line).empty();
+        for (const auto& id : pane_ids())
+            if (std::find(known.begin(), known.end(), id) == known.end()) return !(found = id).empty();
         return false;
     });
     return found;

@@ -97,9 +97,9 @@ public:
     // quits it with keys typed at the client. Nothing when no vim started.
     std::optional<VimView> vim_view();
 
-    // Panes of the server with their start commands and directories, "id\tcwd\tcommand" a line.
-    std::vector<std::string> panes();
-    // Polls until a pane other than `known` appears; its id, "" on timeout.
+    // The ids of every pane of the server.
+    std::vector<std::string> pane_ids();
+    // Polls until a pane not in `known` appears; its id, "" on timeout.
     std::string wait_for_new_pane(const std::vector<std::string>& known);
 
     // The names of files whose name starts with PWNED anywhere below env's root or in this test's
