@@ -101,7 +101,7 @@ constexpr Entry kTable[] = {
     {"config plugins",             [](const Commands&) { plugin::config_plugins(); }},
     {"config plugins-popup",       [](const Commands&) { plugin::config_plugins_popup(); }},
     {"ui select",                  [](const Commands& c) { ui_select_command(c.ui_select); }},
-    {"doctor",                     [](const Commands& c) { not_built(c.leaf); }},
+    {"doctor",                     [](const Commands& c) { doctor::doctor(c.doctor); }},
     {"diagnostics export",         [](const Commands&) { throw Error("diagnostics export는 아직 구현되지 않았습니다."); }},
 };
 

@@ -93,7 +93,7 @@ private:
     std::map<const CLI::Option*, ArgInfo> info_;
     std::map<const CLI::App*, std::string> long_about_;
 
-    std::string setup_profile_ = "macos";
+    std::string setup_profile_ = profile_name(default_profile());  // setup assembles for the platform it runs on
     std::string keybindings_profile_ = "macos";
     std::optional<std::string> rebuild_profile_;
     std::string quillbox_mode_;

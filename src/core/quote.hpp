@@ -9,6 +9,10 @@ namespace vesk {
 
 // '...' with every ' written as '\'' (the empty text gives '').
 std::string shell_quote(std::string_view text);
+// The word as a POSIX shell reads it back: unchanged when it is not empty and made only of letters,
+// digits and `+ - . / : = @ _` (what a reader expects to see bare in a command line), else
+// shell_quote of it.
+std::string shell_word(std::string_view word);
 // shell_quote of the lossy text of the path.
 std::string shell_quote_path(const std::filesystem::path& path);
 

@@ -116,6 +116,7 @@ TEST(Tree, GlobalZeltdirEnumsAndDoctorFlags) {
     EXPECT_EQ(parse({"config", "keybindings", "--profile", "window"}).config_keybindings.profile, ConfigProfile::Window);
 
     EXPECT_FALSE(parse({"rebuild"}).rebuild.profile);
+    EXPECT_EQ(parse({"setup"}).setup.profile, default_profile());  // setup assembles for the platform it runs on
     Commands rebuild = parse({"rebuild", "--profile=linux", "--output", "/o", "--zeltdir", "/z", "--no-check"});
     EXPECT_EQ(rebuild.rebuild.profile, RebuildProfile::Linux);
     EXPECT_EQ(rebuild.rebuild.output, "/o");

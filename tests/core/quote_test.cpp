@@ -26,17 +26,27 @@ TEST(Quote, ExactForms) {
     EXPECT_EQ(shell_quote_path(std::string("/x\xff")), "'/x\xEF\xBF\xBD'");
     EXPECT_EQ(tmux_format_escape("#{pane_id} ##(touch x) #S 한글"), "##{pane_id} ####(touch x) ##S 한글");
     EXPECT_EQ(tmux_format_escape(""), "");
+    // shell_word leaves plain words bare and quotes everything else.
+    for (const char* bare : {"/usr/local/bin/vesk", "set", "-g", "@vim_bin", "a+b=c:d_e.f", "설정2"})
+        EXPECT_EQ(shell_word(bare), bare);
+    EXPECT_EQ(shell_word("it's"), "'it'\\''s'");
+    EXPECT_EQ(shell_word("/tmp/a b"), "'/tmp/a b'");
+    EXPECT_EQ(shell_word("~/x"), "'~/x'");
+    EXPECT_EQ(shell_word(""), "''");
+    EXPECT_EQ(shell_word(std::string("x\xff")), "'x\xff'");
 }
 
 TEST(Quote, ShellGivesEveryNameBackAndRunsNothing) {
     TempDir dir;
     for (const auto& name : kHostileNames) {
-        ChildCommand sh("sh", {"-c", "printf %s " + shell_quote(name)});
-        sh.cwd = dir.path().string();
-        sh.out = Stdio::Pipe;
-        Output out = run_child(sh);
-        EXPECT_TRUE(out.status.success()) << name;
-        EXPECT_EQ(out.out, name);
+        for (const auto& word : {shell_quote(name), shell_word(name)}) {
+            ChildCommand sh("sh", {"-c", "printf %s " + word});
+            sh.cwd = dir.path().string();
+            sh.out = Stdio::Pipe;
+            Output out = run_child(sh);
+            EXPECT_TRUE(out.status.success()) << name;
+            EXPECT_EQ(out.out, name);
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
 }
