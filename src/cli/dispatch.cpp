@@ -8,6 +8,7 @@
 #include "pickers/filter_edit.hpp"
 #include "pickers/finder.hpp"
 #include "pickers/mapping.hpp"
+#include "pickers/note.hpp"
 #include "plugin/app.hpp"
 #include "tmux/pane.hpp"
 
@@ -49,13 +50,13 @@ constexpr Entry kTable[] = {
     {"note open",                  [](const Commands& c) { not_built(c.leaf); }},
     {"note popup",                 [](const Commands& c) { not_built(c.leaf); }},
     {"note select",                [](const Commands& c) { not_built(c.leaf); }},
-    {"note list",                  [](const Commands& c) { not_built(c.leaf); }},
-    {"note preview",               [](const Commands& c) { not_built(c.leaf); }},
-    {"note delete",                [](const Commands& c) { not_built(c.leaf); }},
-    {"note reveal",                [](const Commands& c) { not_built(c.leaf); }},
-    {"note toggle-mode",           [](const Commands& c) { not_built(c.leaf); }},
-    {"note search-content",        [](const Commands& c) { not_built(c.leaf); }},
-    {"note parse-mf-line",         [](const Commands& c) { not_built(c.leaf); }},
+    {"note list",                  [](const Commands& c) { pickers::note_list_command(c.note_list); }},
+    {"note preview",               [](const Commands& c) { pickers::note_preview(c.note_preview); }},
+    {"note delete",                [](const Commands& c) { pickers::note_delete(c.note_delete); }},
+    {"note reveal",                [](const Commands& c) { pickers::note_reveal(c.note_reveal); }},
+    {"note toggle-mode",           [](const Commands& c) { pickers::note_toggle_mode(c.note_toggle_mode); }},
+    {"note search-content",        [](const Commands& c) { pickers::note_search_content_command(c.note_search_content); }},
+    {"note parse-mf-line",         [](const Commands&) { pickers::note_parse_mf_line(); }},
     {"log shell-toggle",           [](const Commands& c) { not_built(c.leaf); }},
     {"log shell-start",            [](const Commands& c) { not_built(c.leaf); }},
     {"log codex-toggle",           [](const Commands& c) { not_built(c.leaf); }},

@@ -702,6 +702,36 @@ void split_trailing(std::vector<std::string>& words, Commands& commands, std::ve
     }
 }
 
+// fzf's bindings hand the query ({q}) and the selected line ({}) to these commands as they are: a
+// query "--pre=rm" or "-e", or a line that begins with '-', is data and never an option. Once
+// the leading file arguments are there, a "--" goes before the rest when a word of it begins
+// with '-' and the caller wrote none.
+struct DataWords {
+    std::string_view group, leaf;
+    std::size_t leading;  // positionals before the data words
+};
+constexpr DataWords kDataWords[] = {
+    {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
+    {"note", "reveal", 2},
+};
+
+void mark_data_words(std::vector<std::string>& words) {
+    if (words.size() < 4) return;
+    for (const DataWords& d : kDataWords) {
+        if (words[1] != d.group || words[2] != d.leaf) continue;
+        std::size_t first = 3 + d.leading;
+        if (words.size() <= first || words[first] == "--") return;
+        for (std::size_t i = 3; i < first; ++i) {
+            if (words[i].starts_with('-')) return;  // --help, or a usage error to report
+        }
+        auto data = words.begin() + static_cast<std::ptrdiff_t>(first);
+        if (std::any_of(data, words.end(), [](const std::string& w) { return w.starts_with('-'); })) {
+            words.insert(data, "--");
+        }
+        return;
+    }
+}
+
 // CLI11 reads `--prompt=` as an option without its value; the user meant the empty text.
 void split_empty_values(std::vector<std::string>& words) {
     std::vector<std::string> out;
@@ -747,6 +777,7 @@ std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     Commands commands;
     std::vector<std::string> message_rest;
     split_trailing(words, commands, message_rest);
+    mark_data_words(words);
     split_empty_values(words);
     // The tree is never taken apart: it holds nothing but memory, which the process gives back
     // when it ends, and taking CLI11's objects apart costs about as much as building them, on

@@ -74,9 +74,10 @@ std::string tmux_double_quote(std::string_view text) {
 
 std::string tmux_format_escape(std::string_view text) {
     std::string out;
+    out.reserve(text.size());
     for (char c : text) {
-        out += c;
         if (c == '#') out += '#';
+        out += c;
     }
     return out;
 }

@@ -1,4 +1,4 @@
-// One quoting function per target language: POSIX shell, tmux, vim literal strings, JSON.
+// One quoting function per target language: POSIX shell, tmux formats, vim literal strings, JSON.
 #pragma once
 
 #include <filesystem>
@@ -20,8 +20,9 @@ std::string shell_quote_path(const std::filesystem::path& path);
 // double quotes tmux still takes '\' as an escape, expands '$' and a leading '~', and a line
 // feed would end the line, so all of them are escaped.
 std::string tmux_double_quote(std::string_view text);
-// Text for a tmux command that expands formats (display-message): every # doubled, so that
-// #{...} and #(...) in outside text are shown as they are, never expanded or run.
+// The text with every '#' doubled, for arguments tmux expands as formats (display-message,
+// run-shell, confirm-before -p, new-session -s...): a name holding "#{pane_id}" or "#(cmd)" then
+// shows as written instead of being replaced or run.
 std::string tmux_format_escape(std::string_view text);
 // '...' with every ' doubled: a vim literal string.
 std::string vim_single_quote_path(const std::filesystem::path& path);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/error.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::doctor {
 
@@ -11,8 +11,8 @@ std::size_t natural_width(const Report& report) {
     if (report.checks.empty()) return 53;
     std::size_t id = 14, summary = 16;
     for (const auto& check : report.checks) {
-        id = std::max(id, ui::text_width(check.id));
-        summary = std::max(summary, ui::text_width(check.summary));
+        id = std::max(id, ui::screen_width(check.id));
+        summary = std::max(summary, ui::screen_width(check.summary));
     }
     return id + summary + 23;
 }

@@ -5,6 +5,7 @@
 #include "core/process.hpp"
 #include "core/quote.hpp"
 #include "support/private_env.hpp"
+#include "support/tmux_server.hpp"
 
 using namespace vesk;
 using namespace vesk::test;
@@ -24,8 +25,6 @@ TEST(Quote, ExactForms) {
     EXPECT_EQ(vim_single_quote_path("it's"), "'it''s'");
     // A path that is not UTF-8 is quoted as its lossy text.
     EXPECT_EQ(shell_quote_path(std::string("/x\xff")), "'/x\xEF\xBF\xBD'");
-    EXPECT_EQ(tmux_format_escape("#{pane_id} ##(touch x) #S 한글"), "##{pane_id} ####(touch x) ##S 한글");
-    EXPECT_EQ(tmux_format_escape(""), "");
     // shell_word leaves plain words bare and quotes everything else.
     for (const char* bare : {"/usr/local/bin/vesk", "set", "-g", "@vim_bin", "a+b=c:d_e.f", "설정2"})
         EXPECT_EQ(shell_word(bare), bare);
@@ -77,4 +76,14 @@ TEST(Quote, JsonEscapeParsesBack) {
         EXPECT_EQ(nlohmann::json::parse("\"" + json_escape(text) + "\"").get<std::string>(), text);
     }
     EXPECT_EQ(nlohmann::json::parse("\"" + json_escape(all_controls) + "\"").get<std::string>(), all_controls);
+}
+
+// A #(...) that ran or a #{...} that was replaced would not come back as written.
+TEST(Quote, TmuxFormatsShowEveryNameAsWritten) {
+    TmuxServer server;
+    EXPECT_EQ(tmux_format_escape("#{pane_id} ## #(x)"), "##{pane_id} #### ##(x)");
+    for (const auto& name : kHostileNames) {
+        std::string shown = server.tmux_ok({"display-message", "-p", "--", tmux_format_escape(name)});
+        EXPECT_EQ(shown, name);
+    }
 }
