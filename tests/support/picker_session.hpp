@@ -9,22 +9,28 @@
 //   s.load_dist();                               // the distribution's key bindings
 //   const std::string shell = s.shell_pane(dir); // an interactive bash in `dir`, the active pane
 //   s.press_prefixed("C-e");                     // the prefix, then C-e, typed at the client
-//   ASSERT_TRUE(s.wait_for_text("pattern> "));   // what the client shows, popups included
-//   s.type("needle"); s.press({"Enter"});
-//   VimView v = s.vim_view();                    // asks the vim at the client for its file and line
+//   ASSERT_TRUE(s.wait_for_text("pattern>"));    // what the client shows, popups included
+//   s.type("needle");                            // typed literally at the client
+//   ASSERT_TRUE(s.wait_for_text(" 1/4"));        // fzf has matched: Enter before that picks nothing
+//   s.press({"Enter"});
+//   auto v = s.vim_view();                       // the file and line the vim that started opened
 //
+// capture-pane drops trailing blanks: wait for "pattern>", not "pattern> ".
 // What it sets up:
 // - a private tmux server (TmuxServer, in env.tmp()) with an attached client (AttachedClient,
 //   160x50 by default); everything the user sees is read from the client with capture-pane;
 // - the server's global environment, which run-shell jobs, popups and new panes inherit: env's
 //   variables (HOME, XDG_CONFIG_HOME, ZELT, TMPDIR, LANG), PATH with bin() first, TMUX_BIN naming
-//   the floating-pane layer, and no VISUAL, EDITOR or VIM_BIN;
+//   the floating-pane layer, no VISUAL, EDITOR or VIM_BIN, and a VIMINIT by which every vim
+//   reports its file and line once started (vim_view());
 // - bin(): `tmux` there is tools/tmux-floating, so that a binding's `tmux new-pane` becomes a
 //   display-popup on the real tmux; add_program() puts stand-ins beside it;
 // - root() = env.zelt(), the installation root, and @zelt pointing at it: bin/vesk is the built
 //   program, lists/ and doc/ are copies of the distribution's (tests may change them).
-// A login shell (`sh -lc`, as open-with's split runs) resets PATH from /etc/profile: name stand-ins
-// that must be found there by their absolute path.
+// Panes the test itself creates get the server's PATH only when handed it (tmux gives a pane made
+// by a command client that client's PATH): use shell_pane() and active_pane(). A login shell
+// (`sh -lc`, as open-with's split runs) resets PATH from /etc/profile: name stand-ins that must be
+// found there by their absolute path.
 #pragma once
 
 #include <string>
