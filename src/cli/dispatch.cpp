@@ -5,6 +5,9 @@
 #include "config/config.hpp"
 #include "core/error.hpp"
 #include "keybind/postlude.hpp"
+#include "pickers/filter_edit.hpp"
+#include "pickers/finder.hpp"
+#include "pickers/mapping.hpp"
 #include "pickers/note.hpp"
 #include "plugin/app.hpp"
 #include "tmux/pane.hpp"
@@ -72,21 +75,21 @@ constexpr Entry kTable[] = {
     {"session create-popup-open",  [](const Commands& c) { not_built(c.leaf); }},
     {"session create-popup",       [](const Commands& c) { not_built(c.leaf); }},
     {"pane zoom-toggle",           [](const Commands&) { pane_zoom_toggle(); }},
-    {"finder filter-edit",         [](const Commands& c) { not_built(c.leaf); }},
-    {"finder filter-edit-dispatch",[](const Commands& c) { not_built(c.leaf); }},
+    {"finder filter-edit",         [](const Commands& c) { pickers::finder_filter_edit(c.finder_filter_edit); }},
+    {"finder filter-edit-dispatch",[](const Commands&) { pickers::finder_filter_edit_dispatch(); }},
     {"finder multimode-open",      [](const Commands& c) { not_built(c.leaf); }},
     {"finder multimode",           [](const Commands& c) { not_built(c.leaf); }},
     {"finder mf-search",           [](const Commands& c) { not_built(c.leaf); }},
     {"finder mf-toggle",           [](const Commands& c) { not_built(c.leaf); }},
     {"finder git-search",          [](const Commands& c) { not_built(c.leaf); }},
     {"finder git-toggle",          [](const Commands& c) { not_built(c.leaf); }},
-    {"finder open-with",           [](const Commands& c) { not_built(c.leaf); }},
-    {"finder select-file",         [](const Commands& c) { not_built(c.leaf); }},
+    {"finder open-with",           [](const Commands&) { pickers::finder_open_with(); }},
+    {"finder select-file",         [](const Commands& c) { pickers::finder_select_file(c.finder_select_file); }},
     {"dir popup",                  [](const Commands& c) { not_built(c.leaf); }},
     {"dir favorite",               [](const Commands& c) { not_built(c.leaf); }},
     {"app launch-open",            [](const Commands& c) { not_built(c.leaf); }},
     {"app launch",                 [](const Commands& c) { not_built(c.leaf); }},
-    {"mapping popup",              [](const Commands& c) { not_built(c.leaf); }},
+    {"mapping popup",              [](const Commands& c) { pickers::mapping_popup(c.mapping_popup); }},
     {"version controller",         [](const Commands& c) { not_built(c.leaf); }},
     {"version run",                [](const Commands& c) { not_built(c.leaf); }},
     {"version exec",               [](const Commands& c) { not_built(c.leaf); }},

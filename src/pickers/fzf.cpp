@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
@@ -40,5 +41,17 @@ FzfExpect split_fzf_expect_output(std::string_view output) {
     if (lines.size() > 1) result.selection = lines[1];
     return result;
 }
+
+std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args) {
+    Output out = run_fzf(input, args);
+    std::optional<int> code = out.status.code();
+    if (code == 2) throw Error("fzf가 실패했습니다: " + out.status.describe());
+    if (code != 0) return "";
+    std::string text = lossy_utf8(out.out);
+    if (text.ends_with('\n')) text.pop_back();
+    return text;
+}
+
+void require_fzf() { require_command("fzf", "fzf를 찾을 수 없습니다."); }
 
 }  // namespace vesk

@@ -29,4 +29,12 @@ FzfRun run_fzf_with_input_status(std::string_view input, const std::vector<std::
 // The first two lines of an `--expect` output, without their line endings.
 FzfExpect split_fzf_expect_output(std::string_view output);
 
+// A picker's run of fzf: what fzf printed, without its final line end, for a choice; "" when the
+// user cancelled (130), nothing matched (1) or a signal ended fzf. fzf's own failure (2: a bad
+// option, no terminal to draw on) throws, so that it is never taken for a cancel.
+std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args);
+
+// Throws "fzf를 찾을 수 없습니다." unless fzf is on PATH or in the working directory.
+void require_fzf();
+
 }  // namespace vesk

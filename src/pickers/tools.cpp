@@ -23,6 +23,11 @@ std::string command_output_allow_failure(const ChildCommand& command) {
     return lossy_utf8(run_child(c).out);
 }
 
+std::string file_argument(std::string_view name) {
+    if (name.starts_with('-') || name.starts_with('+')) return "./" + std::string(name);
+    return std::string(name);
+}
+
 std::optional<std::filesystem::path> which_first(std::initializer_list<std::string_view> names) {
     for (std::string_view name : names) {
         if (auto found = which(name)) return found;

@@ -22,6 +22,10 @@ void prepend_tool_path();
 // start failure throws (SystemError).
 std::string command_output_allow_failure(const ChildCommand& command);
 
+// A file name as a program's argument: a relative name that begins with '-' or '+' gets "./"
+// before it, so that no program reads it as an option or, like vim's "+cmd", as a command.
+std::string file_argument(std::string_view name);
+
 // The first of the names that `which` finds: Debian installs bat as "batcat" and fd as "fdfind",
 // so the tools look up both names, the usual one first.
 std::optional<std::filesystem::path> which_first(std::initializer_list<std::string_view> names);

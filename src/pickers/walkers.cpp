@@ -105,7 +105,9 @@ std::vector<DirId> start_chain(const fs::path& dir) {
 std::vector<fs::path> rg_files(const fs::path& dir) {
     // A directory rg cannot be started in is an unsuccessful run like any other: no files.
     if (!directory_id(dir) || ::access(dir.c_str(), X_OK) != 0) return {};
-    ChildCommand rg("rg", {"--files", "--max-depth", "5"});
+    // NUL after each path, taken as bytes: a name holding a line feed or bytes that are not UTF-8
+    // still names its file.
+    ChildCommand rg("rg", {"--files", "--max-depth", "5", "--null"});
     rg.cwd = dir.native();
     rg.in = Stdio::Null;
     rg.out = Stdio::Pipe;
@@ -113,7 +115,14 @@ std::vector<fs::path> rg_files(const fs::path& dir) {
     Output out = run_child(rg);
     std::vector<fs::path> files;
     if (!out.status.success()) return files;
-    for (const auto& line : split_lines(lossy_utf8(out.out))) files.push_back(dir / line);
+    std::string_view rest = out.out;
+    while (!rest.empty()) {
+        std::size_t end = rest.find('\0');
+        std::string_view name = rest.substr(0, end);
+        if (!name.empty()) files.push_back(dir / std::string(name));
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
     return files;
 }
 

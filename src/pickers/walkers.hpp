@@ -9,8 +9,8 @@
 
 namespace vesk {
 
-// `rg --files --max-depth 5` run in `dir`, each line joined onto `dir`. ripgrep's ignore rules
-// apply. An unsuccessful rg run gives an empty list; failing to start rg throws.
+// `rg --files --max-depth 5` run in `dir`, each path joined onto `dir` as rg printed its bytes
+// (a name holding a line feed stays whole). ripgrep's ignore rules apply. An unsuccessful rg run gives an empty list; failing to start rg throws.
 std::vector<std::filesystem::path> rg_files(const std::filesystem::path& dir);
 
 // Directories below `dir` (symbolic links followed) as text relative to `root`, skipping every

@@ -1,6 +1,7 @@
 #include "tmux/popup_message.hpp"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,12 +10,14 @@
 #include <filesystem>
 #include <limits>
 
+#include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/signal_cleanup.hpp"
 #include "core/quote.hpp"
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
+#include "ui/tty.hpp"
 #include "ui/wait_for_key.hpp"
 
 namespace vesk {
@@ -188,6 +191,7 @@ void popup_message(const PopupMessageArgs& args) {
         text += args.message[i];
     }
     if (text.empty()) throw Error("표시할 메시지를 전달하세요.");
+    if (running_in_popup()) return show_message_in_place(mode, text);
 
     Tmux tmux;
     std::int64_t client_width = client_dimension(tmux, "#{client_width}", 80);
@@ -267,11 +271,60 @@ void popup_message_text(std::string_view mode, std::string_view text) {
 }
 
 void popup_modal(const Tmux& tmux, std::string_view message) {
+    if (running_in_popup()) return show_message_in_place("modal", message);
     std::string command = shell_quote(vesk_bin(tmux)) + " popup message modal ";
     // A message starting with '-' would be read as an option by the command line parser.
     if (!message.empty() && message.front() == '-') command += "-- ";
     command += shell_quote(message);
     tmux.run({"display-popup", "-E", "-w", "60%", "-h", "10", "--", command});
+}
+
+bool running_in_popup() {
+    return inside_tmux() && !env_non_empty("TMUX_PANE") && isatty(STDIN_FILENO);
+}
+
+namespace {
+
+void write_all(int fd, std::string_view text) {
+    while (!text.empty()) {
+        ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw_errno();
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::int64_t terminal_columns(int fd) {
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+}  // namespace
+
+void show_message_in_place(std::string_view mode, std::string_view text) {
+    // The terminal itself, not standard output: a tool whose output is being read by its caller
+    // (`target=$(vesk ...)`) still shows the message to the user.
+    ui::Tty tty = ui::Tty::open_device();
+    std::int64_t wrap = std::max<std::int64_t>(terminal_columns(tty.fd()) - 4, 16);
+    // \r\n: the terminal may still be raw after the tool's own screen.
+    std::string body = "\r\n " + popup_title(mode) + "\r\n\r\n";
+    for (const auto& line : wrap_message(split_clauses(text), wrap)) body += " " + line + "\r\n";
+    write_all(tty.fd(), body);
+    wait_for_key(std::nullopt);
+}
+
+void hold_popup_after_failure() noexcept {
+    try {
+        if (!running_in_popup() || !isatty(STDOUT_FILENO) || !isatty(STDERR_FILENO)) return;
+        std::fputs("\n[아무 키나 누르면 닫힙니다]\n", stderr);
+        std::fflush(stderr);
+        wait_for_key(std::nullopt);
+    } catch (...) {
+        // The message is printed already; a popup that cannot be held just closes.
+    }
 }
 
 }  // namespace vesk

@@ -7,6 +7,7 @@
 #include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
+#include "core/quote.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
@@ -116,8 +117,10 @@ std::string Tmux::open_floating_pane(const FloatingPane& request, const std::str
         args.push_back(*request.y);
     }
     if (request.cwd) {
+        // The start directory is expanded as a format (#{...} replaced, #(...) run): a directory
+        // named with # reaches tmux doubled, so that it names itself.
         args.push_back("-c");
-        args.push_back(*request.cwd);
+        args.push_back(tmux_format_escape(*request.cwd));
     }
     args.push_back("--");
     args.push_back(command);

@@ -68,7 +68,8 @@ public:
     // Whether a pane with exactly this id exists on the server.
     bool pane_exists(std::string_view pane) const;
     // new-pane -P -F #{pane_id} -x W -y H [-X X] [-Y Y] [-c DIR] -- COMMAND; returns the new pane's
-    // id. Throws Error("new-pane did not return a pane id") on an empty answer.
+    // id. DIR is a directory, not a format: its # are doubled. Throws Error("new-pane did not
+    // return a pane id") on an empty answer.
     std::string open_floating_pane(const FloatingPane& request, const std::string& command) const;
 };
 

@@ -101,9 +101,9 @@ bind-key F5 run-shell "tmux new-pane -x 90% -y 85% -X 5% -Y 8% \"#{@zelt}/bin/ve
     std::map<std::string, std::string> moved;
     for (const auto& r : resolved)
         if (r.rebound()) moved[r.binding.table + " " + r.default_key()] = *r.current_key;
+    // C-p is no run-shell job any more (a job has no terminal for fzf): its old line finds nothing.
     EXPECT_EQ(moved, (std::map<std::string, std::string>{{"prefix C-4", "F2"},
                                                           {"prefix C-x", "F3"},
-                                                          {"prefix C-p", "F4"},
                                                           {"copy-mode-vi x", "X"},
                                                           {"prefix C-Space", "F5"}}));
 }

@@ -76,6 +76,11 @@ TEST(Walkers, RgFiles) {
     EXPECT_EQ(relative(rg_files(dir.path()), dir.path()),
               (std::vector<std::string>{"sub/d1/d2/d3/five.txt", "sub/파일 it's.md", "top.txt"}));
     EXPECT_TRUE(rg_files(dir / "missing").empty());
+    // Each name whole, as its bytes: a line feed or bytes that are not UTF-8 still name the file.
+    TempDir odd;
+    for (const std::string& f : std::vector<std::string>{"two\nlines", "bad\xff", "-rf"}) write_text(odd / f, "");
+    for (const fs::path& p : rg_files(odd.path())) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_EQ(rg_files(odd.path()).size(), 3u);
     if (::geteuid() != 0) {
         ::chmod((dir / "sub").c_str(), 0);
         EXPECT_TRUE(rg_files(dir / "sub").empty());
