@@ -46,10 +46,11 @@ void append_recent(const fs::path& root, const fs::path& file) {
     const fs::path recent = root / ".recent";
     int fd = ::open(recent.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) throw_errno(path_text(recent));
-    ssize_t n = ::write(fd, rel.data(), rel.size());
-    int e = errno;
-    ::close(fd);
-    if (n < 0) throw SystemError(e, path_text(recent));
+    try {
+        write_and_close(fd, rel);
+    } catch (const SystemError& e) {
+        throw SystemError(e.code, path_text(recent));
+    }
 }
 
 std::vector<std::string> with_target(std::vector<std::string> args, const std::string& target) {
@@ -67,7 +68,7 @@ void run_script_item(const Tmux& tmux, const fs::path& file, const std::string& 
     std::string command =
         fmt::format("bash {}; echo ''; echo 'any key to go. wait in 10 secs...'; read || sleep 10", shell_quote_path(file));
     // new-window expands formats in its -c directory.
-    tmux.run({"new-window", "-c", tmux_format_literal(dir), "-n", "QBZ-Exec", command});
+    tmux.run({"new-window", "-c", tmux_format_escape(dir), "-n", "QBZ-Exec", command});
 }
 
 void paste_text_item(const Tmux& tmux, const fs::path& file, const std::string& target) {
@@ -107,7 +108,7 @@ void quillbox_source_tmux_file(const Tmux& tmux, const fs::path& file) {
         display_message(tmux, fmt::format("No executable content in {}", name));
         return;
     }
-    Output out = tmux.capture({"source-file", path_text(script.path())});
+    Output out = tmux.capture({"source-file", tmux_source_path(path_text(script.path()))});
     if (out.status.success()) {
         display_message(tmux, fmt::format("Sourced: {}", name));
         return;

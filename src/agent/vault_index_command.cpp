@@ -25,15 +25,14 @@ constexpr const char* kNeedsTmux = "tmux 세션에서만 실행할 수 있습니
 void quillbox_build_index() {
     require_tmux(kNeedsTmux);
     Tmux tmux;
-    std::optional<std::string> zelt = tmux.option("@zelt");
-    if (!zelt) throw Exit99();
+    const fs::path zelt = zelt_path(tmux);
     const fs::path root = qbox_root(tmux);
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
         fs::create_directories(root / "inbox", ec);
         if (ec) throw SystemError(ec.value(), path_text(root / "inbox"));
     }
-    const std::vector<std::string> patterns = quillbox_ignore_patterns(*zelt, root);
+    const std::vector<std::string> patterns = quillbox_ignore_patterns(zelt, root);
     // Held from the walk to the rename: a line appended meanwhile is then either found by the
     // walk or appended to the new index, never overwritten.
     VaultLock lock(root);

@@ -10,7 +10,9 @@
 
 #include <fmt/format.h>
 
+#include "agent/preview.hpp"
 #include "agent/quillbox.hpp"
+#include "agent/text.hpp"
 #include "agent/vault_ignore.hpp"
 #include "agent/vault_index.hpp"
 #include "agent/vault_root.hpp"
@@ -19,7 +21,7 @@
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
-#include "core/walkers.hpp"
+#include "pickers/walkers.hpp"
 #include "tmux/tmux.hpp"
 
 namespace vesk::agent {
@@ -250,20 +252,15 @@ void quillbox_list(const QuillboxListArgs& args) {
         case QuillboxListMode::IndexSearch:
             out = list_index_search(root, query);
             break;
-        case QuillboxListMode::DeepSearch: {
-            std::optional<std::string> zelt = tmux.option("@zelt");
-            if (!zelt) throw Exit99();
-            out = list_deep_search(root, quillbox_ignore_patterns(*zelt, root), query);
+        case QuillboxListMode::DeepSearch:
+            out = list_deep_search(root, quillbox_ignore_patterns(zelt_path(tmux), root), query);
             break;
-        }
         case QuillboxListMode::RecentSearch:
             out = list_recent_search(root, query);
             break;
         case QuillboxListMode::VaultSelect: {
-            std::optional<std::string> zelt = tmux.option("@zelt");
-            if (!zelt) throw Exit99();
-            std::string current = tmux.option("@zelt/quillbox").value_or("~/.quillbox");
-            out = quillbox_list_vaults(*zelt, current, query);
+            const fs::path zelt = zelt_path(tmux);
+            out = quillbox_list_vaults(zelt, tmux.option("@zelt/quillbox").value_or("~/.quillbox"), query);
             break;
         }
         case QuillboxListMode::FileMove:

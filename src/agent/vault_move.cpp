@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "agent/quillbox.hpp"
+#include "agent/text.hpp"
 #include "agent/vault_index.hpp"
 #include "agent/vault_root.hpp"
 #include "core/error.hpp"

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "agent/preview.hpp"
 #include "agent/quillbox.hpp"
 #include "agent/vault_root.hpp"
 #include "agent/vault_selection.hpp"

@@ -14,19 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<std::uint64_t> line_number(std::string_view text) {
-    if (text.starts_with('+')) text.remove_prefix(1);
-    if (text.empty()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
 // The piece after the separator at `at`, up to the next separator.
 std::string_view piece_after(std::string_view line, std::size_t at, char separator) {
     std::string_view rest = line.substr(at + 1);
@@ -57,13 +44,13 @@ ItemExists item_file_under(const fs::path& root) {
 DeepHit split_deep_line(std::string_view line, const ItemExists& exists) {
     for (std::size_t at = line.find(':'); at != std::string_view::npos; at = line.find(':', at + 1)) {
         if (at == 0) continue;
-        std::optional<std::uint64_t> number = line_number(piece_after(line, at, ':'));
+        std::optional<std::uint64_t> number = parse_line_number(piece_after(line, at, ':'));
         if (number && exists(line.substr(0, at))) return {std::string(line.substr(0, at)), number};
     }
     if (exists(line)) return {std::string(line), std::nullopt};
     std::size_t first = line.find(':');
     if (first == std::string_view::npos) return {std::string(line), std::nullopt};
-    return {std::string(line.substr(0, first)), line_number(piece_after(line, first, ':'))};
+    return {std::string(line.substr(0, first)), parse_line_number(piece_after(line, first, ':'))};
 }
 
 std::optional<std::string> index_line_rel(std::string_view line, const ItemExists& exists) {

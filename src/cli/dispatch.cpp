@@ -6,6 +6,10 @@
 #include "config/config.hpp"
 #include "core/error.hpp"
 #include "keybind/postlude.hpp"
+#include "pickers/filter_edit.hpp"
+#include "pickers/finder.hpp"
+#include "pickers/mapping.hpp"
+#include "pickers/note.hpp"
 #include "plugin/app.hpp"
 #include "tmux/pane.hpp"
 
@@ -31,7 +35,7 @@ constexpr Entry kTable[] = {
     {"tidewell question-select",   [](const Commands& c) { not_built(c.leaf); }},
     {"tidewell chat-popup",        [](const Commands& c) { not_built(c.leaf); }},
     {"quillbox list",              [](const Commands& c) { agent::quillbox_list(c.quillbox_list); }},
-    {"quillbox build-index",       [](const Commands& c) { agent::quillbox_build_index(); }},
+    {"quillbox build-index",       [](const Commands&) { agent::quillbox_build_index(); }},
     {"quillbox update-index",      [](const Commands& c) { agent::quillbox_update_index(c.quillbox_update_index); }},
     {"quillbox import-list",       [](const Commands& c) { not_built(c.leaf); }},
     {"quillbox create-vault",      [](const Commands& c) { not_built(c.leaf); }},
@@ -47,13 +51,13 @@ constexpr Entry kTable[] = {
     {"note open",                  [](const Commands& c) { not_built(c.leaf); }},
     {"note popup",                 [](const Commands& c) { not_built(c.leaf); }},
     {"note select",                [](const Commands& c) { not_built(c.leaf); }},
-    {"note list",                  [](const Commands& c) { not_built(c.leaf); }},
-    {"note preview",               [](const Commands& c) { not_built(c.leaf); }},
-    {"note delete",                [](const Commands& c) { not_built(c.leaf); }},
-    {"note reveal",                [](const Commands& c) { not_built(c.leaf); }},
-    {"note toggle-mode",           [](const Commands& c) { not_built(c.leaf); }},
-    {"note search-content",        [](const Commands& c) { not_built(c.leaf); }},
-    {"note parse-mf-line",         [](const Commands& c) { not_built(c.leaf); }},
+    {"note list",                  [](const Commands& c) { pickers::note_list_command(c.note_list); }},
+    {"note preview",               [](const Commands& c) { pickers::note_preview(c.note_preview); }},
+    {"note delete",                [](const Commands& c) { pickers::note_delete(c.note_delete); }},
+    {"note reveal",                [](const Commands& c) { pickers::note_reveal(c.note_reveal); }},
+    {"note toggle-mode",           [](const Commands& c) { pickers::note_toggle_mode(c.note_toggle_mode); }},
+    {"note search-content",        [](const Commands& c) { pickers::note_search_content_command(c.note_search_content); }},
+    {"note parse-mf-line",         [](const Commands&) { pickers::note_parse_mf_line(); }},
     {"log shell-toggle",           [](const Commands& c) { not_built(c.leaf); }},
     {"log shell-start",            [](const Commands& c) { not_built(c.leaf); }},
     {"log codex-toggle",           [](const Commands& c) { not_built(c.leaf); }},
@@ -72,21 +76,21 @@ constexpr Entry kTable[] = {
     {"session create-popup-open",  [](const Commands& c) { not_built(c.leaf); }},
     {"session create-popup",       [](const Commands& c) { not_built(c.leaf); }},
     {"pane zoom-toggle",           [](const Commands&) { pane_zoom_toggle(); }},
-    {"finder filter-edit",         [](const Commands& c) { not_built(c.leaf); }},
-    {"finder filter-edit-dispatch",[](const Commands& c) { not_built(c.leaf); }},
+    {"finder filter-edit",         [](const Commands& c) { pickers::finder_filter_edit(c.finder_filter_edit); }},
+    {"finder filter-edit-dispatch",[](const Commands&) { pickers::finder_filter_edit_dispatch(); }},
     {"finder multimode-open",      [](const Commands& c) { not_built(c.leaf); }},
     {"finder multimode",           [](const Commands& c) { not_built(c.leaf); }},
     {"finder mf-search",           [](const Commands& c) { not_built(c.leaf); }},
     {"finder mf-toggle",           [](const Commands& c) { not_built(c.leaf); }},
     {"finder git-search",          [](const Commands& c) { not_built(c.leaf); }},
     {"finder git-toggle",          [](const Commands& c) { not_built(c.leaf); }},
-    {"finder open-with",           [](const Commands& c) { not_built(c.leaf); }},
-    {"finder select-file",         [](const Commands& c) { not_built(c.leaf); }},
+    {"finder open-with",           [](const Commands&) { pickers::finder_open_with(); }},
+    {"finder select-file",         [](const Commands& c) { pickers::finder_select_file(c.finder_select_file); }},
     {"dir popup",                  [](const Commands& c) { not_built(c.leaf); }},
     {"dir favorite",               [](const Commands& c) { not_built(c.leaf); }},
     {"app launch-open",            [](const Commands& c) { not_built(c.leaf); }},
     {"app launch",                 [](const Commands& c) { not_built(c.leaf); }},
-    {"mapping popup",              [](const Commands& c) { not_built(c.leaf); }},
+    {"mapping popup",              [](const Commands& c) { pickers::mapping_popup(c.mapping_popup); }},
     {"version controller",         [](const Commands& c) { not_built(c.leaf); }},
     {"version run",                [](const Commands& c) { not_built(c.leaf); }},
     {"version exec",               [](const Commands& c) { not_built(c.leaf); }},
@@ -99,7 +103,7 @@ constexpr Entry kTable[] = {
     {"config plugins",             [](const Commands&) { plugin::config_plugins(); }},
     {"config plugins-popup",       [](const Commands&) { plugin::config_plugins_popup(); }},
     {"ui select",                  [](const Commands& c) { ui_select_command(c.ui_select); }},
-    {"doctor",                     [](const Commands& c) { not_built(c.leaf); }},
+    {"doctor",                     [](const Commands& c) { doctor::doctor(c.doctor); }},
     {"diagnostics export",         [](const Commands&) { throw Error("diagnostics export는 아직 구현되지 않았습니다."); }},
 };
 

@@ -5,6 +5,11 @@
 
 namespace vesk {
 
-void run_cli(int argc, char** argv) { dispatch(parse_command_line(argc, argv)); }
+int run_cli(int argc, char** argv) {
+    std::variant<Commands, int> parsed = parse_command_line(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    dispatch(std::get<Commands>(parsed));
+    return 0;
+}
 
 }  // namespace vesk

@@ -15,7 +15,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include "core/error.hpp"
 
 namespace vesk {
 
@@ -94,7 +93,7 @@ private:
     std::map<const CLI::Option*, ArgInfo> info_;
     std::map<const CLI::App*, std::string> long_about_;
 
-    std::string setup_profile_ = "macos";
+    std::string setup_profile_ = profile_name(default_profile());  // setup assembles for the platform it runs on
     std::string keybindings_profile_ = "macos";
     std::optional<std::string> rebuild_profile_;
     std::string quillbox_mode_;
@@ -106,6 +105,7 @@ private:
     CLI::App* keybindings_app_ = nullptr;
     CLI::App* rebuild_app_ = nullptr;
     CLI::App* quillbox_list_app_ = nullptr;
+    CLI::App* config_app_ = nullptr;
 
     bool named(std::string_view group) const {
         return std::find(words_.begin(), words_.end(), group) != words_.end();
@@ -476,7 +476,7 @@ void Tree::rebuild() {
 }
 
 void Tree::config() {
-    CLI::App* g = group("config");
+    CLI::App* g = config_app_ = group("config");
     if (!named("config")) return;
     text(g, "--zeltdir", c_.config_zeltdir, "", "DIR");
     // The leaves hand options they do not know to `config`, so --zeltdir works on both sides.
@@ -529,7 +529,17 @@ Enum enum_value(const std::string& word, const std::vector<std::string>& values,
     return static_cast<Enum>(it - values.begin());
 }
 
+// An empty --zeltdir names no directory: setup would fill the working directory with bin/, doc/
+// and lists/.
+void refuse_empty_root(const std::optional<std::string>& zeltdir, const CLI::App* app) {
+    if (app && app->parsed() && zeltdir && zeltdir->empty())
+        throw UsageError{app, "invalid value '' for '--zeltdir <DIR>': the installation root cannot be empty"};
+}
+
 void Tree::finish() {
+    refuse_empty_root(c_.setup.zeltdir, setup_app_);
+    refuse_empty_root(c_.rebuild.zeltdir, rebuild_app_);
+    refuse_empty_root(c_.config_zeltdir, config_app_);
     if (setup_profile_opt_ && setup_app_->parsed()) {
         c_.setup.profile = enum_value<ConfigProfile>(setup_profile_, kProfiles, setup_app_, "--profile <PROFILE>");
     }
@@ -660,16 +670,17 @@ std::string Tree::help(const CLI::App* app, bool long_help) const {
 
 // ---- words and exits ----
 
-// Help, version and usage errors end the command here: the text is printed, and main turns the
-// exception into the status once everything on the way has been cleaned up.
-[[noreturn]] void finish_process(const std::string& text, FILE* stream, int status) {
+// Help, version and usage errors end the command here: the text is printed and the status goes
+// back to main as a value (no exception: the first one a process throws is dearer than the rest
+// of a usage error).
+int finish_process(const std::string& text, FILE* stream, int status) {
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
-    throw ExitCode(status);
+    return status;
 }
 
-[[noreturn]] void usage_error(const Tree& tree, const CLI::App* app, const std::string& message) {
-    finish_process("error: " + message + "\n\nUsage: " + tree.usage(app) + "\n\nFor more information, try '--help'.\n",
+int usage_error(const Tree& tree, const CLI::App* app, const std::string& message) {
+    return finish_process("error: " + message + "\n\nUsage: " + tree.usage(app) + "\n\nFor more information, try '--help'.\n",
                    stderr, 2);
 }
 
@@ -720,6 +731,36 @@ void split_trailing(std::vector<std::string>& words, Commands& commands, std::ve
     }
 }
 
+// fzf's bindings hand the query ({q}) and the selected line ({}) to these commands as they are: a
+// query "--pre=rm" or "-e", or a line that begins with '-', is data and never an option. Once
+// the leading file arguments are there, a "--" goes before the rest when a word of it begins
+// with '-' and the caller wrote none.
+struct DataWords {
+    std::string_view group, leaf;
+    std::size_t leading;  // positionals before the data words
+};
+constexpr DataWords kDataWords[] = {
+    {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
+    {"note", "reveal", 2},
+};
+
+void mark_data_words(std::vector<std::string>& words) {
+    if (words.size() < 4) return;
+    for (const DataWords& d : kDataWords) {
+        if (words[1] != d.group || words[2] != d.leaf) continue;
+        std::size_t first = 3 + d.leading;
+        if (words.size() <= first || words[first] == "--") return;
+        for (std::size_t i = 3; i < first; ++i) {
+            if (words[i].starts_with('-')) return;  // --help, or a usage error to report
+        }
+        auto data = words.begin() + static_cast<std::ptrdiff_t>(first);
+        if (std::any_of(data, words.end(), [](const std::string& w) { return w.starts_with('-'); })) {
+            words.insert(data, "--");
+        }
+        return;
+    }
+}
+
 // CLI11 reads `--prompt=` as an option without its value; the user meant the empty text.
 void split_empty_values(std::vector<std::string>& words) {
     std::vector<std::string> out;
@@ -739,7 +780,7 @@ void split_empty_values(std::vector<std::string>& words) {
 }
 
 // `help [COMMAND]...` under the root or a group: the help of the named command.
-[[noreturn]] void print_help_command(const Tree& tree, CLI::App* parent) {
+int print_help_command(const Tree& tree, CLI::App* parent) {
     CLI::App* app = parent;
     for (const std::string& word : tree.help_words) {
         CLI::App* next = nullptr;
@@ -747,68 +788,75 @@ void split_empty_values(std::vector<std::string>& words) {
             next = app->get_subcommand(word);
         } catch (const CLI::OptionNotFound&) {
         }
-        if (!next) usage_error(tree, app, "unrecognized subcommand '" + word + "'");
+        if (!next) return usage_error(tree, app, "unrecognized subcommand '" + word + "'");
         app = next;
     }
-    finish_process(tree.help(app, true), stdout, 0);
+    return finish_process(tree.help(app, true), stdout, 0);
 }
 
 }  // namespace
 
-Commands parse_command_line(int argc, char** argv) {
+std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     std::vector<std::string> words(argv, argv + argc);
-    if (words.size() == 2 && (words[1] == "--version" || words[1] == "-V")) finish_process(kVersionText, stdout, 0);
+    // The version alone is answered before anything is built.
+    if (words.size() == 2 && (words[1] == "--version" || words[1] == "-V")) {
+        return finish_process(kVersionText, stdout, 0);
+    }
 
     Commands commands;
     std::vector<std::string> message_rest;
     split_trailing(words, commands, message_rest);
+    mark_data_words(words);
     split_empty_values(words);
-    Tree tree(commands, words);
+    // The tree is never taken apart: it holds nothing but memory, which the process gives back
+    // when it ends, and taking CLI11's objects apart costs about as much as building them, on
+    // every call fzf makes per keystroke.
+    Tree& tree = *new Tree(commands, words);
 
-    if (words.size() <= 1) finish_process(tree.help(&tree.root, false), stderr, 2);
+    if (words.size() <= 1) return finish_process(tree.help(&tree.root, false), stderr, 2);
 
     std::vector<std::string> reversed(words.rbegin(), words.rend() - 1);
     try {
         tree.root.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        finish_process(tree.help(selected_chain(tree.root).back(), false), stdout, 0);
+        return finish_process(tree.help(selected_chain(tree.root).back(), false), stdout, 0);
     } catch (const CLI::CallForAllHelp&) {
-        finish_process(tree.help(selected_chain(tree.root).back(), true), stdout, 0);
+        return finish_process(tree.help(selected_chain(tree.root).back(), true), stdout, 0);
     } catch (const CLI::CallForVersion&) {
         // Only the root has a version; below it the flag is a word the command does not take.
         CLI::App* app = selected_chain(tree.root).back();
         if (app != &tree.root) {
             auto flag = std::find_if(words.begin() + 1, words.end(),
                                      [](const std::string& w) { return w == "-V" || w == "--version"; });
-            usage_error(tree, app, "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
+            return usage_error(tree, app, "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
         }
-        finish_process(kVersionText, stdout, 0);
+        return finish_process(kVersionText, stdout, 0);
     } catch (const CLI::RequiredError& e) {
         CLI::App* app = selected_chain(tree.root).back();
         std::vector<std::string> extra = app->remaining();
         if (!extra.empty()) {
             const std::string& word = extra.front();
             bool option = word.size() > 1 && word[0] == '-';
-            usage_error(tree, app, (option ? "unexpected argument '" : "unrecognized subcommand '") + word + "'");
+            return usage_error(tree, app, (option ? "unexpected argument '" : "unrecognized subcommand '") + word + "'");
         }
         if (app->get_require_subcommand_min() > 0 && app->get_subcommands().empty()) {
             std::vector<std::string> names;
             for (const CLI::App* sub : app->get_subcommands({})) names.push_back(sub->get_name());
-            usage_error(tree, app,
+            return usage_error(tree, app,
                         "'" + command_path(app) + "' requires a subcommand but one was not provided\n  [subcommands: " +
                             join(names, ", ") + "]");
         }
-        usage_error(tree, app, e.what());
+        return usage_error(tree, app, e.what());
     } catch (const CLI::ParseError& e) {
-        usage_error(tree, selected_chain(tree.root).back(), e.what());
+        return usage_error(tree, selected_chain(tree.root).back(), e.what());
     }
 
     std::vector<CLI::App*> chain = selected_chain(tree.root);
-    if (chain.back()->get_name() == "help") print_help_command(tree, chain[chain.size() - 2]);
+    if (chain.back()->get_name() == "help") return print_help_command(tree, chain[chain.size() - 2]);
     try {
         tree.finish();
     } catch (const UsageError& e) {
-        usage_error(tree, e.app, e.message);
+        return usage_error(tree, e.app, e.message);
     }
 
     std::vector<std::string> names;

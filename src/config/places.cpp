@@ -44,18 +44,28 @@ Current current_for(const Environment& env, const std::optional<fs::path>& expli
 }
 
 Places Places::resolve(const Environment& env, const std::optional<fs::path>& zeltdir) {
+    // An empty root would put bin/, doc/ and lists/ into whatever directory vesk runs in.
+    if (zeltdir && zeltdir->empty()) throw Error("설치 자리가 비어 있습니다: --zeltdir에 디렉터리를 주십시오");
     Current current = current_for(env, zeltdir);
     Places places;
     if (env.home) places.home = fs::path(*env.home);
     places.config_dir = config::config_dir(env);
+    // A relative root (--zeltdir=x, ZELT=x, a relative HOME) is taken from the working directory,
+    // once: ~/.tmux.conf links to it and tmux reads @zelt from anywhere, so it must not depend on
+    // where the next command runs.
     places.root = current.root;
+    if (places.root.is_relative()) {
+        std::error_code ec;
+        fs::path absolute = fs::absolute(places.root, ec);
+        if (!ec) places.root = absolute;
+    }
     places.embedded = current.embedded;
     // The plugins live under the root as every configuration command finds it (setup fetches
     // them into <root>/plugins and the doctor checks them there), also when only config.toml
     // names that root.
     const bool root_named = zeltdir || (env.zelt && !env.zelt->empty()) || env.home || current.root != ".tmux";
     if (root_named) {
-        fs::path dir = current.root / "plugins";
+        fs::path dir = places.root / "plugins";
         std::error_code ec;
         if (fs::is_directory(dir, ec)) places.plugins_dir = dir;
     }

@@ -39,12 +39,13 @@ Current current_for(const Environment& env, const std::optional<std::filesystem:
 struct Places {
     std::optional<std::filesystem::path> home;
     std::optional<std::filesystem::path> config_dir;
-    std::filesystem::path root;  // the installation root
+    std::filesystem::path root;  // the installation root, made absolute from the working directory
     bool embedded = true;        // general-user (compiled-in sources) or authoring (<root>/...)
     // <root>/plugins when it is a directory. With nothing naming a root and no HOME there is none:
     // the relative last resort would make it depend on where vesk runs.
     std::optional<std::filesystem::path> plugins_dir;
 
+    // An empty `zeltdir` is refused (Error): it names no directory.
     static Places resolve(const Environment& env, const std::optional<std::filesystem::path>& zeltdir);
     // From the process's own environment.
     static Places resolve(const std::optional<std::filesystem::path>& zeltdir = std::nullopt);

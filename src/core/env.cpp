@@ -1,5 +1,7 @@
 #include "core/env.hpp"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace vesk {
@@ -14,6 +16,12 @@ std::optional<std::string> env_non_empty(const char* name) {
     const char* value = std::getenv(name);
     if (value == nullptr || *value == '\0') return std::nullopt;
     return std::string(value);
+}
+
+std::vector<std::string> environment_entries() {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry; ++entry) entries.emplace_back(*entry);
+    return entries;
 }
 
 }  // namespace vesk

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
@@ -11,5 +12,7 @@ namespace vesk {
 std::optional<std::string> env_var(const char* name);
 // The variable's value, or nothing when it is unset or empty.
 std::optional<std::string> env_non_empty(const char* name);
+// Every NAME=VALUE entry, in order: the environment a child starts from.
+std::vector<std::string> environment_entries();
 
 }  // namespace vesk

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
 
@@ -14,6 +15,7 @@
 
 #include "core/env.hpp"
 #include "core/error.hpp"
+#include "core/signal_cleanup.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
@@ -35,7 +37,7 @@ int write_all(int fd, std::string_view bytes) {
 }
 
 // Writes everything, then closes; the first errno of the two, or 0.
-int write_and_close(int fd, std::string_view bytes) {
+int write_then_close(int fd, std::string_view bytes) {
     int err = write_all(fd, bytes);
     if (::close(fd) != 0 && !err) err = errno;
     return err;
@@ -52,15 +54,20 @@ private:
     void (*old_)(int);
 };
 
-// A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`. A failed write
-// removes the file again and gives the errno; a failed create throws.
-int write_new_temp(std::string& pattern, std::string_view bytes) {
+// A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`, with the
+// permission bits `mode`; `on_signal` removes it when a signal ends the process meanwhile. A failed
+// write removes the file again and gives the errno; a failed create throws, naming the directory.
+int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, OnSignal& on_signal) {
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) throw_errno();
-    int err;
-    {
+    if (fd < 0) throw_errno(path_text(std::filesystem::path(pattern).parent_path()));
+    on_signal = OnSignal::remove(pattern);
+    int err = 0;
+    if (mode != 0600 && ::fchmod(fd, mode) != 0) err = errno;
+    if (!err) {
         IgnoreFileSizeSignal guard;
-        err = write_and_close(fd, bytes);
+        err = write_then_close(fd, bytes);
+    } else {
+        ::close(fd);
     }
     if (err) ::unlink(pattern.c_str());
     return err;
@@ -68,10 +75,8 @@ int write_new_temp(std::string& pattern, std::string_view bytes) {
 
 }  // namespace
 
-namespace {
-
-// Appends everything left on the descriptor to `out`.
-void read_into(int fd, std::string& out) {
+std::string read_all(int fd) {
+    std::string out;
     char buffer[65536];
     while (true) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -82,54 +87,91 @@ void read_into(int fd, std::string& out) {
         if (n == 0) break;
         out.append(buffer, static_cast<size_t>(n));
     }
+    return out;
+}
+
+void write_and_close(int fd, std::string_view bytes) {
+    if (int err = write_then_close(fd, bytes)) throw SystemError(err);
+}
+
+namespace {
+
+// A descriptor and the size fstat gave, or a failure: the errno (EFBIG for a file over the
+// limit), or -1 for something that is no regular file.
+struct Opened {
+    int fd = -1;
+    int error = 0;
+    std::size_t size = 0;
+};
+
+// Opens `path` for reading if it is a regular file of at most `limit` bytes. Opening does not
+// block (a FIFO without a writer would), and nothing else is ever read.
+Opened open_regular(const std::filesystem::path& path, std::size_t limit) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {-1, errno};
+    struct stat st;
+    int error = 0;
+    if (::fstat(fd, &st) != 0) error = errno;
+    else if (!S_ISREG(st.st_mode)) error = -1;
+    else if (static_cast<std::uintmax_t>(st.st_size) > limit) error = EFBIG;
+    if (error) {
+        ::close(fd);
+        return {-1, error};
+    }
+    return {fd, 0, static_cast<std::size_t>(st.st_size)};
+}
+
+// open_regular for the readers that throw: every failure names the path.
+Opened open_regular_or_throw(const std::filesystem::path& path, std::size_t limit) {
+    Opened opened = open_regular(path, limit);
+    if (opened.error == -1) throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(path)));
+    if (opened.error) throw SystemError(opened.error, path_text(path));
+    return opened;
+}
+
+// Reads to the end, but never past `limit` bytes: a regular file may still grow while it is read
+// (or report no size at all, as /proc files do). Returns 0 or the errno.
+int read_limited(int fd, std::size_t limit, std::string& out) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        if (out.size() + static_cast<std::size_t>(n) > limit) return EFBIG;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 }  // namespace
 
-std::string read_all(int fd) {
+std::string read_file(const std::filesystem::path& path, std::size_t limit) {
+    Opened opened = open_regular_or_throw(path, limit);
     std::string out;
-    read_into(fd, out);
+    // Sized once: a large file (the vault index) would otherwise be copied at every growth.
+    out.reserve(opened.size);
+    int error = read_limited(opened.fd, limit, out);
+    ::close(opened.fd);
+    if (error) throw SystemError(error, path_text(path));
     return out;
 }
 
-std::string read_file(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw_errno();
-    try {
-        // Sized once: a large file (the vault index) would otherwise be copied at every growth.
-        struct stat st;
-        std::string out;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-            out.reserve(static_cast<std::size_t>(st.st_size));
-        read_into(fd, out);
-        ::close(fd);
-        return out;
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-}
-
-FileBytes::FileBytes(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw_errno();
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        void* map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+FileBytes::FileBytes(const std::filesystem::path& path, std::size_t limit) {
+    Opened opened = open_regular_or_throw(path, limit);
+    if (opened.size > 0) {
+        void* map = ::mmap(nullptr, opened.size, PROT_READ, MAP_PRIVATE, opened.fd, 0);
         if (map != MAP_FAILED) {
             map_ = map;
-            size_ = static_cast<std::size_t>(st.st_size);
-            ::close(fd);
+            size_ = opened.size;
+            ::close(opened.fd);
             return;
         }
     }
-    try {
-        read_into(fd, read_);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
+    int error = read_limited(opened.fd, limit, read_);
+    ::close(opened.fd);
+    if (error) throw SystemError(error, path_text(path));
 }
 
 FileBytes::~FileBytes() {
@@ -139,47 +181,41 @@ FileBytes::~FileBytes() {
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {
     // Missing files are the usual case here (a rebuild asks for one user fragment per fragment),
     // so they are answered without raising anything.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    Opened opened = open_regular(path, kReadLimit);
+    if (opened.error) return std::nullopt;
     std::string text;
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {  // a directory, say
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (!is_valid_utf8(text)) return std::nullopt;
+    int error = read_limited(opened.fd, kReadLimit, text);
+    ::close(opened.fd);
+    if (error || !is_valid_utf8(text)) return std::nullopt;
     return text;
 }
 
-void write_file_atomically(const std::filesystem::path& target, std::string_view bytes) {
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, unsigned mode) {
     std::filesystem::path dir = target.parent_path();
     if (dir.empty()) dir = ".";
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (ec) throw SystemError(ec.value());
+    if (ec) throw SystemError(ec.value(), path_text(dir));
 
     std::string temp = (dir / ".tmpXXXXXX").native();
-    if (int err = write_new_temp(temp, bytes)) throw SystemError(err, temp);
+    OnSignal remove_temp;
+    if (int err = write_new_temp(temp, bytes, mode, remove_temp)) throw SystemError(err, temp);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         int e = errno;
         ::unlink(temp.c_str());
-        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e).what()));
+        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e, path_text(target)).what()));
     }
 }
 
-void touch(const std::filesystem::path& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) return;
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno();
-    ::close(fd);
+TempFile::TempFile(std::string_view bytes) {
+    std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
+    if (int err = write_new_temp(pattern, bytes, 0600, on_signal_)) throw SystemError(err, pattern);
+    path_ = pattern;
+}
+
+TempFile::~TempFile() {
+    on_signal_.release();
+    ::unlink(path_.c_str());
 }
 
 bool regular_file_at(const std::filesystem::path& path) {
@@ -187,48 +223,10 @@ bool regular_file_at(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool path_lstat_exists(const std::filesystem::path& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) return true;
-    int e = errno;
-    if (e == ENOENT) return false;
-    try {
-        throw SystemError(e);
-    } catch (...) {
-        rethrow_with_context(fmt::format("{} 상태 확인 실패", path_text(path)));
-    }
-}
-
-TempFile::TempFile(std::string_view bytes) {
-    std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
-    if (int err = write_new_temp(pattern, bytes)) throw SystemError(err);
-    path_ = pattern;
-}
-
-TempFile::~TempFile() { ::unlink(path_.c_str()); }
-
-std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents) {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / fmt::format("{}-{}", prefix, ::getpid());
-    // The name is predictable and the directory shared: never follow a link someone else put
-    // there, and keep the state (queries, modes) to ourselves.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) throw_errno();
-    if (int err = write_and_close(fd, contents)) throw SystemError(err);
-    return path;
-}
-
 std::string read_mode_file(const std::filesystem::path& path) {
     std::string bytes = read_file(path);
     if (!is_valid_utf8(bytes)) throw Error("stream did not contain valid UTF-8");
     return std::string(trim(bytes));
-}
-
-std::string read_note_mode(const std::filesystem::path& path) {
-    try {
-        return read_mode_file(path);
-    } catch (const std::exception&) {
-        return "filename";
-    }
 }
 
 std::filesystem::path expand_home(std::string_view text) {
@@ -238,26 +236,6 @@ std::filesystem::path expand_home(std::string_view text) {
     if (text.starts_with("~/")) return home + "/" + std::string(text.substr(2));
     if (text.starts_with("$HOME/")) return home + "/" + std::string(text.substr(6));
     return std::string(text);
-}
-
-std::string strip_trailing_slash(const std::filesystem::path& path) {
-    std::string text = path_text(path);
-    while (!text.empty() && text.back() == '/') text.pop_back();
-    return text;
-}
-
-void move_line_to_bottom(const std::filesystem::path& path, std::string_view line) {
-    std::string out;
-    for (const auto& l : split_lines(read_file(path))) {
-        if (l == line) continue;
-        out += l;
-        out += '\n';
-    }
-    out += line;
-    out += '\n';
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno();
-    if (int err = write_and_close(fd, out)) throw SystemError(err);
 }
 
 }  // namespace vesk

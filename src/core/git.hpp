@@ -4,14 +4,15 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk {
 
+// `git -C dir <args>` through command_output (trimmed standard output); none when git is missing
+// or the command fails.
+std::optional<std::string> git_output(const std::filesystem::path& dir, std::vector<std::string> args);
+
 // `git -C dir rev-parse --show-toplevel`, or the directory itself when that gives nothing.
 std::filesystem::path git_root_or(const std::filesystem::path& dir);
-
-// The project name: the first line of <top>/.project, else the last component of the origin URL
-// without trailing ".git"s; none when neither gives a name.
-std::optional<std::string> detect_git_project(const std::filesystem::path& dir);
 
 }  // namespace vesk

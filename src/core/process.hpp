@@ -1,10 +1,11 @@
 // The one way vesk starts child processes: a program with separate argument words, never a shell
 // unless the caller names one, optional working directory and environment changes, and each
-// standard stream inherited, connected to /dev/null or piped.
+// standard stream inherited, connected to /dev/null, piped or sent to a descriptor the caller holds.
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <csignal>
 #include <optional>
 #include <string>
@@ -12,9 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/signal_cleanup.hpp"
+
 namespace vesk {
 
-enum class Stdio { Inherit, Null, Pipe };
+enum class Stdio { Inherit, Null, Pipe, Fd };
 
 struct ChildCommand {
     std::string program;
@@ -28,6 +31,15 @@ struct ChildCommand {
     // The child starts a session of its own (setsid): no controlling terminal, so the hang-up of
     // the terminal or pane it was started from does not reach it.
     bool new_session = false;
+    // With Stdio::Fd: where standard output and standard error go (the caller keeps its descriptor).
+    int out_fd = -1;
+    int err_fd = -1;
+    // run_child only: once this much time has passed the child is killed (with its whole process
+    // group when it has a session of its own) and run_child returns what it had read so far.
+    std::optional<std::chrono::milliseconds> time_limit;
+    // When SIGINT, SIGTERM or SIGHUP ends vesk while the child runs, the child is killed first: a
+    // tmux client that vesk would have waited for must not go on to start a server alone.
+    bool stop_on_signal = false;
 
     ChildCommand() = default;
     explicit ChildCommand(std::string program, std::vector<std::string> args = {})
@@ -41,6 +53,9 @@ struct ChildCommand {
     ChildCommand& stdout_(Stdio s) { out = s; return *this; }
     ChildCommand& stderr_(Stdio s) { err = s; return *this; }
     ChildCommand& own_session() { new_session = true; return *this; }
+    ChildCommand& stdout_to(int fd) { out = Stdio::Fd; out_fd = fd; return *this; }
+    ChildCommand& stderr_to(int fd) { err = Stdio::Fd; err_fd = fd; return *this; }
+    ChildCommand& limit(std::chrono::milliseconds d) { time_limit = d; return *this; }
 };
 
 // How a child ended: a wait status as waitpid reports it.
@@ -58,6 +73,7 @@ struct Output {
     std::string out;  // captured bytes of standard output (Stdio::Pipe), as they came
     std::string err;  // captured bytes of standard error (Stdio::Pipe)
     int input_errno = 0;  // set when writing the input failed (the child closed its end early)
+    bool timed_out = false;  // the time limit ended the child
 };
 
 // A started child. Pipes that were asked for are open on this side; the destructor closes them
@@ -93,10 +109,12 @@ private:
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1, err_ = -1;
     std::optional<ExitStatus> status_;
+    OnSignal on_signal_;
 };
 
 // Runs the child to its end. With Stdio::Pipe for standard input, `input` is written and the pipe
 // closed; piped output streams are read at the same time, so inputs and outputs of any size pass.
+// With a time limit, a child that outlives it is killed and reaped, and `timed_out` is set.
 Output run_child(const ChildCommand& command, std::string_view input = {});
 
 }  // namespace vesk

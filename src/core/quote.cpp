@@ -1,6 +1,10 @@
 #include "core/quote.hpp"
 
+#include <algorithm>
+#include <cctype>
+
 #include <fmt/format.h>
+#include <utf8proc.h>
 
 #include "core/text.hpp"
 
@@ -16,17 +20,30 @@ std::string shell_quote(std::string_view text) {
     return out;
 }
 
-std::string shell_quote_path(const std::filesystem::path& path) { return shell_quote(path_text(path)); }
+namespace {
 
-std::string tmux_format_literal(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        out += c;
-        if (c == '#') out += '#';
+bool bare_in_shell(char32_t c) {
+    if (c < 0x80) return std::isalnum(static_cast<int>(c)) || std::string_view("+-./:=@_").find(char(c)) != std::string_view::npos;
+    switch (utf8proc_category(static_cast<utf8proc_int32_t>(c))) {
+        case UTF8PROC_CATEGORY_LU: case UTF8PROC_CATEGORY_LL: case UTF8PROC_CATEGORY_LT:
+        case UTF8PROC_CATEGORY_LM: case UTF8PROC_CATEGORY_LO:
+        case UTF8PROC_CATEGORY_ND: case UTF8PROC_CATEGORY_NL: case UTF8PROC_CATEGORY_NO:
+            return true;
+        default:
+            return false;
     }
-    return out;
 }
+
+}  // namespace
+
+std::string shell_word(std::string_view word) {
+    // Invalid UTF-8 decodes to U+FFFD, which is no letter: such a word is quoted.
+    const std::u32string chars = decode_utf8(word);
+    if (!word.empty() && std::all_of(chars.begin(), chars.end(), bare_in_shell)) return std::string(word);
+    return shell_quote(word);
+}
+
+std::string shell_quote_path(const std::filesystem::path& path) { return shell_quote(path_text(path)); }
 
 std::string vim_single_quote_path(const std::filesystem::path& path) {
     std::string out = "'";
@@ -52,6 +69,24 @@ std::string tmux_double_quote(std::string_view text) {
         }
     }
     out += '"';
+    return out;
+}
+
+std::string tmux_source_path(std::string_view path) {
+    std::string out;
+    for (char c : path) {
+        if (c == '\\' || c == '*' || c == '?' || c == '[') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string tmux_format_escape(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        out += c;
+        if (c == '#') out += '#';
+    }
     return out;
 }
 

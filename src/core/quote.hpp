@@ -9,6 +9,10 @@ namespace vesk {
 
 // '...' with every ' written as '\'' (the empty text gives '').
 std::string shell_quote(std::string_view text);
+// The word as a POSIX shell reads it back: unchanged when it is not empty and made only of letters,
+// digits and `+ - . / : = @ _` (what a reader expects to see bare in a command line), else
+// shell_quote of it.
+std::string shell_word(std::string_view word);
 // shell_quote of the lossy text of the path.
 std::string shell_quote_path(const std::filesystem::path& path);
 
@@ -16,9 +20,12 @@ std::string shell_quote_path(const std::filesystem::path& path);
 // double quotes tmux still takes '\' as an escape, expands '$' and a leading '~', and a line
 // feed would end the line, so all of them are escaped.
 std::string tmux_double_quote(std::string_view text);
-// The text with every '#' doubled: tmux expands formats (and runs `#(...)`) in display-message,
-// in the -c directory of new-window and in other arguments; a doubled '#' comes out as one.
-std::string tmux_format_literal(std::string_view text);
+// A path for tmux's source-file, which takes its argument as a glob pattern: every \, *, ? and [
+// gets a backslash before it, so that only the file of exactly that name matches.
+std::string tmux_source_path(std::string_view path);
+// Text for a tmux command that expands formats (display-message): every # doubled, so that
+// #{...} and #(...) in outside text are shown as they are, never expanded or run.
+std::string tmux_format_escape(std::string_view text);
 // '...' with every ' doubled: a vim literal string.
 std::string vim_single_quote_path(const std::filesystem::path& path);
 // JSON string body (no surrounding quotes): \t \n \r \" \\, other controls (U+0000-001F,

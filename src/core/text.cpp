@@ -4,17 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <sstream>
-
-#include <fmt/format.h>
-
-#include "core/command.hpp"
-#include "core/fzf_filter.hpp"
-#include "core/error.hpp"
-#include "core/process.hpp"
 
 namespace vesk {
 
@@ -99,40 +89,6 @@ bool is_wide(char32_t c) {
     return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2329 && c <= 0x232A) || (c >= 0x2E80 && c <= 0xA4CF) ||
            (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE10 && c <= 0xFE19) ||
            (c >= 0xFE30 && c <= 0xFE6F) || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6);
-}
-
-std::vector<std::u32string> split_terms(const std::u32string& text) {
-    std::vector<std::u32string> terms;
-    std::u32string cur;
-    for (char32_t c : text) {
-        if (is_unicode_space(c)) {
-            if (!cur.empty()) terms.push_back(std::move(cur));
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    if (!cur.empty()) terms.push_back(std::move(cur));
-    return terms;
-}
-
-std::string with_final_newline(std::string text) {
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    return text;
-}
-
-std::vector<std::string> byte_sorted(std::vector<std::string> lines) {
-    std::stable_sort(lines.begin(), lines.end());
-    return lines;
-}
-
-std::optional<std::string> read_whole(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return std::move(buffer).str();
 }
 
 }  // namespace
@@ -269,179 +225,6 @@ std::size_t display_width(std::string_view text) {
     return width;
 }
 
-std::string pad_display(std::string_view text, std::size_t width) {
-    std::string out(text);
-    std::size_t have = display_width(text);
-    if (have < width) out.append(width - have, ' ');
-    return out;
-}
-
-bool subsequence_match(std::string_view query, std::string_view candidate) {
-    std::vector<std::u32string> terms = split_terms(decode_utf8(query));
-    if (terms.empty()) return true;
-    std::u32string hay = lower_chars(candidate);
-    for (const auto& term : terms) {
-        size_t pos = 0;
-        std::string term_text;
-        for (char32_t c : term) append_utf8(term_text, c);
-        for (char32_t c : lower_chars(term_text)) {
-            size_t found = hay.find(c, pos);
-            if (found == std::u32string::npos) return false;
-            pos = found + 1;
-        }
-    }
-    return true;
-}
-
-bool smart_case_contains(std::string_view haystack, std::string_view needle) {
-    if (needle.empty()) return true;
-    bool has_upper = false;
-    for (char32_t c : decode_utf8(needle)) has_upper = has_upper || is_upper(c);
-    if (has_upper) return haystack.find(needle) != std::string_view::npos;
-    return to_lower(haystack).find(to_lower(needle)) != std::string::npos;
-}
-
-std::string filter_line_views(std::span<const std::string_view> lines, std::string_view query) {
-    std::string out;
-    if (query.empty()) {
-        std::size_t size = 0;
-        for (std::string_view line : lines) size += line.size() + 1;
-        out.reserve(size);
-        for (std::string_view line : lines) {
-            out += line;
-            out += '\n';
-        }
-        return out;
-    }
-    if (which("fzf")) {
-        // The lines `fzf -f QUERY` prints, worked out here: fzf runs this on every keystroke, and
-        // starting it would cost more than the filtering.
-        const std::vector<std::size_t> order = fzf_filter_order(lines, query);
-        std::size_t size = 0;
-        for (std::size_t i : order) size += lines[i].size() + 1;
-        out.reserve(size);
-        for (std::size_t i : order) {
-            if (is_valid_utf8(lines[i])) out += lines[i];
-            else out += lossy_utf8(lines[i]);
-            out += '\n';
-        }
-        return out;
-    }
-    const std::string needle = to_lower(query);
-    for (std::string_view line : lines) {
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        if (to_lower(line).find(needle) == std::string::npos) continue;
-        out += line;
-        out += '\n';
-    }
-    return out;
-}
-
-std::string filter_lines(std::string_view text, std::string_view query) {
-    if (query.empty()) return with_final_newline(std::string(text));
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return filter_line_views(lines, query);
-}
-
-std::vector<std::string> sort_like_shell(std::vector<std::string> lines) {
-    // Nothing to sort: handing sort a lone "\n" would bring back one empty line that was never there.
-    if (lines.empty()) return lines;
-    if (!which("sort")) return byte_sorted(std::move(lines));
-    std::string input;
-    for (const auto& line : lines) {
-        input += line;
-        input += '\n';
-    }
-    ChildCommand sort("sort");
-    sort.in = Stdio::Pipe;
-    sort.out = Stdio::Pipe;
-    Output out = run_child(sort, input);
-    // A sort that failed may have quit before reading everything: its status decides first.
-    if (!out.status.success()) return byte_sorted(std::move(lines));
-    if (out.input_errno) throw SystemError(out.input_errno);
-    return split_lines(lossy_utf8(out.out));
-}
-
-std::string lines_with_newline(const std::vector<std::string>& lines, std::string_view empty_text) {
-    std::string out;
-    if (lines.empty()) {
-        out = empty_text;
-    } else {
-        for (size_t k = 0; k < lines.size(); ++k) {
-            if (k) out += '\n';
-            out += lines[k];
-        }
-    }
-    return with_final_newline(std::move(out));
-}
-
-void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
-                std::optional<LineRange> range) {
-    std::fflush(stdout);
-    // Debian installs bat as batcat.
-    std::optional<std::filesystem::path> bat_path = which("bat");
-    if (!bat_path) bat_path = which("batcat");
-    if (bat_path) {
-        ChildCommand bat(bat_path->filename().string(), {"--color=always", "--style=numbers"});
-        if (highlight) bat.arg("--highlight-line").arg(std::to_string(*highlight));
-        if (range) bat.arg("--line-range").arg(fmt::format("{}:{}", range->first, range->last));
-        bat.arg(path.native());
-        if (run_child(bat).status.success()) return;
-    }
-    // A preview shows what it can: bytes that are not UTF-8 come out as U+FFFD rather than
-    // blanking the whole window.
-    std::string text = lossy_utf8(read_whole(path).value_or(""));
-    LineRange window = range.value_or(LineRange{1, 40});
-    std::string out;
-    std::size_t number = 0;
-    for (const auto& line : split_lines(text)) {
-        ++number;
-        if (number < window.first || number > window.last) continue;
-        out += fmt::format("{:>6}\t{}\n", number - window.first + 1, line);
-    }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
-}
-
-std::optional<std::string> first_non_empty_line(const std::filesystem::path& path) {
-    auto text = read_whole(path);
-    if (!text || !is_valid_utf8(*text)) return std::nullopt;
-    auto lines = split_lines(*text);
-    for (size_t k = 0; k < lines.size() && k < 20; ++k) {
-        if (!is_blank(lines[k])) return lines[k];
-    }
-    return std::nullopt;
-}
-
-std::string trim_leading_blank_lines(std::string_view text) {
-    auto lines = split_lines(text);
-    auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return !is_blank(l); });
-    std::string out;
-    for (auto it = first; it != lines.end(); ++it) {
-        out += *it;
-        out += '\n';
-    }
-    return out;
-}
-
-std::string stamp_first_line(std::string_view text, std::string_view stamp) {
-    auto lines = split_lines(text);
-    auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return !is_blank(l); });
-    if (first == lines.end()) return fmt::format("[{}]\n", stamp);
-    std::string out = fmt::format("[{}] {}\n", stamp, *first);
-    for (auto it = first + 1; it != lines.end(); ++it) {
-        out += *it;
-        out += '\n';
-    }
-    return out;
-}
-
 std::string format_local_time(const char* format) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -486,6 +269,19 @@ std::int32_t parse_i32(std::string_view text, std::int32_t fallback) {
     if (negative) value = -value;
     if (value > INT32_MAX || value < INT32_MIN) return fallback;
     return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::uint64_t> parse_line_number(std::string_view text) {
+    if (text.starts_with('+')) text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
 }
 
 }  // namespace vesk

@@ -1,13 +1,9 @@
 #include "defaults/defaults.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <fmt/format.h>
 
 #include "core/error.hpp"
+#include "core/files.hpp"
 #include "core/text.hpp"
 #include "defaults/base64.hpp"
 #include "defaults/embedded.hpp"
@@ -17,24 +13,15 @@ namespace vesk {
 
 namespace {
 
-// The whole file as UTF-8 text; the error text is the system's (or the UTF-8 complaint).
+// The whole file as UTF-8 text; the error text is the system's (or the UTF-8 complaint), without
+// the path, which the caller's message names.
 std::string read_source(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw SystemError(errno);
     std::string bytes;
-    char buffer[8192];
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int code = errno;
-            ::close(fd);
-            throw SystemError(code);
-        }
-        bytes.append(buffer, static_cast<size_t>(n));
+    try {
+        bytes = read_file(path);
+    } catch (const SystemError& e) {
+        throw SystemError(e.code);
     }
-    ::close(fd);
     if (!is_valid_utf8(bytes)) throw Error("stream did not contain valid UTF-8");
     return bytes;
 }

@@ -19,7 +19,7 @@
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
 #include "tmux/screen_popup.hpp"
-#include "ui/search_screen.hpp"
+#include "ui/list_screen.hpp"
 
 namespace vesk::keybind::app {
 
@@ -29,7 +29,8 @@ struct Row {
     std::string group;      // Header
     std::size_t entry = 0;  // Entry: position in the session
 
-    bool is_entry() const { return kind == Kind::Entry; }
+    // Only entry rows take the cursor.
+    bool selectable() const { return kind == Kind::Entry; }
     bool operator==(const Row&) const = default;
 };
 
@@ -51,19 +52,12 @@ struct Confirm {
 };
 using Mode = std::variant<Normal, Capture, Confirm>;
 
-struct App {
+// The list's rows are the blank, header and entry rows of the entries the query keeps.
+struct App : ui::ListScreen<Row> {
     model::EditSession session;
     std::filesystem::path config_path;  // keybindings.conf
-    std::vector<Row> rows;
-    std::size_t selected = 0;  // row position
-    std::string query;
-    std::vector<Haystack> haystacks;                   // one per entry
-    std::vector<std::vector<std::size_t>> highlights;  // per entry: matched characters of the haystack
-    std::size_t shown = 0;                             // entries in the rows
+    std::size_t shown = 0;              // entries in the rows
     Mode mode = Normal{};
-    std::optional<std::string> status;
-    std::size_t page_size = 1;  // list rows on the screen, set by drawing
-    std::size_t offset = 0;     // first list row shown, kept by drawing
 };
 
 // The rows for the kept entries: a blank row, then per group of the session with kept entries a
@@ -80,12 +74,8 @@ void filter(App& app);
 std::optional<std::size_t> selected_entry(const App& app);
 
 // What the loop does after a key.
-struct Stay {
-    bool operator==(const Stay&) const = default;
-};
-struct Quit {
-    bool operator==(const Quit&) const = default;
-};
+using ui::Quit;
+using ui::Stay;
 // The session changed for this entry: save it and bind the change in tmux.
 struct Commit {
     std::size_t entry = 0;
@@ -101,9 +91,12 @@ struct Step {
 
 Step handle(App app, const ui::Key& key);
 
-// Saves the session to keybindings.conf and binds the entry's change in the running tmux. Failures
-// do not end the screen: they become the status line until a commit succeeds.
-void commit(App& app, std::size_t entry, const std::optional<std::string>& previous_key);
+// Saves the session to keybindings.conf and binds the entry's change in the running tmux; a key the
+// entry lets go of that tmux binds by default gets tmux's binding back. Failures do not end the
+// screen: they become the status line until a commit succeeds. A failed save puts `before` (the
+// session before the change) back and leaves tmux alone.
+void commit(App& app, std::size_t entry, const std::optional<std::string>& previous_key,
+            model::EditSession before);
 
 // Widths of the list columns for a list `list_width` columns wide.
 struct Columns {

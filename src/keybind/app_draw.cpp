@@ -1,10 +1,10 @@
-// Drawing of the key-binding screen into a cell buffer: frame, search line, list, footer, and the
-// box that asks for the new key.
+// Drawing of the key-binding screen: its rows, count and footer inside the list screen's frame, and
+// the box that asks for the new key.
 #include <algorithm>
 
 #include "keybind/app.hpp"
-#include "ui/search_screen.hpp"
-#include "ui/text_width.hpp"
+#include "ui/list_screen.hpp"
+#include "ui/screen_width.hpp"
 #include "ui/widgets.hpp"
 
 namespace vesk::keybind::app {
@@ -34,7 +34,7 @@ Line entry_line(const App& app, std::size_t entry, bool selected, const Columns&
     const model::Entry& e = app.session.entries[entry];
     Line line;
     ui::add_marker(line, selected);
-    ui::add_description(line, e.info.description, app.haystacks, app.highlights, entry, columns.description);
+    ui::add_description(line, e.info.description, app, entry, columns.description);
     line.add("  ");
     if (e.current_key) line.add(cell(*e.current_key, columns.key), Style{}.with_fg(kAccent));
     else line.add(cell(kNoKey, columns.key), Style{}.with_fg(kDim));
@@ -48,40 +48,32 @@ Line entry_line(const App& app, std::size_t entry, bool selected, const Columns&
     return line;
 }
 
-// The search line with the count of entries shown on its right.
-void draw_search(const App& app, ui::Buffer& buffer, ui::Rect area) {
-    if (area.empty()) return;
-    ui::draw_search_line(buffer, area, app.query);
-    const std::string count = std::to_string(app.shown) + " / " + std::to_string(app.session.entries.size());
-    const bool nothing = !app.query.empty() && app.shown == 0;
-    const std::size_t count_width = ui::text_width(count) + 1;
-    if (count_width > area.width) return;
-    buffer.set_string(static_cast<std::uint16_t>(area.right() - count_width), area.y, count,
-                      Style{}.with_fg(nothing ? kWarning : kDim));
-}
-
-void draw_list(App& app, ui::Buffer& buffer, ui::Rect area) {
-    const Columns columns = columns_for(app.session, area.width);
-    std::vector<Line> items;
-    items.reserve(app.rows.size());
+// One line per row: headers across the list, entries in columns.
+std::vector<Line> row_lines(const App& app, std::size_t width) {
+    const Columns columns = columns_for(app.session, width);
+    std::vector<Line> lines;
+    lines.reserve(app.rows.size());
     for (std::size_t i = 0; i < app.rows.size(); ++i) {
         const Row& row = app.rows[i];
         switch (row.kind) {
-        case Row::Kind::Blank: items.emplace_back(""); break;
-        case Row::Kind::Header: items.emplace_back(cell("  " + row.group, area.width), Style{}.with_fg(kDim)); break;
-        case Row::Kind::Entry: items.push_back(entry_line(app, row.entry, i == app.selected, columns)); break;
+        case Row::Kind::Blank: lines.emplace_back(""); break;
+        case Row::Kind::Header: lines.emplace_back(cell("  " + row.group, width), Style{}.with_fg(kDim)); break;
+        case Row::Kind::Entry: lines.push_back(entry_line(app, row.entry, i == app.selected, columns)); break;
         }
     }
-    std::optional<std::size_t> selected;
-    if (selected_entry(app)) selected = app.selected;
-    ui::draw_rows(buffer, area, items, selected, app.offset, app.page_size);
+    return lines;
 }
 
-void draw_footer(const App& app, ui::Buffer& buffer, ui::Rect area) {
-    if (area.empty()) return;
-    const Line line = app.status ? Line(" " + *app.status, Style{}.with_fg(kWarning))
-                                 : ui::key_hints({{"↑↓", "이동"}, {"Enter", "변경"}, {"Del", "삭제"}, {"^R", "기본값"}, {"Esc", "닫기"}});
-    buffer.set_line(area.x, area.y, line, area.width);
+// The entries shown of all, in the warning colour when the query matches nothing.
+ui::Span count(const App& app) {
+    const bool nothing = !app.query.empty() && app.shown == 0;
+    return {std::to_string(app.shown) + " / " + std::to_string(app.session.entries.size()),
+            Style{}.with_fg(nothing ? kWarning : kDim)};
+}
+
+Line footer(const App& app, std::size_t width) {
+    if (app.status) return Line(" " + *app.status, Style{}.with_fg(kWarning));
+    return ui::key_hints({{"↑↓", "이동"}, {"Enter", "변경"}, {"Del", "삭제"}, {"^R", "기본값"}, {"Esc", "닫기"}}, width);
 }
 
 void draw_key_box(const App& app, ui::Buffer& buffer) {
@@ -135,8 +127,8 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width) {
         k = 0;
         d = 0;
         for (const model::Entry& e : session.entries) {
-            k = std::max(k, ui::text_width(e.current_key ? *e.current_key : std::string(kNoKey)));
-            d = std::max(d, ui::text_width(e.info.description));
+            k = std::max(k, ui::screen_width(e.current_key ? *e.current_key : std::string(kNoKey)));
+            d = std::max(d, ui::screen_width(e.info.description));
         }
     }
     Columns c;
@@ -145,8 +137,13 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width) {
     const long w = static_cast<long>(list_width);
     const long key = static_cast<long>(c.key);
     if (w < key + 42) {
+        // Too narrow for the state column. The table tag keeps its place: where the key column
+        // would push it off the row, the key and description columns share what is left.
         c.state = false;
-        c.description = static_cast<std::size_t>(std::max(1L, w - key - 16));
+        const ui::SharedColumns shared =
+            ui::share_columns(static_cast<std::size_t>(std::max(0L, w - 16)), c.key);
+        c.description = shared.description;
+        c.key = shared.other;
     } else {
         c.state = true;
         c.description = static_cast<std::size_t>(
@@ -156,10 +153,9 @@ Columns columns_for(const model::EditSession& session, std::size_t list_width) {
 }
 
 void draw(App& app, ui::Buffer& buffer) {
-    const ui::ScreenAreas areas = ui::draw_frame(buffer, " Keybindings ");
-    draw_search(app, buffer, areas.search);
-    draw_list(app, buffer, areas.list);
-    draw_footer(app, buffer, areas.footer);
+    ui::draw_list_screen(app, buffer,
+                         {" Keybindings ", [&](std::size_t width) { return row_lines(app, width); }, count(app),
+                          [&](std::size_t width) { return footer(app, width); }});
     draw_key_box(app, buffer);
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "keybind/app.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::keybind::app {
 
@@ -12,8 +12,8 @@ int natural_width(const model::EditSession& session) {
     std::size_t k = 0;
     std::size_t d = 0;
     for (const model::Entry& e : session.entries) {
-        k = std::max(k, ui::text_width(e.current_key ? *e.current_key : std::string("—")));
-        d = std::max(d, ui::text_width(e.info.description));
+        k = std::max(k, ui::screen_width(e.current_key ? *e.current_key : std::string("—")));
+        d = std::max(d, ui::screen_width(e.info.description));
     }
     return static_cast<int>(std::min<std::size_t>(std::max<std::size_t>(k, 12), 18) +
                             std::min<std::size_t>(std::max<std::size_t>(d, 16), 44) + 28);

@@ -1,4 +1,4 @@
-// The key-binding screen on the terminal: draw, read a key, handle it, carry out its effect.
+// The key-binding screen on the terminal: every change is committed before the next key is read.
 #include "core/error.hpp"
 #include "keybind/app.hpp"
 #include "ui/screen.hpp"
@@ -10,16 +10,15 @@ void run(const config::Places& places) {
         std::optional<std::filesystem::path> path = places.keybindings_conf();
         if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
         App app = make_app(model::load_session(places), *path);
-
-        while (true) {
-            screen.draw([&](ui::Buffer& buffer) { draw(app, buffer); });
-            std::optional<ui::Event> event = screen.next_event();
-            if (!event || event->type != ui::Event::Type::Key) continue;
-            Step step = handle(std::move(app), event->key);
+        const auto on_key = [&](const ui::Key& key) {
+            model::EditSession before = app.session;
+            Step step = handle(std::move(app), key);
             app = std::move(step.app);
-            if (std::holds_alternative<Quit>(step.effect)) break;
-            if (const auto* change = std::get_if<Commit>(&step.effect)) commit(app, change->entry, change->previous_key);
-        }
+            if (const auto* change = std::get_if<Commit>(&step.effect))
+                commit(app, change->entry, change->previous_key, std::move(before));
+            return !std::holds_alternative<Quit>(step.effect);
+        };
+        ui::run_list_loop(screen, {.draw = [&](ui::Buffer& buffer) { draw(app, buffer); }, .key = on_key});
     });
 }
 

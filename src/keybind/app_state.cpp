@@ -1,6 +1,4 @@
 // The key-binding screen's state and key handling: pure functions over App, no terminal or tmux.
-#include <algorithm>
-
 #include "core/text.hpp"
 #include "keybind/app.hpp"
 #include "keybind/keys.hpp"
@@ -8,39 +6,6 @@
 namespace vesk::keybind::app {
 
 namespace {
-
-std::optional<std::size_t> first_entry_row(const std::vector<Row>& rows) {
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].is_entry()) return i;
-    return std::nullopt;
-}
-
-std::optional<std::size_t> last_entry_row(const std::vector<Row>& rows) {
-    for (std::size_t i = rows.size(); i > 0; --i)
-        if (rows[i - 1].is_entry()) return i - 1;
-    return std::nullopt;
-}
-
-std::optional<std::size_t> previous_entry_row(const std::vector<Row>& rows, std::size_t from) {
-    for (std::size_t i = std::min(from, rows.size()); i > 0; --i)
-        if (rows[i - 1].is_entry()) return i - 1;
-    return std::nullopt;
-}
-
-std::optional<std::size_t> next_entry_row(const std::vector<Row>& rows, std::size_t from) {
-    for (std::size_t i = from + 1; i < rows.size(); ++i)
-        if (rows[i].is_entry()) return i;
-    return std::nullopt;
-}
-
-// Moves the selection by up to `steps` entry rows; it stops at the first or last entry.
-void move_selection(App& app, bool down, std::size_t steps) {
-    for (std::size_t n = 0; n < steps; ++n) {
-        auto next = down ? next_entry_row(app.rows, app.selected) : previous_entry_row(app.rows, app.selected);
-        if (!next) break;
-        app.selected = *next;
-    }
-}
 
 // A key pressed while waiting for the new key: a proposal when tmux has a name for it.
 void propose(App& app, std::size_t entry, const ui::Key& key) {
@@ -60,17 +25,7 @@ std::optional<std::string> current_key(const App& app, std::size_t entry) {
 Step handle_normal(App app, const ui::Key& key) {
     using ui::KeyCode;
     const std::optional<std::size_t> entry = selected_entry(app);
-    if (key.code == KeyCode::Up || key.is_ctrl(U'p')) {
-        move_selection(app, false, 1);
-    } else if (key.code == KeyCode::Down || key.is_ctrl(U'n')) {
-        move_selection(app, true, 1);
-    } else if (key.code == KeyCode::Home) {
-        if (auto row = first_entry_row(app.rows)) app.selected = *row;
-    } else if (key.code == KeyCode::End) {
-        if (auto row = last_entry_row(app.rows)) app.selected = *row;
-    } else if (key.code == KeyCode::PageUp || key.code == KeyCode::PageDown) {
-        move_selection(app, key.code == KeyCode::PageDown, std::max<std::size_t>(app.page_size, 1));
-    } else if (key.code == KeyCode::Enter) {
+    if (key.code == KeyCode::Enter) {
         if (entry) app.mode = Capture{*entry};
     } else if (key.code == KeyCode::Delete) {
         if (!entry) return {std::move(app), Stay{}};
@@ -82,9 +37,9 @@ Step handle_normal(App app, const ui::Key& key) {
         std::optional<std::string> previous = current_key(app, *entry);
         app.session = model::restore_default(app.session, *entry);
         return {std::move(app), Commit{*entry, previous}};
-    } else if (const ui::QueryEdit edit = ui::edit_query(app.query, key); edit == ui::QueryEdit::Quit) {
+    } else if (const ui::ListKey shared = ui::handle_list_key(app, key); shared == ui::ListKey::Leave) {
         return {std::move(app), Quit{}};
-    } else if (edit == ui::QueryEdit::Changed) {
+    } else if (shared == ui::ListKey::Filter) {
         filter(app);
     }
     return {std::move(app), Stay{}};
@@ -148,32 +103,20 @@ App make_app(model::EditSession session, std::filesystem::path config_path) {
     app.session = std::move(session);
     app.config_path = std::move(config_path);
     app.haystacks = build_haystacks(app.session);
-    app.highlights.assign(app.session.entries.size(), {});
-    std::vector<std::size_t> all(app.session.entries.size());
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-    app.rows = build_rows_filtered(app.session, all);
-    app.shown = all.size();
-    app.selected = first_entry_row(app.rows).value_or(0);
+    filter(app);
     return app;
 }
 
 std::optional<std::size_t> selected_entry(const App& app) {
-    if (app.selected >= app.rows.size() || !app.rows[app.selected].is_entry()) return std::nullopt;
-    return app.rows[app.selected].entry;
+    if (const Row* row = app.selected_row()) return row->entry;
+    return std::nullopt;
 }
 
 void filter(App& app) {
-    const std::optional<std::size_t> remembered = selected_entry(app);
-    ui::SearchResult found = ui::search(app.haystacks, app.query, app.session.entries.size());
-    app.highlights = std::move(found.highlights);
-    app.rows = build_rows_filtered(app.session, found.kept);
-    app.shown = found.kept.size();
-    app.offset = 0;
-    app.selected = first_entry_row(app.rows).value_or(0);
-    if (remembered) {
-        for (std::size_t i = 0; i < app.rows.size(); ++i)
-            if (app.rows[i].is_entry() && app.rows[i].entry == *remembered) app.selected = i;
-    }
+    ui::filter_rows(app, [&](const std::vector<std::size_t>& kept) {
+        app.shown = kept.size();
+        return build_rows_filtered(app.session, kept);
+    });
 }
 
 Step handle(App app, const ui::Key& key) {

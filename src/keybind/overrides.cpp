@@ -22,6 +22,27 @@ std::string collapse_blanks(std::string_view text) {
     return out;
 }
 
+// A command stripped of its shell and tmux quoting: '#{s/'/'\\''/:X}' (the escaping modifier the
+// distribution wraps @zelt and pane texts in) becomes #{X}, every quote, backslash and $ goes, and
+// so does the `--` word before a floating pane's command. Bindings written to keybindings.conf
+// before the distribution quoted its root for the shell still find their binding by it.
+std::string unquoted_form(std::string_view command) {
+    std::string bare;
+    for (char c : command)
+        if (c != '\'' && c != '"' && c != '\\' && c != '$') bare += c;
+    // What is left of the escaping modifier: #{s/'/'\\''/:X} without its quotes and backslashes.
+    static constexpr std::string_view kEscape = "#{s///:";
+    for (std::size_t at = bare.find(kEscape); at != std::string::npos; at = bare.find(kEscape, at))
+        bare.replace(at, kEscape.size(), "#{");
+    std::string out;
+    for (std::string_view w : source::split_words(bare)) {
+        if (w == "--") continue;
+        if (!out.empty()) out += ' ';
+        out += w;
+    }
+    return out;
+}
+
 // "unbind [-n] [-T table] KEY" (not unbind-key, which tmux reads the same but the file never holds).
 std::optional<Unbind> read_unbind(std::string_view line) {
     std::string_view rest = trim(line);
@@ -85,6 +106,7 @@ std::vector<Resolved> resolve(const std::vector<source::Binding>& bindings,
     std::vector<std::string> commands;
     commands.reserve(bindings.size());
     for (const source::Binding& b : bindings) commands.push_back(collapse_blanks(b.command));
+    std::vector<std::string> unquoted;  // made when an override needs them
 
     for (const Override& o : overrides) {
         if (const auto* unbind = std::get_if<Unbind>(&o)) {
@@ -97,12 +119,22 @@ std::vector<Resolved> resolve(const std::vector<source::Binding>& bindings,
         } else {
             const auto& bind = std::get<Bind>(o);
             std::string command = collapse_blanks(bind.command);
-            for (std::size_t i = 0; i < resolved.size(); ++i) {
-                if (resolved[i].binding.table == bind.table && commands[i] == command) {
-                    resolved[i].current_key = bind.key;
-                    break;
+            auto match = [&](const std::vector<std::string>& forms, const std::string& wanted) {
+                for (std::size_t i = 0; i < resolved.size(); ++i) {
+                    if (resolved[i].binding.table == bind.table && forms[i] == wanted) {
+                        resolved[i].current_key = bind.key;
+                        return true;
+                    }
                 }
+                return false;
+            };
+            if (match(commands, command)) continue;
+            // A line written for an earlier wording of the same command.
+            if (unquoted.empty()) {
+                unquoted.reserve(bindings.size());
+                for (const source::Binding& b : bindings) unquoted.push_back(unquoted_form(b.command));
             }
+            match(unquoted, unquoted_form(bind.command));
         }
     }
     return resolved;

@@ -174,8 +174,12 @@ std::optional<std::string> command_phrase(const Words& words) {
 }
 
 std::string group_for(std::string_view command) {
-    if (auto at = command.find("vesk "); at != std::string_view::npos) {
-        if (auto token = source::next_token(command.substr(at + 5))) {
+    // The program is named as #{@zelt}/bin/vesk, or single-quoted for the shell as '.../bin/vesk'.
+    std::size_t at = command.find("vesk ");
+    std::size_t skip = 5;
+    if (std::size_t quoted = command.find("vesk' "); quoted < at) at = quoted, skip = 6;
+    if (at != std::string_view::npos) {
+        if (auto token = source::next_token(command.substr(at + skip))) {
             if (auto group = lookup(kVeskGroups, token->word)) return std::string(*group);
         }
     }

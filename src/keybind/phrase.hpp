@@ -16,7 +16,8 @@ std::optional<std::string> copy_action(const std::vector<std::string_view>& word
 // the first word has none.
 std::optional<std::string> command_phrase(const std::vector<std::string_view>& words);
 
-// The group label of a command: by the word after "vesk " when there is one that names a group,
+// The group label of a command: by the word after "vesk " (or "vesk' ", the program's path
+// single-quoted for the shell) when there is one that names a group,
 // else by the command's first word ("기타" when neither does).
 std::string group_for(std::string_view command);
 

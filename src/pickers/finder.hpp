@@ -19,4 +19,7 @@ struct FinderModeFileArgs {
     std::string mode_file;
 };
 
+// `finder open-with`: the user's commands for the file the finder stored (pickers/open_with.hpp).
+void finder_open_with();
+
 }  // namespace vesk::pickers

@@ -21,7 +21,7 @@
 #include "ui/buffer.hpp"
 #include "ui/keys.hpp"
 #include "tmux/screen_popup.hpp"
-#include "ui/search_screen.hpp"
+#include "ui/list_screen.hpp"
 
 namespace vesk::plugin::app {
 
@@ -36,19 +36,12 @@ struct RunningJob {
     tpm::Job job;
 };
 
-struct App {
+// The list's rows are the positions of the entries the query keeps, catalog order.
+struct App : ui::ListScreen<std::size_t> {
     model::Catalog catalog;
     std::filesystem::path config_path;  // plugins.conf
-    std::vector<std::size_t> shown;     // entry positions in the list, catalog order
-    std::size_t selected = 0;           // position in `shown`
-    std::string query;
-    std::vector<Haystack> haystacks;                   // one per entry
-    std::vector<std::vector<std::size_t>> highlights;  // per entry: matched characters of the haystack
     std::vector<RunningJob> jobs;
-    std::optional<std::string> status;
     std::optional<std::size_t> pending_removal;  // entry waiting for y/n
-    std::size_t page_size = 1;                   // list rows on the screen, set by drawing
-    std::size_t offset = 0;                      // first list row shown, kept by drawing
 };
 
 std::vector<Haystack> build_haystacks(const model::Catalog& catalog);
@@ -62,13 +55,10 @@ std::optional<std::size_t> selected_entry(const App& app);
 bool has_jobs(const App& app);
 
 // What the loop does after a key.
-struct Stay {
-    bool operator==(const Stay&) const = default;
-};
-struct Quit {
-    bool operator==(const Quit&) const = default;
-};
-struct Save {  // write plugins.conf
+using ui::Quit;
+using ui::Stay;
+struct Save {  // write plugins.conf after this entry was switched
+    std::size_t entry = 0;
     bool operator==(const Save&) const = default;
 };
 struct Fetch {
@@ -96,7 +86,8 @@ struct Step {
 Step handle(App app, const ui::Key& key);
 
 // Carries out an effect other than Stay and Quit against the plugins directory `plugins_dir`
-// (nothing when there is none). Failures become the status line; the screen goes on.
+// (nothing when there is none). Failures become the status line; the screen goes on. A switch
+// that cannot be saved is switched back.
 void carry_out(App& app, const Effect& effect, const std::optional<std::filesystem::path>& plugins_dir);
 // Installed plugins of `plugins_dir` read again; nothing changes without a directory.
 void reread(App& app, const std::optional<std::filesystem::path>& plugins_dir);

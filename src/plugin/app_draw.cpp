@@ -1,10 +1,9 @@
-// Drawing of the plugin screen into a cell buffer: frame, search line, list and footer.
+// Drawing of the plugin screen: its rows and footer inside the list screen's frame.
 #include <algorithm>
 
 #include "plugin/app.hpp"
-#include "ui/search_screen.hpp"
-#include "ui/text_width.hpp"
-#include "ui/widgets.hpp"
+#include "ui/list_screen.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::plugin::app {
 
@@ -31,7 +30,7 @@ Line entry_line(const App& app, std::size_t entry, bool selected, const Columns&
     const model::Entry& e = app.catalog.entries()[entry];
     Line line;
     ui::add_marker(line, selected);
-    ui::add_description(line, e.declaration.description, app.haystacks, app.highlights, entry, columns.description);
+    ui::add_description(line, e.declaration.description, app, entry, columns.description);
     line.add("  ");
     line.add(cell(e.declaration.repo, columns.repo), Style{}.with_fg(kDim));
     line.add("  ");
@@ -44,19 +43,8 @@ Line entry_line(const App& app, std::size_t entry, bool selected, const Columns&
     return line;
 }
 
-void draw_list(App& app, ui::Buffer& buffer, ui::Rect area) {
-    const Columns columns = columns_for(app.catalog, area.width);
-    std::vector<Line> items;
-    items.reserve(app.shown.size());
-    for (std::size_t i = 0; i < app.shown.size(); ++i)
-        items.push_back(entry_line(app, app.shown[i], i == app.selected, columns));
-    std::optional<std::size_t> selected;
-    if (selected_entry(app)) selected = app.selected;
-    ui::draw_rows(buffer, area, items, selected, app.offset, app.page_size);
-}
-
-void draw_footer(const App& app, ui::Buffer& buffer, ui::Rect area) {
-    if (area.empty()) return;
+// A pending removal asks its question where the hints or the status would be.
+Line footer(const App& app, std::size_t width) {
     Line line;
     if (app.pending_removal && *app.pending_removal < app.catalog.size()) {
         const std::string& name = app.catalog.entries()[*app.pending_removal].declaration.name;
@@ -67,9 +55,9 @@ void draw_footer(const App& app, ui::Buffer& buffer, ui::Rect area) {
         line.add(*app.status, Style{}.with_fg(kWarning).with_bold());
     } else {
         line = ui::key_hints(
-            {{"↑↓", "이동"}, {"Space", "켜고 끄기"}, {"Enter", "받기"}, {"^R", "맞추기"}, {"^D", "지우기"}, {"Esc", "닫기"}});
+            {{"↑↓", "이동"}, {"Space", "켜고 끄기"}, {"Enter", "받기"}, {"^R", "맞추기"}, {"^D", "지우기"}, {"Esc", "닫기"}}, width);
     }
-    buffer.set_line(area.x, area.y, line, area.width);
+    return line;
 }
 
 }  // namespace
@@ -78,8 +66,8 @@ Columns columns_for(const model::Catalog& catalog, std::size_t list_width) {
     std::size_t r = 0;
     std::size_t d = 0;
     for (const model::Entry& e : catalog.entries()) {
-        r = std::max(r, ui::text_width(e.declaration.repo));
-        d = std::max(d, ui::text_width(e.declaration.description));
+        r = std::max(r, ui::screen_width(e.declaration.repo));
+        d = std::max(d, ui::screen_width(e.declaration.description));
     }
     Columns c;
     c.repo = std::min<std::size_t>(r, 30);
@@ -87,7 +75,13 @@ Columns columns_for(const model::Catalog& catalog, std::size_t list_width) {
     const long w = static_cast<long>(list_width);
     const long repo = static_cast<long>(c.repo);
     if (w < repo + 44) {
-        c.description = static_cast<std::size_t>(std::max(1L, w - repo - 14));
+        // Too narrow for the job state. The on/off switch keeps its place: where the repository
+        // column would push it off the row, the repository and description columns share what is
+        // left.
+        const ui::SharedColumns shared =
+            ui::share_columns(static_cast<std::size_t>(std::max(0L, w - 14)), c.repo);
+        c.description = shared.description;
+        c.repo = shared.other;
     } else {
         c.state = true;
         c.description =
@@ -97,10 +91,16 @@ Columns columns_for(const model::Catalog& catalog, std::size_t list_width) {
 }
 
 void draw(App& app, ui::Buffer& buffer) {
-    const ui::ScreenAreas areas = ui::draw_frame(buffer, " Plugins ");
-    ui::draw_search_line(buffer, areas.search, app.query);
-    draw_list(app, buffer, areas.list);
-    draw_footer(app, buffer, areas.footer);
+    const auto lines = [&](std::size_t width) {
+        const Columns columns = columns_for(app.catalog, width);
+        std::vector<Line> out;
+        out.reserve(app.rows.size());
+        for (std::size_t i = 0; i < app.rows.size(); ++i)
+            out.push_back(entry_line(app, app.rows[i], i == app.selected, columns));
+        return out;
+    };
+    ui::draw_list_screen(app, buffer,
+                         {" Plugins ", lines, {}, [&](std::size_t width) { return footer(app, width); }});
 }
 
 }  // namespace vesk::plugin::app

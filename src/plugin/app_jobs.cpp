@@ -14,11 +14,13 @@ namespace {
 
 const char* const kNoPluginsDir = "플러그인을 둘 자리를 찾지 못했습니다";
 
-void save(App& app) {
+void save(App& app, std::size_t switched) {
     try {
         overrides::save(app.config_path, app.catalog);
         app.status.reset();
     } catch (const std::exception& e) {
+        // The list shows what plugins.conf still says, which is what the next rebuild reads.
+        if (switched < app.catalog.size()) app.catalog = app.catalog.toggle(switched);
         app.status = "저장하지 못했습니다: " + error_one_line(e);
     }
 }
@@ -63,7 +65,7 @@ void reread(App& app, const std::optional<std::filesystem::path>& plugins_dir) {
 }
 
 void carry_out(App& app, const Effect& effect, const std::optional<std::filesystem::path>& plugins_dir) {
-    if (std::holds_alternative<Save>(effect)) save(app);
+    if (const auto* switched = std::get_if<Save>(&effect)) save(app, switched->entry);
     else if (const auto* fetch = std::get_if<Fetch>(&effect)) start_job(app, fetch->entry, JobKind::Fetch, plugins_dir);
     else if (const auto* update = std::get_if<Update>(&effect)) start_job(app, update->entry, JobKind::Update, plugins_dir);
     else if (const auto* removal = std::get_if<Remove>(&effect)) remove(app, removal->entry, plugins_dir);

@@ -4,7 +4,7 @@
 
 #include "plugin/app.hpp"
 #include "plugin/load_catalog.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::plugin::app {
 
@@ -13,8 +13,8 @@ int natural_width(const model::Catalog& catalog) {
     std::size_t r = 0;
     std::size_t d = 0;
     for (const model::Entry& e : catalog.entries()) {
-        r = std::max(r, ui::text_width(e.declaration.repo));
-        d = std::max(d, ui::text_width(e.declaration.description));
+        r = std::max(r, ui::screen_width(e.declaration.repo));
+        d = std::max(d, ui::screen_width(e.declaration.description));
     }
     return static_cast<int>(std::min<std::size_t>(r, 30) + std::min<std::size_t>(std::max<std::size_t>(d, 16), 40) + 30);
 }

@@ -1,7 +1,5 @@
-// The plugin screen on the terminal: draw, wait for a key (or, while jobs run, at most 200 ms),
-// handle it, carry out its effect, then look at the jobs.
-#include <chrono>
-
+// The plugin screen on the terminal: keys as they come and, while jobs run, a look at them at
+// least every 200 ms.
 #include "core/error.hpp"
 #include "plugin/app.hpp"
 #include "plugin/load_catalog.hpp"
@@ -16,21 +14,20 @@ void run(const config::Places& places) {
         std::optional<std::filesystem::path> path = places.plugins_conf();
         if (!path) throw Error("설정 파일을 둘 자리를 찾지 못했습니다");
         App app = make_app(load_catalog(places), *path);
-
-        while (true) {
-            screen.draw([&](ui::Buffer& buffer) { draw(app, buffer); });
-            std::optional<std::chrono::milliseconds> timeout;
-            if (has_jobs(app)) timeout = std::chrono::milliseconds(200);
-            std::optional<ui::Event> event = screen.next_event(timeout);
-            if (event && event->type == ui::Event::Type::Key) {
-                Step step = handle(std::move(app), event->key);
-                app = std::move(step.app);
-                if (std::holds_alternative<Quit>(step.effect)) break;
-                if (!std::holds_alternative<Stay>(step.effect))
-                    carry_out(app, step.effect, places.plugins_dir);
-            }
+        const auto on_key = [&](const ui::Key& key) {
+            Step step = handle(std::move(app), key);
+            app = std::move(step.app);
+            if (std::holds_alternative<Quit>(step.effect)) return false;
+            if (!std::holds_alternative<Stay>(step.effect)) carry_out(app, step.effect, places.plugins_dir);
+            return true;
+        };
+        const auto poll_running = [&] {
             if (!app.jobs.empty()) poll_jobs(app, places.plugins_dir);
-        }
+        };
+        ui::run_list_loop(screen, {.draw = [&](ui::Buffer& buffer) { draw(app, buffer); },
+                                   .key = on_key,
+                                   .busy = [&] { return has_jobs(app); },
+                                   .poll = poll_running});
     });
 }
 

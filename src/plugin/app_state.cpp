@@ -8,12 +8,6 @@ namespace vesk::plugin::app {
 
 namespace {
 
-void move_selection(App& app, bool down, std::size_t steps) {
-    if (app.shown.empty()) return;
-    const std::size_t last = app.shown.size() - 1;
-    app.selected = down ? std::min(last, app.selected + steps) : app.selected - std::min(app.selected, steps);
-}
-
 // The removal waits for one key: y or Y removes, anything else only cancels.
 Step answer_removal(App app, std::size_t entry, const ui::Key& key) {
     app.pending_removal.reset();
@@ -39,14 +33,13 @@ App make_app(model::Catalog catalog, std::filesystem::path config_path) {
     app.catalog = std::move(catalog);
     app.config_path = std::move(config_path);
     app.haystacks = build_haystacks(app.catalog);
-    app.highlights.assign(app.catalog.size(), {});
-    for (std::size_t i = 0; i < app.catalog.size(); ++i) app.shown.push_back(i);
+    filter(app);
     return app;
 }
 
 std::optional<std::size_t> selected_entry(const App& app) {
-    if (app.selected >= app.shown.size()) return std::nullopt;
-    return app.shown[app.selected];
+    if (const std::size_t* entry = app.selected_row()) return *entry;
+    return std::nullopt;
 }
 
 bool has_jobs(const App& app) {
@@ -55,16 +48,7 @@ bool has_jobs(const App& app) {
 }
 
 void filter(App& app) {
-    const std::optional<std::size_t> remembered = selected_entry(app);
-    ui::SearchResult found = ui::search(app.haystacks, app.query, app.catalog.size());
-    app.highlights = std::move(found.highlights);
-    app.shown = std::move(found.kept);
-    app.selected = 0;
-    app.offset = 0;
-    if (remembered) {
-        auto it = std::find(app.shown.begin(), app.shown.end(), *remembered);
-        if (it != app.shown.end()) app.selected = static_cast<std::size_t>(it - app.shown.begin());
-    }
+    ui::filter_rows(app, [](std::vector<std::size_t> kept) { return kept; });
 }
 
 Step handle(App app, const ui::Key& key) {
@@ -76,20 +60,10 @@ Step handle(App app, const ui::Key& key) {
 
     const std::optional<std::size_t> entry = selected_entry(app);
     const model::Entry* e = entry ? &app.catalog.entries()[*entry] : nullptr;
-    if (key.code == KeyCode::Up || key.is_ctrl(U'p')) {
-        move_selection(app, false, 1);
-    } else if (key.code == KeyCode::Down || key.is_ctrl(U'n')) {
-        move_selection(app, true, 1);
-    } else if (key.code == KeyCode::Home) {
-        app.selected = 0;
-    } else if (key.code == KeyCode::End) {
-        if (!app.shown.empty()) app.selected = app.shown.size() - 1;
-    } else if (key.code == KeyCode::PageUp || key.code == KeyCode::PageDown) {
-        move_selection(app, key.code == KeyCode::PageDown, std::max<std::size_t>(app.page_size, 1));
-    } else if (key.is_char(U' ') && !key.ctrl && !key.alt) {
+    if (key.is_char(U' ') && !key.ctrl && !key.alt) {
         if (!entry) return {std::move(app), Stay{}};
         app.catalog = app.catalog.toggle(*entry);
-        return {std::move(app), Save{}};
+        return {std::move(app), Save{*entry}};
     } else if (key.code == KeyCode::Enter) {
         if (!e || e->job != model::JobMark::None) return {std::move(app), Stay{}};
         if (e->installed) {
@@ -111,9 +85,9 @@ Step handle(App app, const ui::Key& key) {
         else if (e->job == model::JobMark::None) app.pending_removal = *entry;
     } else if (key.is_ctrl(U'l')) {
         return {std::move(app), Reread{}};
-    } else if (const ui::QueryEdit edit = ui::edit_query(app.query, key); edit == ui::QueryEdit::Quit) {
+    } else if (const ui::ListKey shared = ui::handle_list_key(app, key); shared == ui::ListKey::Leave) {
         return {std::move(app), Quit{}};
-    } else if (edit == ui::QueryEdit::Changed) {
+    } else if (shared == ui::ListKey::Filter) {
         filter(app);
     }
     return {std::move(app), Stay{}};

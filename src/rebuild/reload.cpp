@@ -16,9 +16,10 @@ ReloadOutcome reload(const std::optional<fs::path>& home, const fs::path& output
     // The reload goes to the tmux the user runs, not to $TMUX_BIN.
     const fs::path conf = *home / ".tmux.conf";
     const Tmux tmux = Tmux::named();
+    // source-file reads its argument as a glob pattern: a HOME holding [ or * would match nothing.
     Output result;
     try {
-        result = tmux.capture({"source-file", conf.string()});
+        result = tmux.capture({"source-file", tmux_source_path(conf.string())});
     } catch (const std::exception& e) {
         return {ReloadOutcome::Kind::Failed, e.what()};
     }
@@ -34,7 +35,7 @@ ReloadOutcome reload(const std::optional<fs::path>& home, const fs::path& output
         popup_message_text("popup", message);
     } catch (...) {
         try {
-            tmux.capture({"display-message", tmux_format_literal(message)});
+            tmux.capture({"display-message", tmux_format_escape(message)});
         } catch (const std::exception&) {
         }
     }

@@ -45,7 +45,9 @@ std::vector<Section> build_sections(const config::Places& places, ConfigProfile 
         std::string user = places.user_fragment(f.name);
         if (!is_blank(user)) sections.push_back({"~/.config/vesk/confs/" + f.name, std::move(user)});
     }
-    sections.push_back({"vesk:postlude", "run-shell -b \"#{@zelt}/bin/vesk config apply-keybindings\"\n"});
+    // The root goes to the shell single-quoted (each ' written as '\''): a root holding blanks,
+    // quotes, $(...) or ; still runs the program and nothing else.
+    sections.push_back({"vesk:postlude", R"(run-shell -b "'#{s/'/'\\\\''/:@zelt}/bin/vesk' config apply-keybindings")" "\n"});
     return sections;
 }
 

@@ -28,7 +28,15 @@ struct PluginWait {
     std::function<bool()> busy;
     std::chrono::milliseconds limit{std::chrono::seconds(120)};
     std::chrono::milliseconds interval{std::chrono::seconds(1)};
+    // Why the repositories that did not finish are missing, one line each (what the plugin step
+    // reported, what git says of each); nothing when unset.
+    std::function<std::vector<std::string>(const std::vector<std::string>& unfinished)> why;
 };
+
+// What git says when asked for each repository as the plugin manager fetches it: "<repo>: <git's
+// first fatal line>" for each one git cannot reach, within `limit` for all of them together.
+std::vector<std::string> git_reasons(const std::vector<std::string>& repos,
+                                     std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // The real clock and sleep, and the busy probe of the private server `socket`.
 PluginWait plugin_wait_for_socket(const std::string& socket);
@@ -37,8 +45,9 @@ PluginWait plugin_wait_for_socket(const std::string& socket);
 // passes. A directory appears as soon as its clone starts, so the directories alone do not say
 // that a plugin is ready. Once the manager has been seen at work and has stopped, nothing more
 // will come: the wait ends then too. Returns the repositories that did not finish — the missing
-// ones, or all of `repos` when the limit found the manager still at work — and prints the two
-// warnings on standard error when there are any.
+// ones, or all of `repos` when the limit found the manager still at work — and prints on standard
+// error the warning naming them, the reasons `wait.why` gives (indented) and where to fetch them
+// later, when there are any.
 std::vector<std::string> wait_for_plugins(const std::filesystem::path& root, const std::vector<std::string>& repos,
                                           const PluginWait& wait);
 

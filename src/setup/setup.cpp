@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fmt/format.h>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -14,6 +15,7 @@
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
+#include "setup/messages.hpp"
 #include "rebuild/run.hpp"
 #include "setup/plugins.hpp"
 #include "ui/select.hpp"
@@ -24,10 +26,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Replaced on every setup: they belong to this version of the distribution.
+// Replaced on every setup: they belong to this version of the distribution. libexec/vesk/tmux is
+// the floating-pane layer that conf.prefix puts first on the tmux server's PATH when the running
+// tmux has no new-pane.
 const char* const kSupportFiles[] = {
     "lib/vimrc", "lib/general-index-aligner.vim", "lib/grf-index-aligner.vim", "doc/MAPPING.md",
-    "doc/keybindings.itermkeymap",
+    "doc/keybindings.itermkeymap", "libexec/vesk/tmux",
 };
 // The user's own once written: only copied where missing.
 const char* const kListFiles[] = {
@@ -77,10 +81,18 @@ bool regular_file(const fs::path& path) {
     return fs::is_regular_file(path, ec);
 }
 
-// Asks before an existing ~/.tmux.conf is moved aside; throws unless the user goes on.
-void confirm_replacement(const fs::path& home_conf, const fs::path& root_conf) {
+fs::path first_free_backup(const fs::path& home_conf) {
+    fs::path candidate = fs::path(home_conf.string() + ".bak");
+    for (int n = 1; exists_no_follow(candidate); ++n) candidate = fs::path(fmt::format("{}.bak.{}", home_conf.string(), n));
+    return candidate;
+}
+
+// Asks before an existing ~/.tmux.conf is moved aside to `backup`, which the question names;
+// throws unless the user goes on.
+void confirm_replacement(const fs::path& home_conf, const fs::path& root_conf, const fs::path& backup) {
     const std::string go_on = fmt::format("계속: {}를 .bak로 옮기고 링크 생성", path_text(home_conf));
-    const auto chosen = ui_select(fmt::format("{} 파일이 {} 링크로 교체됩니다.", path_text(home_conf), path_text(root_conf)),
+    const auto chosen = ui_select(fmt::format("{} 파일이 {} 링크로 교체됩니다. 지금 파일은 {}로 옮겨 둡니다.",
+                                              path_text(home_conf), path_text(root_conf), path_text(backup)),
                                   {go_on, "취소"}, go_on);
     if (!chosen || !chosen->starts_with("계속:")) throw Error("사용자가 setup --force 교체를 취소했습니다.");
 }
@@ -93,22 +105,37 @@ bool same_file(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, ec);
 }
 
-// The program goes in under a temporary name and is renamed over the old one, so a tmux binding
-// that runs <root>/bin/vesk meanwhile finds either the old or the new program, never half of one
-// (writing into a running program's file fails with "Text file busy" besides).
-void install_program(const fs::path& exe, const fs::path& target) {
-    with_context(copy_failed(exe, target), [&] {
-        const fs::path temp = target.parent_path() / fmt::format(".vesk.tmp{}", ::getpid());
-        std::error_code ec;
-        fs::copy_file(exe, temp, fs::copy_options::overwrite_existing, ec);
-        if (!ec) fs::permissions(temp, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                           fs::perms::others_read | fs::perms::others_exec, ec);
-        if (!ec) fs::rename(temp, target, ec);
-        if (ec) {
+// A copy through the one atomic writer: a file size limit or a full disk ends it with the system's
+// own error (not a signal, nor the "Input/output error" a short copy_file reports), and the target
+// is never half written. The copy keeps the source's permission bits unless `mode` says otherwise.
+void copy_atomically(const fs::path& from, const fs::path& to, std::size_t limit = kReadLimit,
+                     std::optional<unsigned> mode = std::nullopt) {
+    struct stat st;
+    if (::stat(from.c_str(), &st) != 0) throw_errno(path_text(from));
+    write_file_atomically(to, read_file(from, limit), mode.value_or(st.st_mode & 0777));
+}
+
+// Earlier versions copied the program to bin/.vesk.tmp<pid> first; a run that was stopped left it
+// there for good.
+void remove_stale_program_copies(const fs::path& bin) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(bin, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 9 && name.starts_with(".vesk.tmp") &&
+            name.find_first_not_of("0123456789", 9) == std::string::npos) {
             std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw SystemError(ec.value());
+            fs::remove(entry.path(), ignored);
         }
+    }
+}
+
+// The program is renamed over the old one in one step, so a tmux binding that runs <root>/bin/vesk
+// meanwhile finds either the old or the new program, never half of one (writing into a running
+// program's file fails with "Text file busy" besides).
+void install_program(const fs::path& exe, const fs::path& target) {
+    remove_stale_program_copies(target.parent_path());
+    with_context(copy_failed(exe, target), [&] {
+        copy_atomically(exe, target, std::numeric_limits<std::size_t>::max(), 0755);
     });
 }
 
@@ -120,21 +147,13 @@ int copy_support_files(const fs::path& source_root, const fs::path& root) {
         const fs::path to = root / name;
         if (!regular_file(from)) return;
         if (keep_existing && exists_no_follow(to)) return;
-        with_context(fmt::format("{} 를 {} 로 옮기지 못했습니다.", path_text(from), path_text(to)), [&] {
-            fs::create_directories(to.parent_path());
-            fs::copy_file(from, to, fs::copy_options::overwrite_existing);
-        });
+        with_context(fmt::format("{} 를 {} 로 옮기지 못했습니다.", path_text(from), path_text(to)),
+                     [&] { copy_atomically(from, to); });
         ++copied;
     };
     for (const char* name : kSupportFiles) copy(name, false);
     for (const char* name : kListFiles) copy(name, true);
     return copied;
-}
-
-fs::path first_free_backup(const fs::path& home_conf) {
-    fs::path candidate = fs::path(home_conf.string() + ".bak");
-    for (int n = 1; exists_no_follow(candidate); ++n) candidate = fs::path(fmt::format("{}.bak.{}", home_conf.string(), n));
-    return candidate;
 }
 
 fs::path required_dir(const std::optional<fs::path>& dir) {
@@ -176,7 +195,7 @@ void setup(const SetupArgs& args) {
 
     if (!home_tmux_conf_points_to_output(home_conf, root_conf) && exists_no_follow(home_conf)) {
         if (!args.force) throw Error(already_exists(home_conf));
-        confirm_replacement(home_conf, root_conf);
+        confirm_replacement(home_conf, root_conf, first_free_backup(home_conf));
     }
 
     fs::create_directories(root / "plugins");
@@ -198,12 +217,14 @@ void setup(const SetupArgs& args) {
         if (!exists_no_follow(stub)) write_file_atomically(stub, stub_text(fragment));
     }
 
+    std::optional<fs::path> moved_to;
     if (!home_tmux_conf_points_to_output(home_conf, root_conf)) {
         if (home_conf.has_parent_path()) fs::create_directories(home_conf.parent_path());
         if (exists_no_follow(home_conf)) {
             if (!args.force) throw Error(already_exists(home_conf));
             const fs::path backup = first_free_backup(home_conf);
             with_context(move_aside_failed(home_conf, backup), [&] { fs::rename(home_conf, backup); });
+            moved_to = backup;
         }
         with_context(symlink_failed(home_conf, root_conf), [&] { fs::create_symlink(root_conf, home_conf); });
     }
@@ -214,8 +235,9 @@ void setup(const SetupArgs& args) {
     std::cout << "설치 자리를 마련했습니다: " << path_text(root) << "\n";
     if (copied > 0) std::cout << "  자산 " << copied << "개를 " << path_text(source_root) << "에서 옮겼습니다\n";
     std::cout << "사용자 설정 자리: " << path_text(confs_dir_parent) << "\n"
-              << "tmux 진입점을 이었습니다: " << path_text(home_conf) << " -> " << path_text(root_conf) << "\n"
-              << "설정을 조립했습니다: " << path_text(output) << "\n";
+              << "tmux 진입점을 이었습니다: " << path_text(home_conf) << " -> " << path_text(root_conf) << "\n";
+    if (moved_to) std::cout << "  원래 있던 파일은 " << path_text(*moved_to) << "로 옮겼습니다\n";
+    std::cout << "설정을 조립했습니다: " << path_text(output) << "\n";
     std::cout.flush();
 
     if (!args.skip_plugins) install_plugins_after_setup(root, output);

@@ -19,7 +19,7 @@ bool home_tmux_conf_points_to_output(const std::filesystem::path& link, const st
 
 struct SetupArgs {
     std::optional<std::string> zeltdir;
-    ConfigProfile profile = ConfigProfile::Macos;
+    ConfigProfile profile = default_profile();
     bool force = false;
     bool skip_plugins = false;
 };

@@ -1,6 +1,7 @@
 #include "tmux/popup_message.hpp"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,11 +10,14 @@
 #include <filesystem>
 #include <limits>
 
+#include "core/env.hpp"
 #include "core/error.hpp"
+#include "core/signal_cleanup.hpp"
 #include "core/quote.hpp"
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
+#include "ui/tty.hpp"
 #include "ui/wait_for_key.hpp"
 
 namespace vesk {
@@ -48,7 +52,8 @@ std::string replace_all(std::string text, std::string_view from, std::string_vie
     return text;
 }
 
-std::int64_t char_width(char32_t c) {
+// One character by the popups' own width table (display_width), not the screens' (screen_width).
+std::int64_t char_display_width(char32_t c) {
     std::string one;
     append_utf8(one, c);
     return static_cast<std::int64_t>(display_width(one));
@@ -77,7 +82,7 @@ void wrap_line(std::string_view line, std::int64_t wrap_width, std::vector<std::
         if (width != 0 && width + word_width + trailing > wrap_width) close();
         if (word_width > wrap_width) {
             for (char32_t c : decode_utf8(piece)) {
-                std::int64_t w = char_width(c);
+                std::int64_t w = char_display_width(c);
                 if (!current.empty() && width + w > wrap_width) close();
                 append_utf8(current, c);
                 width += w;
@@ -156,7 +161,7 @@ fs::path write_message_file(const std::vector<std::string>& lines) {
     std::string body;
     for (const auto& line : lines) body += " " + line + "\n";
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) throw_errno();
+    if (fd < 0) throw_errno(path.string());
     std::string_view rest = body;
     while (!rest.empty()) {
         ssize_t n = ::write(fd, rest.data(), rest.size());
@@ -166,7 +171,7 @@ fs::path write_message_file(const std::vector<std::string>& lines) {
             ::close(fd);
             std::error_code ec;
             fs::remove(path, ec);
-            throw SystemError(err);
+            throw SystemError(err, path.string());
         }
         rest.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -186,6 +191,7 @@ void popup_message(const PopupMessageArgs& args) {
         text += args.message[i];
     }
     if (text.empty()) throw Error("표시할 메시지를 전달하세요.");
+    if (running_in_popup()) return show_message_in_place(mode, text);
 
     Tmux tmux;
     std::int64_t client_width = client_dimension(tmux, "#{client_width}", 80);
@@ -197,6 +203,9 @@ void popup_message(const PopupMessageArgs& args) {
     // Ask for the program before writing the file: without @zelt there is no popup to remove it.
     std::string program = vesk_bin(tmux);
     fs::path file = write_message_file(layout.lines);
+    // The popup's renderer removes the file once it has read it; a signal that ends this process
+    // while tmux shows the popup removes it too.
+    OnSignal remove_on_signal = OnSignal::remove(file);
     std::string command = shell_quote(program) + " popup message-render " + shell_quote(mode) + " " +
                           shell_quote_path(file);
     try {
@@ -262,11 +271,60 @@ void popup_message_text(std::string_view mode, std::string_view text) {
 }
 
 void popup_modal(const Tmux& tmux, std::string_view message) {
+    if (running_in_popup()) return show_message_in_place("modal", message);
     std::string command = shell_quote(vesk_bin(tmux)) + " popup message modal ";
     // A message starting with '-' would be read as an option by the command line parser.
     if (!message.empty() && message.front() == '-') command += "-- ";
     command += shell_quote(message);
     tmux.run({"display-popup", "-E", "-w", "60%", "-h", "10", "--", command});
+}
+
+bool running_in_popup() {
+    return inside_tmux() && !env_non_empty("TMUX_PANE") && isatty(STDIN_FILENO);
+}
+
+namespace {
+
+void write_all(int fd, std::string_view text) {
+    while (!text.empty()) {
+        ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw_errno();
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::int64_t terminal_columns(int fd) {
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+}  // namespace
+
+void show_message_in_place(std::string_view mode, std::string_view text) {
+    // The terminal itself, not standard output: a tool whose output is being read by its caller
+    // (`target=$(vesk ...)`) still shows the message to the user.
+    ui::Tty tty = ui::Tty::open_device();
+    std::int64_t wrap = std::max<std::int64_t>(terminal_columns(tty.fd()) - 4, 16);
+    // \r\n: the terminal may still be raw after the tool's own screen.
+    std::string body = "\r\n " + popup_title(mode) + "\r\n\r\n";
+    for (const auto& line : wrap_message(split_clauses(text), wrap)) body += " " + line + "\r\n";
+    write_all(tty.fd(), body);
+    wait_for_key(std::nullopt);
+}
+
+void hold_popup_after_failure() noexcept {
+    try {
+        if (!running_in_popup() || !isatty(STDOUT_FILENO) || !isatty(STDERR_FILENO)) return;
+        std::fputs("\n[아무 키나 누르면 닫힙니다]\n", stderr);
+        std::fflush(stderr);
+        wait_for_key(std::nullopt);
+    } catch (...) {
+        // The message is printed already; a popup that cannot be held just closes.
+    }
 }
 
 }  // namespace vesk

@@ -1,5 +1,7 @@
 #include "tmux/tmux.hpp"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "core/env.hpp"
@@ -43,6 +45,7 @@ Tmux Tmux::private_server(std::string program, std::string socket) {
     Tmux tmux(std::move(program));
     tmux.global_args = {"-L", std::move(socket), "-f", "/dev/null"};
     tmux.env = {{"TMUX", std::nullopt}, {"TMUX_PANE", std::nullopt}};
+    tmux.stop_on_signal = true;
     return tmux;
 }
 
@@ -50,6 +53,7 @@ ChildCommand Tmux::command(const std::vector<std::string>& args) const {
     ChildCommand child(bin, global_args);
     child.args.insert(child.args.end(), args.begin(), args.end());
     child.env = env;
+    child.stop_on_signal = stop_on_signal;
     return child;
 }
 
@@ -122,8 +126,10 @@ std::string Tmux::open_floating_pane(const FloatingPane& request, const std::str
         args.push_back(*request.y);
     }
     if (request.cwd) {
+        // The start directory is expanded as a format (#{...} replaced, #(...) run): a directory
+        // named with # reaches tmux doubled, so that it names itself.
         args.push_back("-c");
-        args.push_back(*request.cwd);
+        args.push_back(tmux_format_escape(*request.cwd));
     }
     args.push_back("--");
     args.push_back(command);
@@ -132,8 +138,19 @@ std::string Tmux::open_floating_pane(const FloatingPane& request, const std::str
     return id;
 }
 
+std::filesystem::path tmux_socket_path(std::string_view label) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path dir;
+    if (auto tmpdir = env_non_empty("TMUX_TMPDIR")) dir = fs::canonical(*tmpdir, ec);
+    if (dir.empty() || ec) dir = fs::canonical("/tmp", ec);
+    fs::path base = dir / ("tmux-" + std::to_string(::getuid()));
+    fs::path resolved = fs::canonical(base, ec);
+    return (ec ? base : resolved) / std::string(label);
+}
+
 void display_message(const Tmux& tmux, std::string_view text) {
-    tmux.run({"display-message", tmux_format_literal(text)});
+    tmux.run({"display-message", tmux_format_escape(text)});
 }
 
 bool inside_tmux() { return env_non_empty("TMUX").has_value(); }

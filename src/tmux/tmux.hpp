@@ -37,12 +37,14 @@ public:
     static Tmux named();
     // A private server on socket `socket` that reads no configuration of its own (-L SOCKET
     // -f /dev/null before every command), started from `program`. TMUX and TMUX_PANE are removed
-    // from its environment so that nothing of the user's server leaks into it.
+    // from its environment so that nothing of the user's server leaks into it, and a signal that
+    // ends vesk stops a client still running (it would otherwise start or keep a server alone).
     static Tmux private_server(std::string program, std::string socket);
 
     std::string bin;
     std::vector<std::string> global_args;  // words before every command
     std::vector<std::pair<std::string, std::optional<std::string>>> env;  // environment changes
+    bool stop_on_signal = false;  // ChildCommand::stop_on_signal for every command
 
     // The child process for one tmux command, with the caller's standard streams.
     ChildCommand command(const std::vector<std::string>& args) const;
@@ -69,10 +71,15 @@ public:
     // Whether a pane with exactly this id exists on the server.
     bool pane_exists(std::string_view pane) const;
     // new-pane -P -F #{pane_id} -x W -y H [-X X] [-Y Y] [-c DIR] -- COMMAND; returns the new pane's
-    // id. Throws Error("new-pane did not return a pane id") on an empty answer.
+    // id. DIR is a directory, not a format: its # are doubled. Throws Error("new-pane did not
+    // return a pane id") on an empty answer.
     std::string open_floating_pane(const FloatingPane& request, const std::string& command) const;
 };
 
+// Where a server started with `-L label` keeps its socket, by tmux's own rule: the directory
+// tmux-<uid> under $TMUX_TMPDIR (when set, not empty and existing), else under /tmp, with
+// symbolic links resolved. tmux never removes a socket: whoever starts a private server does.
+std::filesystem::path tmux_socket_path(std::string_view label);
 // display-message with `text` shown as it stands: every '#' doubled, so that names holding
 // `#{...}` or `#(...)` are neither expanded nor run. Errors as Tmux::run().
 void display_message(const Tmux& tmux, std::string_view text);

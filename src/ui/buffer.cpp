@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/text.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::ui {
 
@@ -27,7 +27,7 @@ Rect Rect::intersection(const Rect& o) const {
 
 std::size_t Line::width() const {
     std::size_t w = 0;
-    for (const Span& s : spans) w += text_width(s.text);
+    for (const Span& s : spans) w += screen_width(s.text);
     return w;
 }
 
@@ -70,7 +70,7 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
     std::uint16_t last_x = x;
     for (char32_t c : decode_utf8(text)) {
         if (c < 0x20 || (c >= 0x7f && c < 0xa0)) continue;
-        int w = char_width(c);
+        int w = screen_char_width(c);
         std::string symbol;
         append_utf8(symbol, c);
         if (w == 0) {
@@ -78,7 +78,15 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
             if (wrote) at(last_x, y).symbol += symbol;
             continue;
         }
-        if (col + static_cast<std::size_t>(w) > limit) break;
+        if (col + static_cast<std::size_t>(w) > limit) {
+            // Half a wide character cannot be shown: its first column becomes a blank, so that no
+            // later text slips into the gap.
+            if (col < limit) {
+                put(static_cast<std::uint16_t>(x + col), y, " ", 1, style);
+                ++col;
+            }
+            break;
+        }
         last_x = static_cast<std::uint16_t>(x + col);
         put(last_x, y, std::move(symbol), w, style);
         wrote = true;

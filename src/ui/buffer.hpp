@@ -106,8 +106,8 @@ public:
     const Cell& at(std::uint16_t x, std::uint16_t y) const;
 
     // Writes text from (x, y) in `style` (laid over the cells' styles), at most `max_width`
-    // columns and never past the right edge; control characters are left out. Returns the columns
-    // written.
+    // columns and never past the right edge; control characters are left out. A wide character
+    // with one column left for it is written as a blank there. Returns the columns written.
     std::uint16_t set_string(std::uint16_t x, std::uint16_t y, std::string_view text, Style style,
                              std::uint16_t max_width = UINT16_MAX);
     std::uint16_t set_line(std::uint16_t x, std::uint16_t y, const Line& line, std::uint16_t max_width = UINT16_MAX);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
@@ -9,6 +11,7 @@
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
+#include "tmux/popup_message.hpp"
 #include "ui/screen.hpp"
 
 namespace vesk {
@@ -50,10 +53,18 @@ SelectStep select_handle(SelectState state, const ui::Key& key) {
 
 void select_draw(SelectState& state, ui::Buffer& buffer) {
     using namespace ui;
-    std::vector<Rect> parts = split_vertical(buffer.area(), {Constraint::length(3), Constraint::min(1)});
+    // A question longer than the screen is wide wraps, so it is read whole before it is answered;
+    // the list box below keeps room for one entry (three rows with its frame).
+    const Rect area = buffer.area();
+    std::vector<std::string> prompt = wrap_message(state.prompt, std::max<std::int64_t>(1, area.width - 2));
+    if (prompt.empty()) prompt.emplace_back();
+    const std::size_t room = area.height > 5 ? area.height - 5u : 1u;
+    prompt.resize(std::min(prompt.size(), room));
+    const auto prompt_rows = static_cast<std::uint16_t>(prompt.size() + 2);
+    std::vector<Rect> parts = split_vertical(area, {Constraint::length(prompt_rows), Constraint::min(1)});
     Block frame{Borders::All, Style{}, Line{}};
     frame.render(buffer, parts[0]);
-    render_lines(buffer, frame.inner(parts[0]), {Line(state.prompt)});
+    render_lines(buffer, frame.inner(parts[0]), std::vector<Line>(prompt.begin(), prompt.end()));
     frame.render(buffer, parts[1]);
     std::vector<Line> rows(state.entries.begin(), state.entries.end());
     render_list(buffer, frame.inner(parts[1]), rows, state.list, Style{}.with_reverse());

@@ -31,8 +31,9 @@ struct SelectStep {
 SelectState select_start(std::string prompt, std::vector<std::string> entries, const std::optional<std::string>& initial);
 // Up and Down move without wrapping, Enter chooses, Esc and q cancel; every other key is ignored.
 SelectStep select_handle(SelectState state, const ui::Key& key);
-// A prompt box of 3 rows over a framed list whose highlighted row is in reverse video. Drawing
-// scrolls the list so the highlight stays visible, which it records in the state.
+// A prompt box (3 rows, more when the prompt wraps at the screen's width) over a framed list whose
+// highlighted row is in reverse video. Drawing scrolls the list so the highlight stays visible,
+// which it records in the state.
 void select_draw(SelectState& state, ui::Buffer& buffer);
 
 // Shows the selector on the terminal and returns the chosen entry, or nothing when the user

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::ui {
 
@@ -144,7 +144,7 @@ void render_list(Buffer& buf, Rect area, const std::vector<Line>& items, ListSta
     }
     state.offset = offset;
 
-    std::uint16_t indent = static_cast<std::uint16_t>(std::min<std::size_t>(text_width(highlight_symbol), a.width));
+    std::uint16_t indent = static_cast<std::uint16_t>(std::min<std::size_t>(screen_width(highlight_symbol), a.width));
     for (std::size_t row = 0; row < height && offset + row < items.size(); ++row) {
         std::size_t i = offset + row;
         std::uint16_t y = static_cast<std::uint16_t>(a.y + row);

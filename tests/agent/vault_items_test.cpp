@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <utime.h>
 
-#include "core/quote.hpp"
 #include "core/text.hpp"
 #include "support/screen_run.hpp"
 #include "vault_fixture.hpp"
@@ -92,8 +91,7 @@ TEST(VaultExecute, ScriptsRunInAWindowTmuxItemsAreSourced) {
     const fs::path r = bed.root();
     const fs::path place = bed.env.root() / "d#{host}x $(touch PWNED)";
     fs::create_directories(place);
-    // new-window expands formats in -c as well.
-    const std::string target = bed.server.run_in_pane({"sleep", "100"}, {}, tmux_format_literal(place.string()));
+    const std::string target = bed.server.run_in_pane({"sleep", "100"}, {}, place);
     ASSERT_TRUE(wait_until([&] { return bed.server.format(target, "#{pane_current_path}") == place.string(); }));
     bed.env.vars["QBZ_TARGET_PANE"] = target;
 

@@ -84,6 +84,14 @@ TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
         {{"doctor", "popup", "--json"}, "error: The following argument was not expected: --json", "vesk doctor popup"},
         {{"ui", "select", "--prompt"}, "", "vesk ui select [OPTIONS]"},
         {{"mode", "extra"}, "", "vesk mode"},
+        // An empty root would fill the working directory with bin/, doc/ and lists/.
+        {{"setup", "--zeltdir", ""}, "error: invalid value '' for '--zeltdir <DIR>': the installation root cannot be empty",
+         "vesk setup [OPTIONS]"},
+        {{"rebuild", "--zeltdir="}, "error: invalid value '' for '--zeltdir <DIR>': the installation root cannot be empty",
+         "vesk rebuild [OPTIONS]"},
+        {{"config", "--zeltdir", "", "apply-keybindings"},
+         "error: invalid value '' for '--zeltdir <DIR>': the installation root cannot be empty",
+         "vesk config [OPTIONS] <COMMAND>"},
     };
     for (const Case& c : cases) {
         RunResult r = env.run(c.args);

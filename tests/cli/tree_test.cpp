@@ -16,7 +16,7 @@ Commands parse(std::vector<std::string> words) {
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    return parse_command_line(static_cast<int>(words.size()), argv.data());
+    return std::get<Commands>(parse_command_line(static_cast<int>(words.size()), argv.data()));
 }
 
 using Words = std::vector<std::string>;
@@ -125,6 +125,7 @@ TEST(Tree, GlobalZeltdirEnumsAndDoctorFlags) {
     EXPECT_EQ(parse({"config", "keybindings", "--profile", "window"}).config_keybindings.profile, ConfigProfile::Window);
 
     EXPECT_FALSE(parse({"rebuild"}).rebuild.profile);
+    EXPECT_EQ(parse({"setup"}).setup.profile, default_profile());  // setup assembles for the platform it runs on
     Commands rebuild = parse({"rebuild", "--profile=linux", "--output", "/o", "--zeltdir", "/z", "--no-check"});
     EXPECT_EQ(rebuild.rebuild.profile, RebuildProfile::Linux);
     EXPECT_EQ(rebuild.rebuild.output, "/o");

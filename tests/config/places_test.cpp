@@ -86,5 +86,23 @@ TEST(Places, PluginsDirectoryUnderTheRootWhenItExists) {
     EXPECT_EQ(plugins(), dir / "zelt" / "plugins");
 }
 
+// A relative root is taken from the working directory once, so that ~/.tmux.conf and @zelt name
+// it from anywhere; an empty --zeltdir names no directory at all.
+TEST(Places, ARelativeRootBecomesAbsoluteAndAnEmptyOneIsRefused) {
+    TempDir dir;
+    test::EnvGuard guard;  // gives the working directory back
+    fs::current_path(dir.path());
+    Environment env{"rel-home", (dir / "cfg").string(), std::nullopt};
+    EXPECT_EQ(Places::resolve(env, fs::path("x")).root, dir / "x");
+    EXPECT_EQ(Places::resolve(env, fs::path("-lead")).root, dir / "-lead");
+    EXPECT_EQ(Places::resolve(env, std::nullopt).root, dir / "rel-home" / ".tmux");
+    env.zelt = "z";
+    EXPECT_EQ(Places::resolve(env, std::nullopt).root, dir / "z");
+    EXPECT_EQ(Places::resolve(env, fs::path("/abs")).root, "/abs");
+    EXPECT_EQ(Places::resolve(Environment{}, std::nullopt).root, dir / ".tmux");
+    EXPECT_EQ(test::error_text([&] { Places::resolve(env, fs::path("")); }),
+              "설치 자리가 비어 있습니다: --zeltdir에 디렉터리를 주십시오");
+}
+
 }  // namespace
 }  // namespace vesk::config

@@ -68,28 +68,8 @@ TEST(WriteFileAtomically, FailuresLeaveNoTemporaryFileAndNoHalfTarget) {
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"busy", "target"}));
 }
 
-TEST(Files, TouchStateFilesHomeAndSlashes) {
-    TempDir dir;
-    auto file = dir / "f";
-    write_text(file, "content");
-    timespec old_times[2] = {{1000000, 0}, {1000000, 0}};
-    ::utimensat(AT_FDCWD, file.c_str(), old_times, 0);
-    touch(file);
-    struct stat st;
-    ::stat(file.c_str(), &st);
-    EXPECT_EQ(st.st_mtim.tv_sec, 1000000);
-    EXPECT_EQ(read_text(file), "content");
-    touch(dir / "new");
-    EXPECT_EQ(fs::file_size(dir / "new"), 0u);
-
-    // A link planted under the predictable state-file name is not followed.
+TEST(Files, ExpandHome) {
     EnvGuard env;
-    env.set("TMPDIR", dir.path().string());
-    write_text(dir / "victim", "precious");
-    fs::create_symlink(dir / "victim", dir / ("planted-" + std::to_string(::getpid())));
-    EXPECT_THROW(temp_state_file("planted", "oops"), SystemError);
-    EXPECT_EQ(read_text(dir / "victim"), "precious");
-
     env.set("HOME", "/home/u");
     for (const auto& [in, out] : std::vector<std::pair<std::string, std::string>>{
              {"~", "/home/u"}, {"$HOME", "/home/u"}, {"~/notes", "/home/u/notes"}, {"$HOME/x", "/home/u/x"},
@@ -97,6 +77,35 @@ TEST(Files, TouchStateFilesHomeAndSlashes) {
         EXPECT_EQ(expand_home(in), out) << in;
     env.unset("HOME");
     EXPECT_EQ(expand_home("~/x"), "//x");
-    EXPECT_EQ(strip_trailing_slash("/a/b//"), "/a/b");
-    EXPECT_EQ(strip_trailing_slash("/"), "");
+}
+
+// Only regular files are read: a FIFO would hang the reader and /dev/zero never ends. Every
+// failure names the file; the never-failing reader counts all of them as missing.
+TEST(ReadFile, OnlyRegularFilesWithinTheLimitAndErrorsNameThePath) {
+    TempDir dir;
+    const fs::path fifo = dir / "fifo", zero = dir / "zero", text = dir / "text";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", zero);
+    write_text(text, "한글\n");
+    EXPECT_EQ(read_file(text), "한글\n");
+    EXPECT_EQ(read_text_if_any(text), "한글\n");
+    for (const fs::path& odd : {fifo, zero, dir.path()}) {
+        EXPECT_EQ(error_text([&] { read_file(odd); }), "일반 파일이 아닙니다 (" + odd.string() + ")");
+        EXPECT_EQ(read_text_if_any(odd), std::nullopt) << odd;
+    }
+    EXPECT_EQ(error_text([&] { read_file(dir / "missing"); }),
+              "No such file or directory (os error 2) (" + (dir / "missing").string() + ")");
+    EXPECT_EQ(error_text([&] { read_file(text, 3); }), "File too large (os error 27) (" + text.string() + ")");
+    EXPECT_EQ(read_file(text, 7), "한글\n");
+    // A file that reports no size (as /proc files do) is still held to the limit.
+    EXPECT_THROW(read_file("/proc/self/maps", 16), SystemError);
+
+    // The writer's bits on request, and a failed replacement names its target.
+    write_file_atomically(dir / "prog", "#!/bin/sh\n", 0755);
+    struct stat st;
+    ASSERT_EQ(::stat((dir / "prog").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    fs::create_directories(dir / "busy" / "inside");
+    EXPECT_EQ(error_text([&] { write_file_atomically(dir / "busy", "x"); }),
+              "파일을 교체하지 못했습니다: Is a directory (os error 21) (" + (dir / "busy").string() + ")");
 }

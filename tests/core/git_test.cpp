@@ -7,7 +7,7 @@
 using namespace vesk;
 using namespace vesk::test;
 
-TEST(Git, RootAndProjectName) {
+TEST(Git, Root) {
     TempDir dir;
     EnvGuard env;
     env.set("GIT_CONFIG_GLOBAL", "/dev/null");
@@ -24,17 +24,6 @@ TEST(Git, RootAndProjectName) {
 
     EXPECT_EQ(git_root_or(repo / "sub" / "deeper"), repo);
     EXPECT_EQ(git_root_or(dir / "plain"), dir / "plain");
-    EXPECT_FALSE(detect_git_project(repo / "sub"));  // no .project, no origin
-
-    git({"config", "remote.origin.url", "git@example.com:team/repo.git.git"});
-    EXPECT_EQ(detect_git_project(repo / "sub"), "repo");
-    write_text(repo / ".project", "  내 프로젝트  \nsecond\n");
-    EXPECT_EQ(detect_git_project(repo / "sub"), "내 프로젝트");
-    write_text(repo / ".project", "   \n");  // blank: the URL decides
-    EXPECT_EQ(detect_git_project(repo), "repo");
-    git({"config", "remote.origin.url", "https://example.com/x/.git"});
-    EXPECT_FALSE(detect_git_project(repo));
-
     env.set("PATH", (dir / "no-git").string());
     EXPECT_EQ(git_root_or(repo / "sub"), repo / "sub");
 }

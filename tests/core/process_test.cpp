@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+
 #include "core/error.hpp"
 #include "core/process.hpp"
 #include "support/private_env.hpp"
@@ -43,6 +48,38 @@ TEST(Process, StartFailuresSignalsAndEnvironment) {
     env.set_env("A", "a b").remove_env("B");
     env.out = Stdio::Pipe;
     EXPECT_EQ(run_child(env).out, "a b|unset");
+
+    // A script without a #! line runs in the shell, found on PATH like any program.
+    vesk::test::TempDir dir;
+    vesk::test::write_text(dir / "bare", "echo \"bare $1\"\n");
+    std::filesystem::permissions(dir / "bare", std::filesystem::perms::owner_all);
+    guard.set("PATH", dir.path().string() + ":/usr/bin:/bin");
+    EXPECT_EQ(run_child(ChildCommand("bare", {"x"}).stdout_(Stdio::Pipe)).out, "bare x\n");
+}
+
+TEST(Process, TimeLimitEndsTheChildAndWhatItStartedAndOutputGoesToADescriptor) {
+    using namespace std::chrono_literals;
+    // A grandchild keeps the pipe open: only the whole group's end lets run_child return.
+    ChildCommand hang("sh", {"-c", "echo started; sleep 30; echo never"});
+    hang.stdout_(Stdio::Pipe).own_session().limit(300ms);
+    const auto begin = std::chrono::steady_clock::now();
+    Output out = run_child(hang);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
+    EXPECT_TRUE(out.timed_out);
+    EXPECT_EQ(out.out, "started\n");
+    EXPECT_EQ(out.status.signal(), SIGKILL);
+    // Also with nothing piped; and a child quicker than its limit is left alone.
+    EXPECT_TRUE(run_child(ChildCommand("sleep", {"30"}).limit(100ms)).timed_out);
+    Output quick = run_child(ChildCommand("sh", {"-c", "exit 4"}).limit(5s));
+    EXPECT_FALSE(quick.timed_out);
+    EXPECT_EQ(quick.status.code(), 4);
+
+    vesk::test::TempDir dir;
+    const int fd = ::open((dir / "log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    run_child(ChildCommand("sh", {"-c", "echo out; echo err >&2"}).stdout_to(fd).stderr_to(fd));
+    ::close(fd);
+    EXPECT_EQ(vesk::test::read_text(dir / "log"), "out\nerr\n");
 }
 
 TEST(Errors, FormatsCausesAsTheUserSeesThem) {

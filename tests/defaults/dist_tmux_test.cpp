@@ -53,6 +53,27 @@ TEST(DistTmux, FinderKeyPassesThePanePathIntact) {
     EXPECT_FALSE(fs::exists(odd / "x"));
 }
 
+// conf.prefix puts the installed floating-pane layer first on the server's PATH when tmux has no
+// new-pane, once however often it is read, and leaves a tmux that has new-pane alone.
+TEST(DistTmux, TheFloatingPaneLayerGoesFirstOnPathOnlyWhenTmuxLacksNewPane) {
+    PrivateEnv env;
+    const fs::path root = env.root() / "a b'c $HOME";
+    write_script(root / "libexec/vesk/tmux", "exit 0\n");
+    // A tmux that knows new-pane, in front of the real one.
+    const fs::path newer = env.root() / "newer";
+    write_script(newer / "tmux", "[ \"$1 $2\" = 'list-commands new-pane' ] && { echo 'new-pane (newp) [-P]'; exit 0; }\n"
+                                 "exec '" + real_tmux() + "' \"$@\"\n");
+    for (const bool has_new_pane : {false, true}) {
+        TmuxServer server(80, 20, env.tmp());
+        const std::string path = (has_new_pane ? newer.string() + ":" : std::string()) + "/usr/bin:/bin";
+        server.tmux_ok({"set-environment", "-g", "PATH", path});
+        server.tmux_ok({"set", "-g", "@zelt", root.string()});
+        for (int i = 0; i < 2; ++i) server.tmux_ok({"source-file", (kDist / "confs/conf.prefix").string()});
+        EXPECT_EQ(server.tmux_ok({"show-environment", "-g", "PATH"}),
+                  "PATH=" + (has_new_pane ? path : (root / "libexec/vesk").string() + ":" + path));
+    }
+}
+
 TEST(DistTmux, PluginsLiveUnderTheInstallationRoot) {
     PrivateEnv env;
     TmuxServer server(80, 20, env.tmp());

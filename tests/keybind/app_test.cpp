@@ -100,6 +100,37 @@ TEST(KeybindScreen, Drawing) {
     drawn(app, 20, 10);
 }
 
+TEST(KeybindScreen, SmallScreensKeepTheColumnsAndTheCloseKey) {
+    App app = sample_app();
+    app.session.entries[0].current_key = "C-M-S-F12-long-key";
+    app.session.entries[1].current_key.reset();
+    ui::Buffer b = drawn(app, 40, 12);
+    const std::vector<std::string> expected = {
+        "┌ Keybindings ─────────────────────────┐",
+        "│ 검색  ▏                        5 / 5 │",
+        "├──────────────────────────────────────┤",
+        "│                                      │",
+        "│  Pane                                │",
+        "│  ▸ 창 …  C-M-S-F12-long-key          │",
+        "│    수…   y                           │",
+        "│                                      │",
+        "│  Window                              │",
+        "├──────────────────────────────────────┤",
+        "│ ↑↓ 이동   Enter 변경   Esc 닫기      │",
+        "└──────────────────────────────────────┘"};
+    for (std::uint16_t y = 0; y < expected.size(); ++y) EXPECT_EQ(b.row_text(y), expected[y]) << y;
+
+    // Narrower, the key column gives up columns before the table tag leaves the row.
+    app = typed(std::move(app), U"새 창");
+    EXPECT_EQ(drawn(app, 24, 8).row_text(4), "│  ▸ …  —      직접    │");
+    // Every size down to nothing draws, with the key box too.
+    for (Mode mode : {Mode{Normal{}}, Mode{Capture{0}}, Mode{Confirm{0, "y", model::Conflict{"t", "수직 분할", "y", "prefix"}}}}) {
+        app.mode = mode;
+        for (std::uint16_t w = 0; w <= 42; ++w)
+            for (std::uint16_t h = 0; h <= 14; ++h) drawn(app, w, h);
+    }
+}
+
 TEST(KeybindScreen, NormalModeKeys) {
     App app = typed(sample_app(), U"분할");
     EXPECT_EQ(app.rows, (std::vector<Row>{{}, {K::Header, "Pane", 0}, {K::Entry, "", 2}}));
@@ -183,23 +214,33 @@ TEST(KeybindScreen, CommitSavesAndReportsFailuresInTheFooter) {
     App app = make_app(sample(), dir / "vesk" / "keybindings.conf");
     app.status = "old failure";
     app.session = model::with_key_at(app.session, 0, "F9");
-    commit(app, 0, "x");
+    commit(app, 0, "x", sample());
     EXPECT_EQ(app.status, std::nullopt);
     EXPECT_NE(test::read_text(dir / "vesk" / "keybindings.conf").find("F9 kill-pane"), std::string::npos);
 
     // A file in the way of the directory: the save fails and says so.
     test::write_text(dir / "blocked", "");
     App blocked = make_app(sample(), dir / "blocked" / "keybindings.conf");
-    commit(blocked, 0, "x");
+    commit(blocked, 0, "x", sample());
     ASSERT_TRUE(blocked.status);
     EXPECT_TRUE(blocked.status->starts_with("저장하지 못했습니다: ")) << *blocked.status;
 
     // Inside tmux, a tmux that refuses: the live step says so.
     env.set("TMUX", "/nonexistent,1,0");
     env.set("TMUX_BIN", "/bin/false");
-    commit(app, 0, "F9");
+    commit(app, 0, "F9", app.session);
     ASSERT_TRUE(app.status);
     EXPECT_TRUE(app.status->starts_with("tmux에 걸지 못했습니다: ")) << *app.status;
+
+    // A save that fails takes nothing back to tmux (that refusing tmux would have the last word)
+    // and nothing stays changed on the screen: the row shows the key it had, not "변경됨".
+    Step deleted = press(std::move(blocked), code(KeyCode::Delete));
+    commit(deleted.app, 0, "x", sample());
+    ASSERT_TRUE(deleted.app.status);
+    EXPECT_TRUE(deleted.app.status->starts_with("저장하지 못했습니다: ")) << *deleted.app.status;
+    EXPECT_EQ(deleted.app.session, sample());
+    deleted.app.status.reset();
+    EXPECT_EQ(drawn(deleted.app).row_text(5), "│  ▸ 창 닫기           x                                             │");
 }
 
 }  // namespace

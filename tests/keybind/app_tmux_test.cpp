@@ -120,6 +120,30 @@ TEST(KeybindScreenInTmux, ChangesGoToTheFileAndTheServerAndTheNextRebuild) {
     EXPECT_TRUE(contains(conf, "';' split-window -v")) << conf;
 }
 
+// tmux binds `o` itself and no entry holds it. Taken by an entry and let go again (restored or
+// deleted), it gets tmux's own binding back, as the next start of the server would give it.
+TEST(KeybindScreenInTmux, AKeyTakenFromTmuxIsGivenBack) {
+    ScreenRun run;
+    const std::string tmux_own = "select-pane -t :.+";
+    ASSERT_TRUE(contains(run.bound("prefix", "o"), tmux_own));
+    for (const std::string letting_go : {"C-r", "DC"}) {
+        run.capture("pane을 닫", {"o"});
+        run.wait_text("Enter 확인");
+        run.server.send_keys(run.pane, {"Enter"});
+        run.wait_line(kClose, [](auto& l) { return contains(l, " o "); });
+        EXPECT_TRUE(contains(run.bound("prefix", "o"), "kill-pane"));
+        run.server.send_keys(run.pane, {letting_go});
+        run.wait_line(kClose, [](auto& l) { return !contains(l, " o "); });
+        EXPECT_TRUE(contains(run.bound("prefix", "o"), tmux_own)) << letting_go << ": " << run.bound("prefix", "o");
+        run.server.send_keys(run.pane, {"C-r"});
+        run.wait_line(kClose, [](auto& l) { return contains(l, " x "); });
+    }
+    EXPECT_TRUE(contains(run.bound("prefix", "x"), "kill-pane"));
+    EXPECT_EQ(run.saved().find("kill-pane"), std::string::npos) << run.saved();
+    run.server.send_keys(run.pane, {"C-u", "Escape"});
+    EXPECT_EQ(run.finish(), 0);
+}
+
 TEST(KeybindScreenInTmux, NoPlaceForTheFileEndsWithAnErrorAndTheTerminalBack) {
     PrivateEnv env;
     TmuxServer server{80, 20, env.tmp()};
@@ -161,6 +185,20 @@ TEST(KeybindScreenInTmux, PopupShowsTheScreenInAFloatingPane) {
     const std::string pane = start_popup(server, env, {"config", "keybindings-popup"});
     EXPECT_TRUE(client.wait_for_text(" Keybindings ")) << client.capture();
     EXPECT_TRUE(client.wait_for_text(kClose)) << client.capture();
+    client.send_keys({"Escape"});
+    EXPECT_TRUE(client.wait_for_no_text(" Keybindings ")) << client.capture();
+    EXPECT_EQ(finish_screen(server, pane, env.root()), 0);
+}
+
+// On a 40 x 12 client the popup is 30 x 9 and its border leaves the screen 7 rows: the footer and
+// its close key still show.
+TEST(KeybindScreenInTmux, PopupOnASmallClientShowsTheCloseKey) {
+    PrivateEnv env;
+    TmuxServer server{120, 40, env.tmp()};
+    AttachedClient client(server, 40, 12);
+    const std::string pane = start_popup(server, env, {"config", "keybindings-popup"});
+    EXPECT_TRUE(client.wait_for_text(" Keybindings ")) << client.capture();
+    EXPECT_TRUE(client.wait_for_text("Esc 닫기")) << client.capture();
     client.send_keys({"Escape"});
     EXPECT_TRUE(client.wait_for_no_text(" Keybindings ")) << client.capture();
     EXPECT_EQ(finish_screen(server, pane, env.root()), 0);

@@ -91,6 +91,35 @@ TEST(KeybindLive, ApplyAllOnARealServer) {
     EXPECT_ANY_THROW(live::apply_all({{"prefix", std::nullopt, std::make_pair("F6", "kill-pane")}}));
 }
 
+// A key given back gets what tmux itself binds there, whatever the running server has done to it.
+TEST(KeybindLive, TmuxDefaultsGivenBack) {
+    TmuxServer server;
+    test::EnvGuard env;
+    env.set("TMUX", server.tmux_env_value());
+    env.set("TMUX_TMPDIR", server.tmpdir().string());
+    env.unset("TMUX_BIN");
+    server.tmux_ok({"bind-key", "o", "display-message taken"});
+
+    const std::optional<std::string> o = live::tmux_default_binding("prefix", "o");
+    EXPECT_EQ(o, "bind-key -T prefix o select-pane -t :.+");
+    EXPECT_EQ(live::tmux_default_binding("prefix", ";"), "bind-key -T prefix \\; last-pane");
+    EXPECT_NE(live::tmux_default_binding("copy-mode-vi", "v").value_or("").find("rectangle-toggle"), std::string::npos);
+    EXPECT_EQ(live::tmux_default_binding("prefix", "F9"), std::nullopt);
+    EXPECT_EQ(live::tmux_default_binding("no-such-table", "o"), std::nullopt);
+    // The servers asked leave no socket behind.
+    for (const auto& file : fs::recursive_directory_iterator(server.tmpdir()))
+        EXPECT_FALSE(file.path().filename().string().starts_with("vesk-defaults")) << file.path();
+
+    // The restore line follows the unbind and comes before the bind.
+    const live::Change change{"prefix", "o", std::make_pair("F7", "display-message seven"), o};
+    EXPECT_EQ(live::script(change), "unbind o\n" + *o + "\nbind-key F7 display-message seven\n");
+    live::apply_all({change});
+    EXPECT_NE(server.tmux_ok({"list-keys", "-T", "prefix", "o"}).find("select-pane -t :.+"), std::string::npos);
+
+    env.unset("TMUX");
+    EXPECT_EQ(live::tmux_default_binding("prefix", "o"), std::nullopt);
+}
+
 // `vesk config apply-keybindings` as the generated configuration runs it.
 TEST(KeybindLive, ApplyKeybindingsCommand) {
     test::PrivateEnv env;

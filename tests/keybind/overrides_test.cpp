@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "support/private_env.hpp"
 
 namespace vesk::keybind::overrides {
@@ -82,6 +84,28 @@ TEST(KeybindOverrides, ResolveMatchesByCommandAndDefaultKey) {
     EXPECT_TRUE(resolved[5].removed());
     EXPECT_FALSE(resolved[0].rebound());
     EXPECT_EQ(resolved[4].origin(), "conf.common:5");
+}
+
+// Lines written to keybindings.conf before the distribution quoted its root for the shell still
+// find their bindings (and only those) in the fragments as they are now.
+TEST(KeybindOverrides, LinesWrittenBeforeTheRootWasQuotedStillFindTheirBindings) {
+    const auto text = test::read_text(std::filesystem::path(VESK_SOURCE_DIR) / "dist/confs/conf.common");
+    const auto bindings = source::parse(text, "conf.common");
+    const auto resolved = resolve(bindings, parse_overrides(R"(
+bind-key F2 run-shell -b "#{@zelt}/bin/vesk config plugins-popup"
+bind-key F3 run-shell "tmux new-pane -x 90% -y 40% -X 5% -Y 30% \"#{@zelt}/bin/vesk log search-popup\""
+bind-key F4 run-shell 'target=$("#{@zelt}/bin/vesk" finder select-file . ".*"); if [ -n "$target" ]; then "#{@zelt}/bin/vesk" popup message popup "Selected: $target"; fi'
+bind-key -T copy-mode-vi X send-keys -X copy-selection-and-cancel \; run-shell -b "#{@zelt}/bin/vesk copy cut-selection '#{pane_id}'"
+bind-key F5 run-shell "tmux new-pane -x 90% -y 85% -X 5% -Y 8% \"#{@zelt}/bin/vesk quillbox open --target-pane '#{pane_id}' --target-command '#{pane_current_command}'\""
+)"));
+    std::map<std::string, std::string> moved;
+    for (const auto& r : resolved)
+        if (r.rebound()) moved[r.binding.table + " " + r.default_key()] = *r.current_key;
+    // C-p is no run-shell job any more (a job has no terminal for fzf): its old line finds nothing.
+    EXPECT_EQ(moved, (std::map<std::string, std::string>{{"prefix C-4", "F2"},
+                                                          {"prefix C-x", "F3"},
+                                                          {"copy-mode-vi x", "X"},
+                                                          {"prefix C-Space", "F5"}}));
 }
 
 TEST(KeybindOverrides, SaveThenLoadGivesTheSameKeys) {

@@ -6,7 +6,7 @@
 #include "plugin/source.hpp"
 #include "support/private_env.hpp"
 #include "support/tmux_server.hpp"
-#include "ui/text_width.hpp"
+#include "ui/screen_width.hpp"
 
 namespace vesk::plugin::app {
 namespace {
@@ -86,6 +86,25 @@ TEST(PluginScreen, Drawing) {
     EXPECT_EQ(popup_geometry(app.catalog, 0, 0), (PopupGeometry{1, 1, 0, 0}));
 }
 
+TEST(PluginScreen, SmallScreensKeepTheSwitchAndTheCloseKey) {
+    App app = sample_app();
+    // 38 columns inside the frame: the repository column gives up columns so that the switch
+    // stays whole; the hints keep the close key.
+    auto rows = draw_rows(app, 40, 12);
+    EXPECT_EQ(rows[3], "│  ▸ …  tmux-plugins/tmux-yank   켜짐");
+    EXPECT_EQ(rows[4], "│    …  tmux-plugins/tmux-resu…  켜짐");
+    EXPECT_EQ(rows[5], "│    …  wfxr/tmux-fzf-url        꺼짐");
+    EXPECT_EQ(rows[10], "│ ↑↓ 이동   Space 켜고 끄기   Esc 닫기");
+    // Seven rows, as in a popup on a small client: the footer still shows.
+    EXPECT_EQ(draw_rows(app, 30, 7)[5], "│ ↑↓ 이동   Esc 닫기");
+    // A removal prompt and the hints alike, at every size down to nothing.
+    for (bool pending : {false, true}) {
+        app.pending_removal = pending ? std::optional<std::size_t>(0) : std::nullopt;
+        for (std::uint16_t w = 0; w <= 42; ++w)
+            for (std::uint16_t h = 0; h <= 14; ++h) draw_rows(app, w, h);
+    }
+}
+
 TEST(PluginScreen, NormalModeKeys) {
     // The remembered entry stays selected while shown; filtered out, the first one shown is.
     App app = sample_app();
@@ -94,7 +113,7 @@ TEST(PluginScreen, NormalModeKeys) {
     EXPECT_EQ(selected_entry(app), 1u);
     ctrl(app, U'u');
     type(app, U"화면");
-    EXPECT_EQ(app.shown, std::vector<std::size_t>{2});
+    EXPECT_EQ(app.rows, std::vector<std::size_t>{2});
     EXPECT_EQ(app.highlights[2], (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(selected_entry(app), 2u);
     EXPECT_EQ(ctrl(app, U'c'), Effect{Quit{}});  // Ctrl-C leaves even with a query
@@ -114,7 +133,7 @@ TEST(PluginScreen, NormalModeKeys) {
     EXPECT_EQ(press(app, KeyCode::Enter), Effect{Stay{}});
     EXPECT_EQ(app.status, "이미 받아 두었습니다");
     EXPECT_EQ(ctrl(app, U'r'), Effect{Update{0}});
-    EXPECT_EQ(press(app, Key::character(U' ')), Effect{Save{}});
+    EXPECT_EQ(press(app, Key::character(U' ')), Effect{Save{0}});
     EXPECT_FALSE(entry(app, 0).on);
     // On the missing resurrect: ^R refuses, ^D has nothing to remove, Enter fetches, and does
     // nothing more while the fetch runs.
@@ -156,6 +175,7 @@ TEST(PluginScreen, CarryingOutReportsWhatCannotBeDone) {
     carry_out(app, press(app, Key::character(U' ')), plugins);
     ASSERT_TRUE(app.status);
     EXPECT_TRUE(app.status->starts_with("저장하지 못했습니다: ")) << *app.status;
+    EXPECT_TRUE(entry(app, 0).on);  // switched back: the file still has it on
 
     // Without a plugins directory nothing can be fetched or removed; without the plugin manager
     // a fetch is refused and no entry is marked.

@@ -1,8 +1,13 @@
 // `vesk rebuild` run as a program with a private HOME, against the real tmux.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <map>
 #include <regex>
+#include <thread>
 
 #include "support/tmux_server.hpp"
 
@@ -51,7 +56,8 @@ TEST(RebuildCommand, SectionsInFragmentOrderForEveryProfileWithTheUsersAfterThei
         const std::string text = read_text(out);
         EXPECT_EQ(labels(text), expected) << args.size();
         EXPECT_EQ(section(text, "vesk:zelt"), "set -g @zelt \"" + env.zelt().string() + "\"\n");
-        EXPECT_EQ(section(text, "vesk:postlude"), "run-shell -b \"#{@zelt}/bin/vesk config apply-keybindings\"\n");
+        EXPECT_EQ(section(text, "vesk:postlude"),
+                  R"(run-shell -b "'#{s/'/'\\\\''/:@zelt}/bin/vesk' config apply-keybindings")" "\n");
         EXPECT_NE(text.find("# -- vesk generated conf fragments: end " + std::string(32, '-') + "\n\n" + kMarker),
                   std::string::npos);
     }
@@ -98,6 +104,70 @@ TEST(RebuildCommand, CheckRejectsWhatTmuxCannotParseAndKeepsTheOldOutput) {
     // --no-check writes what the user asked for.
     EXPECT_EQ(env.run({"rebuild", "--no-reload", "--no-check"}).status, 0);
     EXPECT_NE(read_text(out).find("if-shell true {"), std::string::npos);
+}
+
+// A FIFO or a device where a configuration file belongs counts as missing (those reads never
+// fail) instead of hanging the command or filling memory; a failed write names its file.
+TEST(RebuildCommand, OddFilesCountAsMissingAndAFailedWriteNamesItsFile) {
+    PrivateEnv env;
+    const fs::path vesk = env.config_home() / "vesk";
+    fs::create_directories(vesk / "confs");
+    for (const char* name : {"keybindings.conf", "plugins.conf", ".license", "confs/conf.lab"})
+        ASSERT_EQ(::mkfifo((vesk / name).c_str(), 0600), 0) << name;
+    fs::create_symlink("/dev/zero", vesk / "config.toml");
+    env.vars["ZELT"] = std::nullopt;
+    const auto limited = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> all = {"20", vesk_binary()};
+        all.insert(all.end(), args.begin(), args.end());
+        return env.run_program("timeout", all);
+    };
+    auto r = limited({"mode"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "general-user\n");
+    const fs::path out = env.home() / ".tmux.conf.local";
+    r = limited({"rebuild", "--no-reload"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(read_text(out).find("set -g @zelt \"" + (env.home() / ".tmux").string() + "\""), std::string::npos);
+
+    fs::remove(out);
+    fs::create_directories(out / "inside");
+    r = limited({"rebuild", "--no-reload"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error: 파일을 교체하지 못했습니다: Is a directory (os error 21) (" + out.string() + ")\n");
+}
+
+// tmux keeps a server's socket after the server ends, and a signal skips destructors: neither
+// the check's socket nor its temporary copy may stay behind, whichever way the rebuild ends.
+TEST(RebuildCommand, TheChecksSocketAndTemporaryFileGoEvenWhenASignalEndsIt) {
+    PrivateEnv env;
+    const fs::path sockets = env.tmp() / ("tmux-" + std::to_string(::getuid()));
+    const auto leftovers = [&] {
+        std::vector<std::string> found;
+        for (const fs::path& dir : {env.tmp(), sockets})
+            for (const auto& e : fs::directory_iterator(dir)) {
+                const std::string name = e.path().filename().string();
+                if (name.starts_with(".tmp") || name.starts_with("vesk-rebuild-")) found.push_back(name);
+            }
+        return found;
+    };
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(env.run({"rebuild", "--no-reload"}).status, 0);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+
+    // A slow tmux, so that the signal comes while the check waits for it.
+    const fs::path started = env.root() / "started";
+    write_script(env.root() / "slow-tmux", "echo $$ > '" + started.string() + "'\nsleep 1\nexec '" + real_tmux() + "' \"$@\"\n");
+    env.vars["TMUX_BIN"] = (env.root() / "slow-tmux").string();
+    for (int sig : {SIGTERM, SIGHUP}) {
+        fs::remove(started);
+        ChildCommand command(vesk_binary(), {"rebuild", "--no-reload"});
+        command.env = env.env();
+        Child child = Child::spawn(command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null));
+        ASSERT_TRUE(wait_until([&] { return fs::exists(started); }));
+        ::kill(child.pid(), sig);
+        EXPECT_EQ(child.wait().signal(), sig);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the slow tmux would be done by now
+        EXPECT_EQ(leftovers(), std::vector<std::string>{}) << sig;
+    }
 }
 
 // A small distribution of our own under an odd root, with the user's key and plugin changes; the

@@ -2,6 +2,7 @@
 // plugins and the plugin manager served from local bare repositories.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include "setup/plugins.hpp"
@@ -16,8 +17,9 @@ using namespace std::chrono_literals;
 
 // The wait with a clock that moves only when it sleeps; `busy(n)` answers the n-th probe (0 first)
 // of whether the plugin manager is at work.
-std::pair<std::vector<std::string>, int> wait(const fs::path& root, const std::function<bool(int)>& busy,
-                                              std::chrono::milliseconds limit = 120s) {
+std::pair<std::vector<std::string>, int> wait(
+    const fs::path& root, const std::function<bool(int)>& busy, std::chrono::milliseconds limit = 120s,
+    const std::function<std::vector<std::string>(const std::vector<std::string>&)>& why = {}) {
     std::chrono::steady_clock::time_point t{};
     int sleeps = 0;
     setup::PluginWait w;
@@ -25,8 +27,28 @@ std::pair<std::vector<std::string>, int> wait(const fs::path& root, const std::f
     w.sleep = [&](std::chrono::milliseconds d) { t += d, ++sleeps; };
     w.busy = [&] { return busy(sleeps); };
     w.limit = limit;
+    w.why = why;
     auto left = setup::wait_for_plugins(root, {"a/one", "b/two"}, w);
     return {left, sleeps};
+}
+
+// What git says of each repository that did not come, as the plugin manager would fetch it; a
+// git that does not answer in time is named as such.
+TEST(PluginWait, GitSaysWhyARepositoryCannotBeFetched) {
+    TempDir dir;
+    EnvGuard env;
+    write_text(dir / "gitconfig", "[url \"file://" + (dir / "srv").string() +
+                                      "/\"]\n\tinsteadOf = https://git::@github.com/\n[protocol \"file\"]\n\tallow = always\n");
+    env.set("GIT_CONFIG_GLOBAL", (dir / "gitconfig").string());
+    env.set("GIT_CONFIG_NOSYSTEM", "1");
+    ServedRepos repos(dir.path());
+    repos.serve("a/here", "x");
+    EXPECT_EQ(setup::git_reasons({"a/here", "b/gone"}),
+              std::vector<std::string>{"b/gone: fatal: '" + (dir / "srv/b/gone").string() +
+                                       "' does not appear to be a git repository"});
+    write_script(dir / "bin/git", "exec /bin/sleep 5\n");
+    env.set("PATH", (dir / "bin").string());
+    EXPECT_EQ(setup::git_reasons({"c/slow"}, 100ms), std::vector<std::string>{"c/slow: git이 제때 답하지 않았습니다"});
 }
 
 TEST(PluginWait, EndsWhenTheManagerIsDoneOrAtTheLimitAndNamesWhatIsMissing) {
@@ -45,15 +67,18 @@ TEST(PluginWait, EndsWhenTheManagerIsDoneOrAtTheLimitAndNamesWhatIsMissing) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     // A failed clone: the manager stops with a directory missing, and the wait ends at once.
+    // The reasons come indented between the two lines.
     fs::remove_all(root / "plugins");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(wait(root.path(),
-                   [&](int n) {
-                       if (n == 1) install("one");
-                       return n < 2;
-                   }),
+    EXPECT_EQ(wait(
+                  root.path(),
+                  [&](int n) {
+                      if (n == 1) install("one");
+                      return n < 2;
+                  },
+                  120s, [](const std::vector<std::string>& left) { return std::vector<std::string>{left[0] + ": 까닭"}; }),
               std::make_pair(std::vector<std::string>{"b/two"}, 2));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "플러그인 설치가 끝나지 않았습니다: b/two" + note);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "플러그인 설치가 끝나지 않았습니다: b/two\n  b/two: 까닭" + note);
 
     // The limit ends a manager that never finishes; every plugin is reported.
     install("two");
@@ -95,12 +120,10 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
         std::function<void()> f;
         ~Kill() { f(); }
     } kill{[&] { tmux({"kill-server"}); }};
-    // No private setup server outlives setup.
+    // No private setup server outlives setup, nor its socket (tmux leaves sockets behind).
     const auto setup_server_gone = [&] {
         for (const auto& e : fs::recursive_directory_iterator(env.tmp()))
-            if (e.path().filename().string().starts_with("vesk-setup-") &&
-                env.run_program(real_tmux(), {"-S", e.path().string(), "has-session"}).status == 0)
-                return false;
+            if (e.path().filename().string().starts_with("vesk-setup-")) return false;
         return true;
     };
 
@@ -124,8 +147,13 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     r = setup();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
+    // Setup says why: what git says of the repository.
     EXPECT_EQ(r.err, "플러그인 설치가 끝나지 않았습니다: nhdaly/tmux-tab\n"
+                     "  nhdaly/tmux-tab: fatal: '" + (env.root() / "srv/nhdaly/tmux-tab").string() +
+                         "' does not appear to be a git repository\n"
                      "나중에 `vesk config plugins`에서 다시 받을 수 있습니다.\n");
+    // The system's plugin manager serves; none was fetched.
+    EXPECT_EQ(fs::read_symlink(root / "plugins/tpm"), "/usr/share/tmux-plugin-manager");
     EXPECT_NE(r.out.find("플러그인 6개를 받습니다...\n\niTerm2를"), std::string::npos) << r.out;
     EXPECT_TRUE(setup_server_gone());
 
@@ -147,9 +175,10 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     EXPECT_EQ(tmux({"show", "-gv", "@zelt"}).out, root.string());
     EXPECT_EQ(tmux({"show", "-gv", "prefix"}).out, "C-Space");
     EXPECT_EQ(tmux({"show", "-gv", "display-panes-time"}).out, "2300");
-    const std::string vesk = "#{@zelt}/bin/vesk ";
+    const std::string vesk = R"('#{s/'/'\\\\''/:@zelt}/bin/vesk' )";
     for (const auto& [table, key, command] : std::vector<std::tuple<std::string, std::string, std::string>>{
              {"root", "M-f", "run-shell -b \"" + vesk + "finder multimode-open '#{pane_id}' "},
+             {"prefix", "C-x", "run-shell \"tmux new-pane -x 90% -y 40% -X 5% -Y 30% -- " + vesk + "log search-popup\""},
              {"prefix", "C-r", vesk + "rebuild"},
              {"copy-mode-vi", "x", "copy-selection-and-cancel \\; run-shell -b \"" + vesk + "copy cut-selection '#{pane_id}'\""},
              {"prefix", "Enter", vesk + "pane zoom-toggle"},
@@ -171,6 +200,40 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     r = setup();
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.find("플러그인"), std::string::npos) << r.out;
+}
+
+// A signal while setup waits for the plugin manager ends the private server and the manager's
+// work (a clone under way) and removes its socket, then ends setup as that signal would.
+TEST(PluginSetup, ASignalDuringThePluginWaitEndsThePrivateServer) {
+    PrivateEnv env;
+    ServedRepos repos(env.root());
+    repos.serve_plugins(kDefaultPluginRepos);
+    env.vars["ZELT"] = std::nullopt;
+    env.vars["GIT_CONFIG_GLOBAL"] = repos.gitconfig().string();
+    env.vars["GIT_CONFIG_NOSYSTEM"] = "1";
+    // A git that takes its time: setup is still waiting when the signal comes.
+    const fs::path bin = env.root() / "bin", started = env.root() / "git-started";
+    write_script(bin / "git", "echo $$ > '" + started.string() + "'\nsleep 20\nexec /usr/bin/git \"$@\"\n");
+    env.vars["PATH"] = bin.string() + ":" + std::getenv("PATH");
+    const fs::path sockets = env.tmp() / ("tmux-" + std::to_string(::getuid()));
+    for (int sig : {SIGTERM, SIGHUP}) {
+        fs::remove(started);
+        ChildCommand command((installed_prefix() / "bin/vesk").string(), {"setup", "--profile", "linux"});
+        command.env = env.env();
+        Child setup = Child::spawn(command.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null));
+        ASSERT_TRUE(wait_until([&] { return fs::exists(started); }, 90s)) << sig;
+        const fs::path socket = sockets / ("vesk-setup-" + std::to_string(setup.pid()));
+        const std::string server =
+            env.run_program(real_tmux(), {"-S", socket.string(), "display", "-p", "#{pid}"}).out;
+        ASSERT_FALSE(server.empty());
+        ::kill(setup.pid(), sig);
+        EXPECT_EQ(setup.wait().signal(), sig);
+        EXPECT_FALSE(fs::exists(socket)) << sig;
+        EXPECT_TRUE(wait_until([&] { return ::kill(std::stoi(server), 0) != 0; }, 30s)) << "the server still runs";
+        // The plugin manager's clone, below the job tmux ends, goes too.
+        const pid_t git = std::stoi(read_text(started));
+        EXPECT_TRUE(wait_until([&] { return ::kill(git, 0) != 0; }, 30s)) << "the clone still runs";
+    }
 }
 
 }  // namespace

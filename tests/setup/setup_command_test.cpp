@@ -42,8 +42,11 @@ TEST(SetupCommand, InstallsThenKeepsTheUsersFilesOnLaterRuns) {
     auto r = env.run_program(installed_vesk(), {"setup", "--skip-plugins", "--profile", "linux"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, report(env, 14));
+    EXPECT_EQ(r.out, report(env, 15));
     EXPECT_NE(fs::status(z / "bin/vesk").permissions() & fs::perms::owner_exec, fs::perms::none);
+    // The floating-pane layer comes from the install rules and goes under the root, runnable.
+    EXPECT_EQ(read_text(z / "libexec/vesk/tmux"), read_text(fs::path(VESK_SOURCE_DIR) / "tools/tmux-floating"));
+    EXPECT_NE(fs::status(z / "libexec/vesk/tmux").permissions() & fs::perms::owner_exec, fs::perms::none);
     for (const char* f : {".tmux.conf", "lib/vimrc", "doc/keybindings.itermkeymap", "lists/favorite-dir.list"})
         EXPECT_EQ(read_text(z / f), read_text(kDist / f)) << f;
     EXPECT_EQ(fs::read_symlink(env.home() / ".tmux.conf"), z / ".tmux.conf");
@@ -60,7 +63,7 @@ TEST(SetupCommand, InstallsThenKeepsTheUsersFilesOnLaterRuns) {
     fs::remove(confs / "conf.lab");
     r = env.run_program(installed_vesk(), {"setup", "--skip-plugins"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, report(env, 5));
+    EXPECT_EQ(r.out, report(env, 6));
     EXPECT_EQ(read_text(z / "lists/note-dir.list"), "내 노트 | mine | ~/mine\n");
     EXPECT_EQ(read_text(confs / "conf.common"), "set -g @mine yes\n");
     EXPECT_EQ(read_text(confs / "conf.lab"), stub("conf.lab"));
@@ -74,6 +77,59 @@ TEST(SetupCommand, InstallsThenKeepsTheUsersFilesOnLaterRuns) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, report(env, 0));
     EXPECT_EQ(fs::last_write_time(z / "bin/vesk"), before);
+}
+
+// A file size limit or a full disk ends setup with the system's own words (not a signal, not
+// "Input/output error"); no temporary copy stays, and one an earlier version left is cleaned up.
+TEST(SetupCommand, AFileSizeLimitOrAFullDiskIsReportedAndLeavesNoTemporaryFile) {
+    PrivateEnv env;
+    const fs::path bin = env.zelt() / "bin";
+    write_text(bin / ".vesk.tmp12345", "left by an old setup");
+    const auto names = [](const fs::path& dir) {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+        return out;
+    };
+    auto r = env.run_program("sh", {"-c", "ulimit -f 64; exec \"$0\" setup --skip-plugins", installed_vesk()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.starts_with("Error: " + installed_vesk() + " 파일을 " + (bin / "vesk").string() +
+                                  "로 복사하지 못했습니다.\n\nCaused by:\n    File too large (os error 27) (" +
+                                  bin.string() + "/.tmp"))
+        << r.err;
+    EXPECT_EQ(names(bin), std::vector<std::string>{});
+    r = env.run_program(installed_vesk(), {"setup", "--skip-plugins"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(names(bin), std::vector<std::string>{"vesk"});
+
+    // A full disk, made of a small tmpfs in a mount namespace of the run's own.
+    if (env.run_program("unshare", {"-m", "true"}).status != 0) GTEST_SKIP() << "no mount namespace here";
+    const fs::path small = env.root() / "small";
+    fs::create_directories(small);
+    fs::remove(env.home() / ".tmux.conf");
+    r = env.run_program("unshare", {"-m", "sh", "-c",
+                                    "mount -t tmpfs -o size=256k tmpfs \"$1\" && exec \"$0\" setup --skip-plugins --zeltdir \"$1/z\"",
+                                    installed_vesk(), small.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No space left on device (os error 28) (" + small.string() + "/z/bin/.tmp"), std::string::npos)
+        << r.err;
+}
+
+// A relative root is made absolute from the working directory once: the ~/.tmux.conf link and
+// @zelt name it from anywhere, never relative to wherever tmux or the next command runs.
+TEST(SetupCommand, ARelativeRootIsTakenFromTheWorkingDirectory) {
+    PrivateEnv env;
+    const fs::path cwd = env.root() / "work", root = cwd / "-lead";
+    fs::create_directories(cwd);
+    ChildCommand command(installed_vesk(), {"setup", "--skip-plugins", "--zeltdir=-lead"});
+    command.env = env.env();
+    command.dir(cwd.string()).stdin_(Stdio::Null).stdout_(Stdio::Pipe).stderr_(Stdio::Pipe);
+    const Output o = run_child(command);
+    ASSERT_TRUE(o.status.success()) << o.err;
+    EXPECT_NE(o.out.find("설치 자리를 마련했습니다: " + root.string() + "\n"), std::string::npos) << o.out;
+    EXPECT_EQ(fs::read_symlink(env.home() / ".tmux.conf"), root / ".tmux.conf");
+    EXPECT_TRUE(fs::is_regular_file(env.home() / ".tmux.conf"));  // the link leads somewhere
+    EXPECT_NE(read_text(env.home() / ".tmux.conf.local").find("set -g @zelt \"" + root.string() + "\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(cwd / "bin"));
 }
 
 // An existing ~/.tmux.conf stops setup; --force asks through the list selector in a real terminal.
@@ -93,15 +149,18 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     EXPECT_EQ(fs::read_symlink(home_conf), env.root() / "elsewhere.conf");
     fs::remove(home_conf);
 
-    TmuxServer server(120, 40, env.tmp());
+    // An 80-column terminal: the question wraps instead of being cut off, and names the backup.
+    TmuxServer server(80, 30, env.tmp());
     std::string pane;
     const auto force = [&](const std::vector<std::string>& keys) {
         write_text(home_conf, "mine\n");
         pane = server.run_in_pane({installed_vesk(), "setup", "--force", "--skip-plugins"}, inside_tmux(env.env()));
-        EXPECT_TRUE(server.wait_for_text(pane, home_conf.string() + " 파일이 " + (env.zelt() / ".tmux.conf").string() +
-                                                   " 링크로 교체됩니다."))
+        EXPECT_TRUE(server.wait_for_text(pane, "계속: " + home_conf.string() + "를 .bak로 옮기고 링크 생성"))
             << server.capture(pane);
-        EXPECT_TRUE(server.wait_for_text(pane, "계속: " + home_conf.string() + "를 .bak로 옮기고 링크 생성"));
+        const std::string screen = server.capture(pane);
+        for (const std::string& part : std::vector<std::string>{home_conf.string() + " 파일이", (env.zelt() / ".tmux.conf").string(),
+                                        "교체됩니다.", bak.string() + ".1로", "둡니다."})
+            EXPECT_NE(screen.find(part), std::string::npos) << part << "\n" << screen;
         EXPECT_TRUE(server.wait_for_raw_mode(pane));
         server.send_keys(pane, keys);
         return server.wait_for_exit(pane, std::chrono::seconds(30));
@@ -115,8 +174,10 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
         EXPECT_FALSE(fs::exists(env.home() / ".tmux.conf.local"));
         EXPECT_FALSE(fs::exists(env.zelt() / "bin"));
     }
-    // Going on moves the file to the first free backup name.
+    // Going on moves the file to the first free backup name, and says so.
     ASSERT_EQ(force({"Enter"}), 0);
+    EXPECT_TRUE(server.wait_for_text(pane, "  원래 있던 파일은 ")) << server.capture(pane);
+    EXPECT_NE(server.capture(pane).find(bak.string() + ".1로 옮겼습니다"), std::string::npos) << server.capture(pane);
     EXPECT_EQ(read_text(bak.string() + ".1"), "mine\n");
     EXPECT_EQ(read_text(bak), "older\n");
     EXPECT_EQ(fs::read_symlink(home_conf), env.zelt() / ".tmux.conf");

@@ -84,7 +84,12 @@ std::string TmuxServer::start_window(bool detached, const std::vector<std::strin
                                      const std::optional<fs::path>& cwd) {
     std::vector<std::string> args = {"new-window", "-t", session_ + ":", "-P", "-F", "#{pane_id}"};
     if (detached) args.push_back("-d");
-    if (cwd) args.insert(args.end(), {"-c", cwd->string()});
+    if (cwd) {
+        // tmux expands formats in a start directory: every # doubled names the directory itself.
+        std::string dir;
+        for (char c : cwd->string()) dir += c == '#' ? std::string("##") : std::string(1, c);
+        args.insert(args.end(), {"-c", dir});
+    }
     // `env -u A B=c sh -c WRAPPER STATUS-FILE ARGV...`: the command's environment without a shell
     // reading it, and its status written to a file.
     args.insert(args.end(), {"--", "env"});
@@ -106,8 +111,9 @@ std::string TmuxServer::run_in_pane(const std::vector<std::string>& argv, const 
     return start_window(true, argv, env, cwd);
 }
 
-std::string TmuxServer::run_in_current_window(const std::vector<std::string>& argv, const EnvChanges& env) {
-    return start_window(false, argv, env, std::nullopt);
+std::string TmuxServer::run_in_current_window(const std::vector<std::string>& argv, const EnvChanges& env,
+                                              const std::optional<fs::path>& cwd) {
+    return start_window(false, argv, env, cwd);
 }
 
 std::string TmuxServer::split(const std::string& pane) {
@@ -206,6 +212,8 @@ bool AttachedClient::wait_for_no_text(const std::string& needle, std::chrono::mi
 }
 
 void AttachedClient::send_keys(const std::vector<std::string>& keys) { outer_.send_keys(pane_, keys); }
+
+void AttachedClient::send_text(const std::string& text) { outer_.send_text(pane_, text); }
 
 EnvChanges inside_tmux(const EnvChanges& env) {
     EnvChanges out;

@@ -54,7 +54,8 @@ public:
     std::string run_in_pane(const std::vector<std::string>& argv, const EnvChanges& env = {},
                             const std::optional<fs::path>& cwd = std::nullopt);
     // The same in a selected window (popups open over the current pane).
-    std::string run_in_current_window(const std::vector<std::string>& argv, const EnvChanges& env = {});
+    std::string run_in_current_window(const std::vector<std::string>& argv, const EnvChanges& env = {},
+                                      const std::optional<fs::path>& cwd = std::nullopt);
     // A second pane in the window of `pane`, running `sleep`.
     std::string split(const std::string& pane);
 
@@ -106,6 +107,7 @@ public:
     bool wait_for_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_no_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
     void send_keys(const std::vector<std::string>& keys);  // typed at the client
+    void send_text(const std::string& text);                // typed literally at the client
 
 private:
     TmuxServer outer_;

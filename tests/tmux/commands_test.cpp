@@ -4,7 +4,9 @@
 
 #include <thread>
 
+#include "support/picker_session.hpp"
 #include "support/private_env.hpp"
+#include "support/screen_run.hpp"
 #include "support/tmux_server.hpp"
 
 namespace vesk::test {
@@ -136,6 +138,33 @@ TEST(CopyCutSelection, SendsOneBackspacePerCharacter) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: target pane is missing\n");
     EXPECT_EQ(recorded_calls(log).back(), (Words{"display-message", "-p", "#{pane_id}"}));
+}
+
+// tmux 3.3a opens no popup over a popup: a message asked for from inside one is printed there and
+// waits for a key, in either mode, instead of being lost while the tool goes on.
+TEST(MessagePopup, InsideAPopupShowsInPlaceUntilAKey) {
+    PrivateEnv env;
+    PickerSession s(env);
+    for (const char* mode : {"modal", "popup"}) {
+        SCOPED_TRACE(mode);
+        const fs::path done = env.root() / (std::string(mode) + "-done");
+        const std::string command = sh_quote(s.vesk().string()) + " popup message " + mode +
+                                    " '한글 #{pane_id} $(touch PWNED). 다음, 끝'; echo $? > " + sh_quote(done.string());
+        // run-shell expands its command as a format: the # of the message go doubled.
+        std::string doubled;
+        for (char c : "tmux display-popup -E -w 60 -h 12 " + sh_quote(command)) doubled += c == '#' ? "##" : std::string(1, c);
+        s.run_shell_b(doubled);
+        ASSERT_TRUE(s.wait_for_text("한글 #{pane_id} $(touch PWNED).")) << s.screen();
+        EXPECT_TRUE(s.wait_for_text(std::string(mode) == "modal" ? "[ ! Message ]" : "[ @ Message ]")) << s.screen();
+        EXPECT_TRUE(s.wait_for_text("다음,")) << s.screen();
+        // Longer than display-panes-time: still there.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_FALSE(fs::exists(done));
+        s.press({"Enter"});
+        EXPECT_TRUE(wait_until([&] { return fs::exists(done) && read_text(done) == "0\n"; }));
+        EXPECT_TRUE(s.wait_for_no_text("다음,")) << s.screen();
+    }
+    EXPECT_EQ(s.pwned(), std::vector<std::string>{});
 }
 
 TEST(PaneZoomToggle, TogglesTheRealZoom) {

@@ -133,6 +133,9 @@ TEST(Tmux, FloatingPaneAndModalPopupRequests) {
               (Words{"new-pane", "-P", "-F", "#{pane_id}", "-x", "90%", "-y", "40%", "-X", "5%", "-Y", "30%", "--", "C"}));
     tmux.open_floating_pane({"80", "20", std::nullopt, std::nullopt, "/a dir"}, "C");
     EXPECT_EQ(s.last_call(), (Words{"new-pane", "-P", "-F", "#{pane_id}", "-x", "80", "-y", "20", "-c", "/a dir", "--", "C"}));
+    // tmux expands the start directory as a format: a # in it goes doubled.
+    tmux.open_floating_pane({"80", "20", std::nullopt, std::nullopt, "/#{pane_id} #(touch x)"}, "C");
+    EXPECT_EQ(s.last_call()[9], "/##{pane_id} ##(touch x)");
     write_text(answers / "new-pane", " \n");
     EXPECT_EQ(error_text([&] { tmux.open_floating_pane({"1", "1", {}, {}, {}}, "C"); }),
               "new-pane did not return a pane id");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fzf.hpp"
+#include "pickers/fzf.hpp"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;

@@ -9,9 +9,19 @@ TEST(Buffer, WideCharactersTakeTwoCellsAndBreakCleanly) {
     Buffer buf(Rect{0, 0, 6, 2});
     EXPECT_EQ(buf.set_string(0, 0, "한글ab", Style{}), 6);
     EXPECT_EQ(buf.row_text(0), "한글ab");
-    Buffer narrow(Rect{0, 0, 3, 1});  // a wide character that would cross the limit is left out
-    EXPECT_EQ(narrow.set_string(0, 0, "가나", Style{}), 2);
+    // A wide character that would cross the limit is left out, its first column a blank.
+    Buffer narrow(Rect{0, 0, 3, 1});
+    narrow.set_string(0, 0, "xyz", Style{});
+    EXPECT_EQ(narrow.set_string(0, 0, "가나", Style{}.with_bold()), 3);
     EXPECT_EQ(narrow.row_text(0), "가 ");
+    EXPECT_TRUE(narrow.at(2, 0).style.bold);
+    // In a line, nothing of the next span slips into that blank.
+    Buffer footer(Rect{0, 0, 10, 1});
+    EXPECT_EQ(footer.set_line(0, 0, Line(std::vector<Span>{{"Enter 받기", {}}, {"^R", {}}}), 9), 9);
+    EXPECT_EQ(footer.row_text(0), "Enter 받  ");
+    footer.clear();
+    EXPECT_EQ(footer.set_line(0, 0, Line(std::vector<Span>{{"ab", {}}, {"가나", {}}, {"c", {}}}), 5), 5);
+    EXPECT_EQ(footer.row_text(0), "ab가      ");
     // Writing over half of a wide character blanks the other half.
     buf.set_string(1, 0, "x", Style{});
     EXPECT_EQ(buf.row_text(0), " x글ab");

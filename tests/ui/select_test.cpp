@@ -52,6 +52,23 @@ TEST(Select, DrawsAPromptBoxOverAScrollingList) {
     EXPECT_EQ(tiny.row_text(0), "┌──┐");
 }
 
+// A question wider than the screen wraps at blanks instead of being cut off; the list keeps room
+// for one entry however long the question is.
+TEST(Select, ALongPromptWrapsAboveTheList) {
+    SelectState s = select_start("긴 질문 하나를 여기 씁니다 a/b/c/d", {"계속", "취소"}, std::nullopt);
+    ui::Buffer buf(ui::Rect{0, 0, 16, 9});
+    select_draw(s, buf);
+    const std::vector<std::string> rows = {"┌──────────────┐", "│긴 질문       │", "│하나를 여기   │", "│씁니다 a/b/c/d│",
+                                           "└──────────────┘", "┌──────────────┐", "│계속          │", "│취소          │",
+                                           "└──────────────┘"};
+    for (int y = 0; y < 9; ++y) EXPECT_EQ(buf.row_text(y), rows[y]) << y;
+    ui::Buffer short_screen(ui::Rect{0, 0, 16, 6});
+    select_draw(s, short_screen);
+    EXPECT_EQ(short_screen.row_text(1), "│긴 질문       │");
+    EXPECT_EQ(short_screen.row_text(2), "└──────────────┘");
+    EXPECT_EQ(short_screen.row_text(4), "│계속          │");
+}
+
 TEST(Screen, ColoursFallBackToThePalette) {
     using ui::Color;
     EXPECT_EQ(ui::palette_colour(Color{}, 256, false), -1);

@@ -60,7 +60,9 @@ TEST(SelectInTmux, ChoosesCancelsAndRestoresTheTerminalEvenWhenKilled) {
     const RunResult empty = env.run({"ui", "select"}, "\n  \n");
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "");
-    EXPECT_EQ(env.run({"ui", "select", "--items-from", (dir / "missing").string()}).status, 1);
+    const RunResult missing = env.run({"ui", "select", "--items-from", (dir / "missing").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Error: No such file or directory (os error 2) (" + (dir / "missing").string() + ")\n");
 }
 
 }  // namespace

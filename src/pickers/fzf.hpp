@@ -1,0 +1,40 @@
+// Running fzf over prepared candidate lines and reading back the choice.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk {
+
+struct FzfRun {
+    std::string output;       // trimmed of trailing white space
+    std::optional<int> code;  // exit code; none when a signal ended fzf
+};
+
+struct FzfExpect {
+    std::string key;        // first line: the --expect key (empty for Enter)
+    std::string selection;  // second line: the chosen candidate, whole
+};
+
+// Runs `fzf` (looked up on PATH) with the arguments; the input goes to its standard input,
+// standard error stays the terminal's. Returns standard output (lossy, untrimmed); the exit
+// status is ignored, so a cancelled fzf gives "".
+std::string run_fzf_with_input(std::string_view input, const std::vector<std::string>& args);
+
+// As run_fzf_with_input, with the output trimmed at the end and the exit code reported.
+FzfRun run_fzf_with_input_status(std::string_view input, const std::vector<std::string>& args);
+
+// The first two lines of an `--expect` output, without their line endings.
+FzfExpect split_fzf_expect_output(std::string_view output);
+
+// A picker's run of fzf: what fzf printed, without its final line end, for a choice; "" when the
+// user cancelled (130), nothing matched (1) or a signal ended fzf. fzf's own failure (2: a bad
+// option, no terminal to draw on) throws, so that it is never taken for a cancel.
+std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args);
+
+// Throws "fzf를 찾을 수 없습니다." unless fzf is on PATH or in the working directory.
+void require_fzf();
+
+}  // namespace vesk

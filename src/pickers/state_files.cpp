@@ -1,0 +1,33 @@
+#include "pickers/state_files.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <exception>
+
+#include <fmt/format.h>
+
+#include "core/error.hpp"
+#include "core/files.hpp"
+
+namespace vesk {
+
+std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents) {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / fmt::format("{}-{}", prefix, ::getpid());
+    // The name is predictable and the directory shared: never follow a link someone else put
+    // there, and keep the state (queries, modes) to ourselves.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) throw_errno();
+    write_and_close(fd, contents);
+    return path;
+}
+
+std::string read_note_mode(const std::filesystem::path& path) {
+    try {
+        return read_mode_file(path);
+    } catch (const std::exception&) {
+        return "filename";
+    }
+}
+
+}  // namespace vesk

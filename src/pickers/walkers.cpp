@@ -1,0 +1,154 @@
+#include "pickers/walkers.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include "core/error.hpp"
+#include "core/process.hpp"
+#include "core/text.hpp"
+
+namespace vesk {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using DirId = std::pair<dev_t, ino_t>;
+
+std::optional<DirId> directory_id(const fs::path& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return DirId{st.st_dev, st.st_ino};
+}
+
+std::string relative_text(const fs::path& root, const fs::path& path) {
+    std::string_view text = path.native();
+    std::string_view prefix = root.native();
+    if (text.starts_with(prefix)) text.remove_prefix(prefix.size());
+    while (text.starts_with('/')) text.remove_prefix(1);
+    return lossy_utf8(text);
+}
+
+// Calls visit(entry path, directory id or none) for each entry of `dir`; the first listing error
+// ends the walk. The walks follow links to directories, so they keep the chain of directories
+// they are inside: a link back to one of them would otherwise walk in circles without end.
+template <class Visit>
+void list_dir(const fs::path& dir, Visit&& visit) {
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec);
+    if (ec) throw SystemError(ec.value());
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) throw SystemError(ec.value());
+        visit(it->path(), directory_id(it->path()));
+    }
+    if (ec) throw SystemError(ec.value());
+}
+
+bool on_chain(const std::vector<DirId>& chain, const DirId& id) {
+    return std::find(chain.begin(), chain.end(), id) != chain.end();
+}
+
+void visit_dirs_in(const fs::path& root, const fs::path& dir, std::vector<std::string>& out, std::vector<DirId>& chain) {
+    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
+        if (!id) return;
+        std::string rel = relative_text(root, path);
+        for (const auto& part : fs::path(rel)) {
+            if (part.native().starts_with('.')) return;
+        }
+        out.push_back(rel);
+        if (on_chain(chain, *id)) return;
+        chain.push_back(*id);
+        visit_dirs_in(root, path, out, chain);
+        chain.pop_back();
+    });
+}
+
+void visit_files_in(const fs::path& dir, const FileCollector& collector, std::vector<DirId>& chain) {
+    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
+        if (!id) {
+            collector(path);
+            return;
+        }
+        if (on_chain(chain, *id)) return;
+        chain.push_back(*id);
+        visit_files_in(path, collector, chain);
+        chain.pop_back();
+    });
+}
+
+void collect_dirs_in(const fs::path& root, const fs::path& dir, std::vector<std::string>& out, std::vector<DirId>& chain) {
+    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
+        if (!id) return;
+        for (const auto& part : path) {
+            if (part == ".git") return;
+        }
+        out.push_back(relative_text(root, path));
+        if (on_chain(chain, *id)) return;
+        chain.push_back(*id);
+        collect_dirs_in(root, path, out, chain);
+        chain.pop_back();
+    });
+}
+
+std::vector<DirId> start_chain(const fs::path& dir) {
+    std::vector<DirId> chain;
+    if (auto id = directory_id(dir)) chain.push_back(*id);
+    return chain;
+}
+
+}  // namespace
+
+std::vector<fs::path> rg_files(const fs::path& dir) {
+    // A directory rg cannot be started in is an unsuccessful run like any other: no files.
+    if (!directory_id(dir) || ::access(dir.c_str(), X_OK) != 0) return {};
+    // NUL after each path, taken as bytes: a name holding a line feed or bytes that are not UTF-8
+    // still names its file.
+    ChildCommand rg("rg", {"--files", "--max-depth", "5", "--null"});
+    rg.cwd = dir.native();
+    rg.in = Stdio::Null;
+    rg.out = Stdio::Pipe;
+    rg.err = Stdio::Null;
+    Output out = run_child(rg);
+    std::vector<fs::path> files;
+    if (!out.status.success()) return files;
+    std::string_view rest = out.out;
+    while (!rest.empty()) {
+        std::size_t end = rest.find('\0');
+        std::string_view name = rest.substr(0, end);
+        if (!name.empty()) files.push_back(dir / std::string(name));
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    return files;
+}
+
+void visit_dirs(const fs::path& root, const fs::path& dir, std::vector<std::string>& out) {
+    auto chain = start_chain(dir);
+    visit_dirs_in(root, dir, out, chain);
+}
+
+void visit_files(const fs::path& dir, const FileCollector& collector) {
+    auto chain = start_chain(dir);
+    visit_files_in(dir, collector, chain);
+}
+
+FileCollector find_md_files(std::vector<fs::path>& out) {
+    return [&out](const fs::path& path) {
+        if (path.extension() == ".md") out.push_back(path);
+    };
+}
+
+FileCollector matching_files(std::vector<fs::path>& out) {
+    return [&out](const fs::path& path) { out.push_back(path); };
+}
+
+void collect_dirs(const fs::path& root, const fs::path& dir, std::vector<std::string>& out) {
+    auto chain = start_chain(dir);
+    collect_dirs_in(root, dir, out, chain);
+}
+
+}  // namespace vesk

@@ -1,0 +1,35 @@
+// Listing files and directories below a directory for the pickers and the agent tools.
+// Results come in the order the directory listings give (no sorting), parents before children.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vesk {
+
+// `rg --files --max-depth 5` run in `dir`, each path joined onto `dir` as rg printed its bytes
+// (a name holding a line feed stays whole). ripgrep's ignore rules apply. An unsuccessful rg run gives an empty list; failing to start rg throws.
+std::vector<std::filesystem::path> rg_files(const std::filesystem::path& dir);
+
+// Directories below `dir` (symbolic links followed) as text relative to `root`, skipping every
+// directory with a relative component that starts with '.' and all below it. Start with
+// root == dir. An unreadable directory throws; what was recorded stays in `out`.
+void visit_dirs(const std::filesystem::path& root, const std::filesystem::path& dir, std::vector<std::string>& out);
+
+// Called with the full path of every non-directory entry.
+using FileCollector = std::function<void(const std::filesystem::path&)>;
+
+// Every file below `dir`, hidden ones included, handed to the collector.
+void visit_files(const std::filesystem::path& dir, const FileCollector& collector);
+
+// Collectors: paths with the extension exactly "md", or every path.
+FileCollector find_md_files(std::vector<std::filesystem::path>& out);
+FileCollector matching_files(std::vector<std::filesystem::path>& out);
+
+// Directories below `dir` as text relative to `root`, hidden ones included, skipping any
+// directory whose full path has a component exactly ".git".
+void collect_dirs(const std::filesystem::path& root, const std::filesystem::path& dir, std::vector<std::string>& out);
+
+}  // namespace vesk
