@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/quote.hpp"
+#include "core/text.hpp"
 #include "pickers/launch.hpp"
 #include "support/picker_session.hpp"
 #include "support/screen_run.hpp"
@@ -33,10 +34,12 @@ protected:
         s.add_recorder("rec");
         // bash -lc reads /etc/profile, which sets PATH anew: the recorder by its path.
         write_text(list, "Record | rk | " + sh_quote((s.bin() / "rec").string()) +
-                             " one 'two words' \"$(echo 3)\"\n한글 | hk | true\n");
+                             " one 'two words' \"$(echo 3)\"; until [ -e " + sh_quote(flag.string()) +
+                             " ]; do sleep 0.1; done\n한글 | hk | true\n");
         s.shell_pane(env.root());
     }
 
+    std::size_t windows() { return split_lines(s.server().tmux_ok({"list-windows", "-a", "-F", "#{window_id}"})).size(); }
     std::string client_session_id() { return s.server().tmux_ok({"list-clients", "-F", "#{session_id}"}); }
     std::string keyword(const std::string& session) {
         return s.server().tmux({"show-option", "-t", session, "-v", "@launch_app_last_keyword"}).out;
@@ -54,14 +57,23 @@ protected:
     PrivateEnv env;
     PickerSession s;
     fs::path list = s.root() / "lists" / "launch-app.list";
+    fs::path flag = env.root() / "flag";
 };
 
 TEST_F(LaunchRoad, RunsInANewWindowAndRemembersPerSession) {
     const std::string first = client_session_id();
+    // As a user's tmux has it (the test server keeps dead panes).
+    s.server().tmux_ok({"set-option", "-g", "remain-on-exit", "off"});
+    const std::size_t before = windows();
     launch("Record");
     const auto seen = s.recorded("rec");
     ASSERT_TRUE(seen) << s.screen();
     EXPECT_EQ(seen->args, (std::vector<std::string>{"one", "two words", "3"}));
+    // In a window of its own, which goes when the command ends.
+    EXPECT_EQ(windows(), before + 1);
+    EXPECT_NE(s.server().tmux_ok({"list-panes", "-a", "-F", "#{pane_start_command}"}).find("bash -lc"), std::string::npos);
+    write_text(flag, "");
+    EXPECT_TRUE(wait_until([&] { return windows() == before; }));
     EXPECT_EQ(keyword(first), "rk\n");
     s.press({"C-M-g"});
     EXPECT_TRUE(s.wait_for_text("launch> rk")) << s.screen();

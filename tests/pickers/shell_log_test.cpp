@@ -83,20 +83,24 @@ protected:
 };
 
 TEST_F(ShellLogRoad, ToggleLogsThePaneIntoTheNamedFile) {
+    // The status line's right side as the distribution's theme sets it.
+    s.server().tmux_ok({"set-option", "-g", "status-right", "#{?@shell_log,SLOG ,}%H:%M"});
     s.press_prefixed("C-y");
     ASSERT_TRUE(wait_until([&] { return !s.server().pane_option(shell, "@shell_log").empty(); }));
     const fs::path log = s.server().pane_option(shell, "@shell_log");
     EXPECT_EQ(log.parent_path(), repo / ".agent" / "shell");
     EXPECT_TRUE(log.filename().string().ends_with("_C#Sharp-#{pane_id}.log")) << log;
     EXPECT_TRUE(s.wait_for_text("Shell log on: " + log.string())) << s.screen();
-    EXPECT_EQ(pane("#{?@shell_log,SLOG ,}"), "SLOG ");
-    s.server().send_text(shell, "echo logged-$((6*7))\n");
+    // Typed at the client, which also clears the message off the status line.
+    s.type("echo logged-$((6*7))\n");
     EXPECT_TRUE(wait_until([&] { return fs::exists(log) && read_text(log).find("logged-42") != std::string::npos; }));
+    EXPECT_TRUE(s.wait_for_text("SLOG ")) << s.screen();
 
     s.press_prefixed("C-y");
     EXPECT_TRUE(s.wait_for_text("Shell log off")) << s.screen();
     EXPECT_TRUE(wait_until([&] { return pane("#{pane_pipe}") == "0"; }));
-    EXPECT_EQ(pane("#{?@shell_log,SLOG ,}"), "");
+    s.type(" ");
+    EXPECT_TRUE(s.wait_for_no_text("SLOG")) << s.screen();
 
     // Another tool's pipe (the agent's log) is left running.
     s.server().tmux_ok({"pipe-pane", "-t", shell, "cat > /dev/null"});
