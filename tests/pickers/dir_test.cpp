@@ -106,7 +106,7 @@ TEST_F(DirRoad, PopupOffersEveryDirectoryBelowThePane) {
 }
 
 TEST_F(DirRoad, NoShellGetsAWindowAndAPickerPaneFindsItsOrigin) {
-    const fs::path dir = base / "it's #{pane_id}";
+    const fs::path dir = base / kHostileNames.back();
     fs::create_directories(dir);
     // vim would take the typed line as text: a window opens in the directory instead.
     const std::string editor = s.active_pane({"vim", "-u", "NONE", "-N"}, env.root());
@@ -128,6 +128,7 @@ TEST_F(DirRoad, NoShellGetsAWindowAndAPickerPaneFindsItsOrigin) {
     ASSERT_TRUE(s.wait_for_text("2/2")) << s.screen();
     s.press({"Enter"});
     EXPECT_TRUE(wait_until([&] { return path_of(shell) == dir.string(); })) << s.server().capture(shell);
+    EXPECT_EQ(s.pwned(), std::vector<std::string>{});
 }
 
 }  // namespace

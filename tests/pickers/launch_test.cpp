@@ -91,6 +91,20 @@ TEST_F(LaunchRoad, RunsInANewWindowAndRemembersPerSession) {
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
 }
 
+TEST_F(LaunchRoad, CtrlNEditsTheListInVimAndThePickerReadsItAgain) {
+    s.press({"C-M-g"});
+    ASSERT_TRUE(s.wait_for_text("2/2")) << s.screen();
+    s.press({"C-n"});
+    write_text(list, "Fresh | fk | true\n");
+    const auto vim = s.vim_view();
+    ASSERT_TRUE(vim) << s.screen();
+    EXPECT_EQ(vim->file, list.string());
+    EXPECT_TRUE(s.wait_for_text("Fresh | true")) << s.screen();
+    EXPECT_TRUE(s.wait_for_text("1/1")) << s.screen();
+    s.press({"Escape"});
+    EXPECT_TRUE(s.wait_for_no_text("launch>")) << s.screen();
+}
+
 TEST_F(LaunchRoad, MissingListIsSaidInThePopup) {
     fs::remove(list);
     s.press({"C-M-g"});
