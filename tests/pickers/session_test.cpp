@@ -121,6 +121,15 @@ TEST_F(SessionRoad, TreeSwitchesByIdAndOpensTheCreator) {
     // Case-insensitive order: Alpha above beta (fzf lists upwards from the prompt).
     const std::string screen = s.screen();
     EXPECT_LT(screen.find("beta"), screen.find("Alpha")) << screen;
+    // Tab goes down the screen and wraps: from the first line, at the bottom, to the last, beta.
+    const std::string count = std::to_string(session_count());
+    ASSERT_TRUE(s.wait_for_text(count + "/" + count)) << s.screen();
+    s.press({"Tab"});
+    s.press({"Enter"});
+    ASSERT_TRUE(wait_until([&] { return client_session() == "beta"; })) << client_session() << "\n" << s.screen();
+
+    s.press({"M-Tab"});
+    ASSERT_TRUE(s.wait_for_text("session tree>")) << s.screen();
     s.type("touch");
     ASSERT_TRUE(s.wait_for_text("1/")) << s.screen();
     s.press({"Enter"});
