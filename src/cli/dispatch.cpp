@@ -6,10 +6,15 @@
 #include "config/config.hpp"
 #include "core/error.hpp"
 #include "keybind/postlude.hpp"
+#include "pickers/dir.hpp"
 #include "pickers/filter_edit.hpp"
 #include "pickers/finder.hpp"
+#include "pickers/launch.hpp"
 #include "pickers/mapping.hpp"
 #include "pickers/note.hpp"
+#include "pickers/session.hpp"
+#include "pickers/shell_log.hpp"
+#include "pickers/version.hpp"
 #include "plugin/app.hpp"
 #include "tmux/pane.hpp"
 
@@ -58,23 +63,23 @@ constexpr Entry kTable[] = {
     {"note toggle-mode",           [](const Commands& c) { pickers::note_toggle_mode(c.note_toggle_mode); }},
     {"note search-content",        [](const Commands& c) { pickers::note_search_content_command(c.note_search_content); }},
     {"note parse-mf-line",         [](const Commands&) { pickers::note_parse_mf_line(); }},
-    {"log shell-toggle",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log shell-start",            [](const Commands& c) { not_built(c.leaf); }},
+    {"log shell-toggle",           [](const Commands&) { pickers::log_shell_toggle(); }},
+    {"log shell-start",            [](const Commands&) { pickers::log_shell_start(); }},
     {"log codex-toggle",           [](const Commands& c) { not_built(c.leaf); }},
     {"log codex-start",            [](const Commands& c) { not_built(c.leaf); }},
     {"log codex-run",              [](const Commands& c) { not_built(c.leaf); }},
     {"log codex-status",           [](const Commands& c) { not_built(c.leaf); }},
     {"log codex-tail",             [](const Commands& c) { not_built(c.leaf); }},
-    {"log search-popup",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log search-query",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log search-preview",         [](const Commands& c) { not_built(c.leaf); }},
+    {"log search-popup",           [](const Commands&) { pickers::log_search_popup(); }},
+    {"log search-query",           [](const Commands& c) { pickers::log_search_query(c.log_search_query); }},
+    {"log search-preview",         [](const Commands& c) { pickers::log_search_preview(c.log_search_preview); }},
     {"popup message",              [](const Commands& c) { popup_message(c.popup_message); }},
     {"popup message-render",       [](const Commands& c) { popup_message_render(c.popup_message_render); }},
     {"copy cut-selection",         [](const Commands& c) { copy_cut_selection(c.copy_cut_selection); }},
-    {"session kill-and-next",      [](const Commands& c) { not_built(c.leaf); }},
-    {"session tree-popup",         [](const Commands& c) { not_built(c.leaf); }},
-    {"session create-popup-open",  [](const Commands& c) { not_built(c.leaf); }},
-    {"session create-popup",       [](const Commands& c) { not_built(c.leaf); }},
+    {"session kill-and-next",      [](const Commands& c) { pickers::session_kill_and_next(c.session_kill_and_next); }},
+    {"session tree-popup",         [](const Commands&) { pickers::session_tree_popup(); }},
+    {"session create-popup-open",  [](const Commands&) { pickers::session_create_popup_open(); }},
+    {"session create-popup",       [](const Commands&) { pickers::session_create_popup(); }},
     {"pane zoom-toggle",           [](const Commands&) { pane_zoom_toggle(); }},
     {"finder filter-edit",         [](const Commands& c) { pickers::finder_filter_edit(c.finder_filter_edit); }},
     {"finder filter-edit-dispatch",[](const Commands&) { pickers::finder_filter_edit_dispatch(); }},
@@ -86,14 +91,14 @@ constexpr Entry kTable[] = {
     {"finder git-toggle",          [](const Commands& c) { not_built(c.leaf); }},
     {"finder open-with",           [](const Commands&) { pickers::finder_open_with(); }},
     {"finder select-file",         [](const Commands& c) { pickers::finder_select_file(c.finder_select_file); }},
-    {"dir popup",                  [](const Commands& c) { not_built(c.leaf); }},
-    {"dir favorite",               [](const Commands& c) { not_built(c.leaf); }},
-    {"app launch-open",            [](const Commands& c) { not_built(c.leaf); }},
-    {"app launch",                 [](const Commands& c) { not_built(c.leaf); }},
+    {"dir popup",                  [](const Commands&) { pickers::dir_popup(); }},
+    {"dir favorite",               [](const Commands&) { pickers::dir_favorite(); }},
+    {"app launch-open",            [](const Commands&) { pickers::app_launch_open(); }},
+    {"app launch",                 [](const Commands&) { pickers::app_launch(); }},
     {"mapping popup",              [](const Commands& c) { pickers::mapping_popup(c.mapping_popup); }},
-    {"version controller",         [](const Commands& c) { not_built(c.leaf); }},
-    {"version run",                [](const Commands& c) { not_built(c.leaf); }},
-    {"version exec",               [](const Commands& c) { not_built(c.leaf); }},
+    {"version controller",         [](const Commands&) { pickers::version_controller(); }},
+    {"version run",                [](const Commands&) { pickers::version_run(); }},
+    {"version exec",               [](const Commands&) { pickers::version_exec(); }},
     {"setup",                      [](const Commands& c) { setup::setup(c.setup); }},
     {"mode",                       [](const Commands&) { config::mode(); }},
     {"rebuild",                    [](const Commands& c) { rebuild::rebuild(c.rebuild); }},

@@ -741,7 +741,7 @@ struct DataWords {
 };
 constexpr DataWords kDataWords[] = {
     {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
-    {"note", "reveal", 2},
+    {"note", "reveal", 2}, {"log", "search-query", 1}, {"log", "search-preview", 1},
 };
 
 void mark_data_words(std::vector<std::string>& words) {
