@@ -3,6 +3,7 @@
 #include <string>
 
 #include "agent/codex_log.hpp"
+#include "agent/quillbox.hpp"
 #include "agent/tidewell.hpp"
 #include "config/config.hpp"
 #include "core/error.hpp"
@@ -35,20 +36,20 @@ constexpr Entry kTable[] = {
     {"tidewell question-preview",  [](const Commands& c) { agent::tidewell_question_preview(c.tidewell_question_preview); }},
     {"tidewell question-select",   [](const Commands& c) { agent::tidewell_question_select(c.tidewell_question_select); }},
     {"tidewell chat-popup",        [](const Commands& c) { agent::tidewell_chat_popup(c.tidewell_chat_popup); }},
-    {"quillbox list",              [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox build-index",       [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox update-index",      [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox list",              [](const Commands& c) { agent::quillbox_list(c.quillbox_list); }},
+    {"quillbox build-index",       [](const Commands&) { agent::quillbox_build_index(); }},
+    {"quillbox update-index",      [](const Commands& c) { agent::quillbox_update_index(c.quillbox_update_index); }},
     {"quillbox import-list",       [](const Commands& c) { not_built(c.leaf); }},
     {"quillbox create-vault",      [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox create-named",      [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox execute-item",      [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox create-named",      [](const Commands& c) { agent::quillbox_create_named(c.quillbox_create_named); }},
+    {"quillbox execute-item",      [](const Commands& c) { agent::quillbox_execute_item(c.quillbox_execute_item); }},
     {"quillbox edit-with-vim",     [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox open-in-finder",    [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox move-item",         [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox delete-item",       [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox open-in-finder",    [](const Commands& c) { agent::quillbox_open_in_finder(c.quillbox_open_in_finder); }},
+    {"quillbox move-item",         [](const Commands& c) { agent::quillbox_move_item(c.quillbox_move_item); }},
+    {"quillbox delete-item",       [](const Commands& c) { agent::quillbox_delete_item(c.quillbox_delete_item); }},
     {"quillbox open",              [](const Commands& c) { not_built(c.leaf); }},
     {"quillbox run-fzf",           [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox preview",           [](const Commands& c) { not_built(c.leaf); }},
+    {"quillbox preview",           [](const Commands& c) { agent::quillbox_preview(c.quillbox_preview); }},
     {"note open",                  [](const Commands& c) { not_built(c.leaf); }},
     {"note popup",                 [](const Commands& c) { not_built(c.leaf); }},
     {"note select",                [](const Commands& c) { not_built(c.leaf); }},

@@ -18,6 +18,9 @@ namespace vesk {
 // a program's 0755). A failed rename throws Error("파일을 교체하지 못했습니다: <system text> (<target>)").
 void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, unsigned mode = 0600);
 
+// stat succeeds (links followed) and names a regular file.
+bool regular_file_at(const std::filesystem::path& path);
+
 // The whole file as UTF-8, trimmed: a mode file that fzf bindings rewrite. A missing or unreadable
 // file throws SystemError, text that is not UTF-8 Error.
 std::string read_mode_file(const std::filesystem::path& path);
@@ -52,6 +55,22 @@ inline constexpr std::size_t kReadLimit = std::size_t{64} << 20;
 // followed) throws Error("일반 파일이 아닙니다 (<path>)"); a file larger than `limit` throws
 // SystemError(EFBIG). Every failure names the path.
 std::string read_file(const std::filesystem::path& path, std::size_t limit = kReadLimit);
+// A whole file's bytes, mapped into memory (no copy, no fresh pages to fill: the listings read
+// indexes of megabytes on every keystroke), else read. The same files as read_file, with the same
+// errors.
+class FileBytes {
+public:
+    explicit FileBytes(const std::filesystem::path& path, std::size_t limit = kReadLimit);
+    ~FileBytes();
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    std::string_view view() const { return map_ ? std::string_view(static_cast<const char*>(map_), size_) : read_; }
+
+private:
+    void* map_ = nullptr;
+    std::size_t size_ = 0;
+    std::string read_;
+};
 // Reads the descriptor to its end (it stays open); failure throws SystemError.
 std::string read_all(int fd);
 // Writes every byte to the descriptor and closes it, also after a failed write; the first failure
