@@ -108,11 +108,7 @@ void paste_into(const Tmux& tmux, const std::string& target, const fs::path& pas
     drop_buffer();
 }
 
-}  // namespace
-
-void tidewell_chat_popup(const TargetPaneArgs& args) {
-    require_tmux("Must be run inside tmux.");
-    Tmux tmux;
+void chat(const Tmux& tmux, const TargetPaneArgs& args) {
     TargetOptionGuard guard(tmux);
     const fs::path root = zelt_path(tmux);
     const std::string program_path = vesk_bin(tmux);
@@ -208,6 +204,27 @@ void tidewell_chat_popup(const TargetPaneArgs& args) {
     std::replace(sent_stamp.begin(), sent_stamp.end(), '_', ' ');
     write_file_atomically(question, stamp_first_line(text, sent_stamp));
     tell(tmux, "TideWell input sent.");
+}
+
+}  // namespace
+
+void tidewell_chat_popup(const TargetPaneArgs& args) {
+    require_tmux("Must be run inside tmux.");
+    Tmux tmux;
+    try {
+        chat(tmux, args);
+    } catch (const std::exception& e) {
+        // The floating pane closes as the command ends, and the error printed in it with it: the
+        // status line keeps it where the user can read it.
+        if (!exit_status_in_chain(e)) {
+            try {
+                const std::string message = error_one_line(e);
+                tell(tmux, message.starts_with("TideWell") ? message : "TideWell: " + message);
+            } catch (const std::exception&) {
+            }
+        }
+        throw;
+    }
 }
 
 }  // namespace vesk::agent

@@ -141,11 +141,13 @@ TEST(QuestionPickerInTmux, DeleteRemovesExactlyTheChosenFile) {
     write_text(cwd / "decoy marker-one", "keep me\n");
     write_text(dir / "2026-01-01_00-00-01.md", "tabbed\tdecoy marker-one\n");
     write_text(dir / "2026-01-01_00-00-02.md", "it's \"quoted\" $(touch PWNED) marker-two\n");
-    write_text(dir / "2026-01-01_00-00-03.md", "plain marker-three\n");
+    write_text(dir / "2026-01-01_00-00-03.md", "plain marker-three\nbody only the preview shows\n");
 
     const std::string pane = run_vesk(s, env, {"tidewell", "question-select", dir.string()}, cwd);
     ASSERT_TRUE(s.server().wait_for_text(pane, "filter>")) << s.server().capture(pane);
     ASSERT_TRUE(s.server().wait_for_text(pane, "3/3")) << s.server().capture(pane);
+    // The newest question comes first and is previewed.
+    EXPECT_TRUE(s.server().wait_for_text(pane, "body only the preview shows")) << s.server().capture(pane);
     for (auto [marker, left] : {std::pair{"marker-one", "2/2"}, std::pair{"marker-two", "1/1"}}) {
         s.server().send_text(pane, marker);
         ASSERT_TRUE(s.server().wait_for_text(pane, "1/1")) << s.server().capture(pane);

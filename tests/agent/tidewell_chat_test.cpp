@@ -134,6 +134,7 @@ TEST_F(Staging, EveryWayOutOfVimThatWroteKeepsTheQuestion) {
     EXPECT_EQ(s.server().wait_for_exit(pane), 1);
     EXPECT_EQ(only_question(), "kept although vim failed\n");
     EXPECT_NE(s.server().capture(pane).find("vim exited with exit status: 1"), std::string::npos);
+    EXPECT_TRUE(s.wait_for_text("TideWell: vim exited with exit status: 1")) << s.screen();
     // The option `open` set is gone once the staging area has ended.
     EXPECT_EQ(option("@tidewell_target_pane"), "");
 }
@@ -194,6 +195,8 @@ TEST_F(Staging, SendWithoutTargetKeepsTheQuestionUnstamped) {
     EXPECT_EQ(s.server().wait_for_exit(pane), 1);
     EXPECT_EQ(only_question(), "nowhere to go\n");
     EXPECT_NE(s.server().capture(pane).find("TideWell target pane not found."), std::string::npos);
+    // Also where the user of a floating pane, which closes with the command, still reads it.
+    EXPECT_TRUE(s.wait_for_text("TideWell target pane not found.")) << s.screen();
 
     // Esc at the picker: nothing happens, nothing is kept.
     clear_questions();
