@@ -186,6 +186,31 @@ TEST_F(Staging, SendPastesIntoTheAgentAndStampsTheQuestion) {
     EXPECT_EQ(read_text(folder() / "2020-01-01_00-00-00.md"), long_text);
 }
 
+// <Leader>o in vim picks an earlier question of the project and inserts its text at the cursor.
+TEST_F(Staging, LeaderOInsertsAnEarlierQuestion) {
+    const fs::path earlier = folder() / "2020-01-01_00-00-00.md";
+    write_text(earlier, "earlier question\nits body\n");
+    const std::string pane = chat(agent());
+    s.server().send_keys(pane, {"C-n"});
+    ASSERT_TRUE(s.server().wait_for_text(pane, ".tmp")) << s.server().capture(pane);
+    bool picking = false;
+    for (int attempt = 0; attempt < 5 && !picking; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        s.server().send_keys(pane, {"Space", "o"});
+        picking = s.server().wait_for_text(pane, "filter>", std::chrono::milliseconds(3000));
+    }
+    ASSERT_TRUE(picking) << s.server().capture(pane);
+    ASSERT_TRUE(s.server().wait_for_text(pane, "1/1")) << s.server().capture(pane);
+    s.server().send_keys(pane, {"Enter"});
+    ASSERT_TRUE(s.server().wait_for_text(pane, "its body")) << s.server().capture(pane);
+    ex(pane, "wq");
+    EXPECT_EQ(s.server().wait_for_exit(pane), 0) << s.server().capture(pane);
+    auto names = questions();
+    ASSERT_EQ(names.size(), 2u);
+    names.erase(earlier.filename().string());
+    EXPECT_EQ(read_text(folder() / *names.begin()), "earlier question\nits body\n");
+}
+
 // A target that is gone: the question is kept, unstamped, and the command fails.
 TEST_F(Staging, SendWithoutTargetKeepsTheQuestionUnstamped) {
     std::string pane = chat("%999");
