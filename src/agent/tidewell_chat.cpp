@@ -108,6 +108,11 @@ void paste_into(const Tmux& tmux, const std::string& target, const fs::path& pas
     drop_buffer();
 }
 
+// An error whose message the status line shows already, in words of its own.
+struct ShownError : Error {
+    using Error::Error;
+};
+
 void chat(const Tmux& tmux, const TargetPaneArgs& args) {
     TargetOptionGuard guard(tmux);
     const fs::path root = zelt_path(tmux);
@@ -149,7 +154,7 @@ void chat(const Tmux& tmux, const TargetPaneArgs& args) {
     std::error_code ec;
     if (!fs::is_regular_file(base, ec)) {
         tell(tmux, fmt::format("TideWell vimrc not found: {}", path_text(base)));
-        throw Error("vimrc not found");
+        throw ShownError("vimrc not found");
     }
 
     QuestionChoice choice = select_existing_question(program, folder, project);
@@ -213,6 +218,8 @@ void tidewell_chat_popup(const TargetPaneArgs& args) {
     Tmux tmux;
     try {
         chat(tmux, args);
+    } catch (const ShownError&) {
+        throw;
     } catch (const std::exception& e) {
         // The floating pane closes as the command ends, and the error printed in it with it: the
         // status line keeps it where the user can read it.

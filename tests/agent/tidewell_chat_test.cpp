@@ -211,6 +211,20 @@ TEST_F(Staging, LeaderOInsertsAnEarlierQuestion) {
     EXPECT_EQ(read_text(folder() / *names.begin()), "earlier question\nits body\n");
 }
 
+// A missing vim or base vim script: said on the status line, in its own words, before any picker.
+TEST_F(Staging, MissingVimOrVimrcIsSaid) {
+    s.server().tmux_ok({"set-option", "-g", "@vim_bin", "no-such-vim"});
+    std::string pane = run_vesk(s, env, {"tidewell", "chat-popup"}, project);
+    EXPECT_EQ(s.server().wait_for_exit(pane), 127);
+    EXPECT_TRUE(s.wait_for_text("vim not found: no-such-vim (tmux 옵션 @vim_bin 확인)")) << s.screen();
+    s.server().tmux_ok({"set-option", "-gu", "@vim_bin"});
+    fs::remove(s.root() / "lib" / "vimrc");
+    pane = run_vesk(s, env, {"tidewell", "chat-popup"}, project);
+    EXPECT_EQ(s.server().wait_for_exit(pane), 1);
+    EXPECT_TRUE(s.wait_for_text("TideWell vimrc not found: " + (s.root() / "lib" / "vimrc").string())) << s.screen();
+    EXPECT_NE(s.server().capture(pane).find("vimrc not found"), std::string::npos);
+}
+
 // A target that is gone: the question is kept, unstamped, and the command fails.
 TEST_F(Staging, SendWithoutTargetKeepsTheQuestionUnstamped) {
     std::string pane = chat("%999");
