@@ -225,6 +225,37 @@ TEST_F(Staging, MissingVimOrVimrcIsSaid) {
     EXPECT_NE(s.server().capture(pane).find("vimrc not found"), std::string::npos);
 }
 
+// What `open` asks of tmux: the target remembered, then a floating pane of 90% at 5%,5% whose
+// command hands over the quoted project and target; an empty --project adds no assignment.
+TEST(TidewellOpen, FloatingPaneCommand) {
+    PrivateEnv env;
+    const fs::path log = env.root() / "tmux.log", answers = env.root() / "answers";
+    write_text(answers / "show-option", env.zelt().string() + "\n");
+    write_text(answers / "set-option", "");
+    write_text(answers / "new-pane", "%99\n");
+    env.vars["TMUX_BIN"] = recording_tmux_path().string();
+    env.vars["RECORD_TMUX_LOG"] = log.string();
+    env.vars["RECORD_TMUX_ANSWERS"] = answers.string();
+    env.vars["TMUX"] = "/tmp/none,1,0";
+    env.vars["TMUX_PANE"] = "%1";
+    const std::string program = sh_quote((env.zelt() / "bin" / "vesk").string());
+    auto pane_command = [&](const std::vector<std::string>& args) {
+        fs::remove(log);
+        RunResult r = env.run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        auto calls = recorded_calls(log);
+        EXPECT_EQ(calls.at(calls.size() - 2), (std::vector<std::string>{"set-option", "-gq", "@tidewell_target_pane", "%7"}));
+        const std::vector<std::string> head = {"new-pane", "-P", "-F", "#{pane_id}", "-x", "90%", "-y", "90%",
+                                               "-X", "5%", "-Y", "5%", "--"};
+        EXPECT_EQ(std::vector<std::string>(calls.back().begin(), calls.back().end() - 1), head);
+        return calls.back().back();
+    };
+    EXPECT_EQ(pane_command({"tidewell", "open", "--target-pane", "%7", "--project", "it's my proj"}),
+              "TIDEWELL_PROJECT='it'\\''s my proj' " + program + " tidewell chat-popup --target-pane '%7'");
+    EXPECT_EQ(pane_command({"tidewell", "open", "--target-pane", "%7", "--project", ""}),
+              program + " tidewell chat-popup --target-pane '%7'");
+}
+
 // A target that is gone: the question is kept, unstamped, and the command fails.
 TEST_F(Staging, SendWithoutTargetKeepsTheQuestionUnstamped) {
     std::string pane = chat("%999");
