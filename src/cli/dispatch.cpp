@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "agent/codex_log.hpp"
 #include "agent/quillbox.hpp"
+#include "agent/tidewell.hpp"
 #include "config/config.hpp"
 #include "core/error.hpp"
 #include "keybind/postlude.hpp"
@@ -32,13 +34,13 @@ struct Entry {
 //     {"finder select-file", [](const Commands& c) { finder_select_file(c.finder_select_file); }},
 // `config` leaves also read `c.config_zeltdir`; "doctor" covers `doctor popup` (c.doctor.popup).
 constexpr Entry kTable[] = {
-    {"tidewell open",              [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell window-open",       [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell project-select",    [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell question-list",     [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell question-preview",  [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell question-select",   [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell chat-popup",        [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell open",              [](const Commands& c) { agent::tidewell_open(c.tidewell_open); }},
+    {"tidewell window-open",       [](const Commands& c) { agent::tidewell_window_open(c.tidewell_window_open); }},
+    {"tidewell project-select",    [](const Commands& c) { agent::tidewell_project_select(c.tidewell_project_select); }},
+    {"tidewell question-list",     [](const Commands& c) { agent::tidewell_question_list(c.tidewell_question_list); }},
+    {"tidewell question-preview",  [](const Commands& c) { agent::tidewell_question_preview(c.tidewell_question_preview); }},
+    {"tidewell question-select",   [](const Commands& c) { agent::tidewell_question_select(c.tidewell_question_select); }},
+    {"tidewell chat-popup",        [](const Commands& c) { agent::tidewell_chat_popup(c.tidewell_chat_popup); }},
     {"quillbox list",              [](const Commands& c) { agent::quillbox_list(c.quillbox_list); }},
     {"quillbox build-index",       [](const Commands&) { agent::quillbox_build_index(); }},
     {"quillbox update-index",      [](const Commands& c) { agent::quillbox_update_index(c.quillbox_update_index); }},
@@ -65,11 +67,11 @@ constexpr Entry kTable[] = {
     {"note parse-mf-line",         [](const Commands&) { pickers::note_parse_mf_line(); }},
     {"log shell-toggle",           [](const Commands&) { pickers::log_shell_toggle(); }},
     {"log shell-start",            [](const Commands&) { pickers::log_shell_start(); }},
-    {"log codex-toggle",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-start",            [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-run",              [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-status",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-tail",             [](const Commands& c) { not_built(c.leaf); }},
+    {"log codex-toggle",           [](const Commands&) { agent::log_codex_toggle(); }},
+    {"log codex-start",            [](const Commands&) { agent::log_codex_start(); }},
+    {"log codex-run",              [](const Commands& c) { agent::log_codex_run(c.log_codex_run); }},
+    {"log codex-status",           [](const Commands&) { agent::log_codex_status(); }},
+    {"log codex-tail",             [](const Commands&) { agent::log_codex_tail(); }},
     {"log search-popup",           [](const Commands&) { pickers::log_search_popup(); }},
     {"log search-query",           [](const Commands& c) { pickers::log_search_query(c.log_search_query); }},
     {"log search-preview",         [](const Commands& c) { pickers::log_search_preview(c.log_search_preview); }},

@@ -248,7 +248,8 @@ void Tree::tidewell() {
     optional(s, "QUERY", c_.tidewell_question_preview.query);
     s = leaf(g, "question-select");
     required(s, "DIR", c_.tidewell_question_select.dir);
-    leaf(g, "chat-popup");
+    s = leaf(g, "chat-popup");
+    text(s, "--target-pane", c_.tidewell_chat_popup.target_pane);
     help_command(g);
 }
 
@@ -742,6 +743,7 @@ struct DataWords {
 constexpr DataWords kDataWords[] = {
     {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
     {"note", "reveal", 2}, {"log", "search-query", 1}, {"log", "search-preview", 1},
+    {"tidewell", "question-list", 1}, {"tidewell", "question-preview", 1},
 };
 
 void mark_data_words(std::vector<std::string>& words) {
