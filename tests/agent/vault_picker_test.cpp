@@ -1,0 +1,139 @@
+// The vault picker's pieces: the fzf command line as fzf 0.38 reads it, a pass read back, the
+// source of a move, the vim script as vim runs it, and the commands that fail loudly.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "agent/vault_edit.hpp"
+#include "agent/vault_picker.hpp"
+#include "core/process.hpp"
+#include "core/quote.hpp"
+#include "support/picker_session.hpp"
+#include "vault_fixture.hpp"
+
+namespace vesk::agent {
+namespace {
+
+using namespace vesk::test;
+
+const QuillboxRunFzfArgs kFiles{"/t/qbox-x/qbox-mode", "/t/qbox-x/qbox-query", "/t/qbox-x/qbox-move-source",
+                                "/t/qbox-x/qbox-prev-mode"};
+
+TEST(VaultPicker, FzfTakesEveryBindingOneKeyEach) {
+    const std::vector<std::string> args = quillbox_fzf_args("'/z/bin/vesk'", kFiles);
+    const auto binding = [&](const std::string& key) {
+        for (const std::string& arg : args)
+            if (arg.starts_with(key + ":")) return arg;
+        return std::string();
+    };
+    std::vector<std::string> keys;
+    for (std::size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "--bind") keys.push_back(args[i + 1].substr(0, args[i + 1].find(':')));
+    EXPECT_EQ(keys, (std::vector<std::string>{"start", "change", "ctrl-t", "ctrl-v", "ctrl-o", "ctrl-r", "ctrl-d",
+                                              "ctrl-b", "ctrl-n", "ctrl-u", "ctrl-x", "alt-m", "µ", "tab"}));
+    // Placeholders stand bare (fzf quotes them), the query goes after "--", and nothing uses echo -n.
+    for (const std::string& arg : args) {
+        EXPECT_EQ(arg.find("'{"), std::string::npos) << arg;
+        EXPECT_EQ(arg.find("\"{"), std::string::npos) << arg;
+        EXPECT_EQ(arg.find("echo -n"), std::string::npos) << arg;
+    }
+    EXPECT_NE(binding("change").find("quillbox list \"$mode\" -- {q}"), std::string::npos) << binding("change");
+    // The move lists its folders under the header line like every other list.
+    EXPECT_NE(binding("alt-m").find("+reload:mode=$(cat '/t/qbox-x/qbox-mode'); echo \"[MODE: $mode]\""),
+              std::string::npos);
+
+    // fzf 0.38 accepts the whole line (a bad binding ends it with 2 before it reads anything).
+    std::vector<std::string> filter = args;
+    filter.push_back("--filter=x");
+    ChildCommand fzf("fzf", filter);
+    fzf.in = Stdio::Null;
+    fzf.out = fzf.err = Stdio::Pipe;
+    Output out = run_child(fzf);
+    EXPECT_EQ(out.status.code(), 1) << out.err;
+}
+
+TEST(VaultPicker, PassReadBack) {
+    EXPECT_EQ(read_quillbox_pass("\na | b.md | B\n", "index-search", "q"),
+              (QuillboxPass{"index-search", "", "a | b.md | B"}));
+    EXPECT_EQ(read_quillbox_pass("alt-enter\nx.md:3:hit\n", "deep-search", ""),
+              (QuillboxPass{"deep-search", "alt-enter", "x.md:3:hit"}));
+    EXPECT_FALSE(read_quillbox_pass("", "index-search", ""));
+    EXPECT_FALSE(read_quillbox_pass("\n", "vault-select", ""));
+    // The create keys accept on an empty list: the query (even none) or the new-item marker.
+    EXPECT_EQ(read_quillbox_pass("", "create-named", "it's $(x) 한글"),
+              (QuillboxPass{"create-named", "", "it's $(x) 한글"}));
+    EXPECT_EQ(read_quillbox_pass("", "create-named", ""), (QuillboxPass{"create-named", "", ""}));
+    EXPECT_EQ(read_quillbox_pass("\n", "create-vault", ""), (QuillboxPass{"create-vault", "", "__NEW_VAULT__"}));
+}
+
+TEST(VaultPicker, MoveSourceAndVaultChoice) {
+    const auto exists = [](std::string_view rel) { return rel == "a:b/c | d.md" || rel == "n/x.md"; };
+    EXPECT_EQ(quillbox_move_source("deep-search", "n/x.md:4:text: more", exists), "n/x.md");
+    EXPECT_EQ(quillbox_move_source("deep-search", "a:b/c | d.md", exists), "a:b/c | d.md");
+    EXPECT_EQ(quillbox_move_source("index-search", "n | x.md | title", exists), "n/x.md");
+    EXPECT_EQ(quillbox_move_source("recent-search", " | top.md | t", exists), "top.md");
+    EXPECT_EQ(quillbox_move_source("vault-select", "  ~/v  ", exists), "~/v");
+    EXPECT_FALSE(quillbox_move_source("index-search", "no fields", exists));
+    EXPECT_FALSE(quillbox_move_source("deep-search", "", exists));
+
+    EXPECT_TRUE(is_vault_choice("~/vault 'b' $(x) 한글"));
+    EXPECT_FALSE(is_vault_choice("[No matching vaults]"));
+    EXPECT_FALSE(is_vault_choice("  "));
+}
+
+// vim reads the script under a temporary directory whose name means something to Ex commands,
+// and WQ writes the sentinel.
+TEST(VaultPicker, VimScriptRunsFromAnyDirectory) {
+    TempDir tmp;
+    const fs::path dir = tmp / "tmp % # $HOME * [a] 'q' 한글";
+    const fs::path sentinel = dir / "sentinel";
+    const fs::path script = dir / "script.vim";
+    const fs::path item = dir / "item.md";
+    write_text(script, quillbox_vim_script(sentinel, "/z/it's/bin/vesk"));
+    write_text(item, "old\n");
+    write_text(tmp / "base.vim", "set nocompatible\n");
+    std::vector<std::string> args = quillbox_vim_args(tmp / "base.vim", script, item, {"+normal Onew", "+WQ"});
+    args.insert(args.begin(), {"-es", "-N", "-i", "NONE"});
+    ChildCommand vim("vim", args);
+    vim.in = vim.out = vim.err = Stdio::Null;
+    EXPECT_TRUE(run_child(vim).status.success());
+    EXPECT_EQ(read_text(sentinel), "execute\n");
+    EXPECT_EQ(read_text(item), "new\nold\n");
+    EXPECT_NE(quillbox_vim_script(sentinel, "/z/it's/bin/vesk").find("let g:qbox_vesk = '/z/it''s/bin/vesk'\n"),
+              std::string::npos);
+}
+
+TEST(VaultPicker, FzfFailureIsReportedAndNothingStaysBehind) {
+    VaultBed bed;
+    write_text(bed.root() / "a.md", "A\n");
+    bed.env.vars["FZF_DEFAULT_OPTS"] = "--no-such-option";
+    const fs::path tmp = bed.env.tmp();
+    const auto state_dirs = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(tmp))
+            if (e.path().filename().string().starts_with("qbox")) names.push_back(e.path().filename().string());
+        return names;
+    };
+    std::vector<std::vector<std::string>> calls;
+    RunResult r = bed.recorded({"open", "--target-pane", "%0"}, calls);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("fzf가 실패했습니다: exit status: 2"), std::string::npos) << r.err;
+    const auto shown = VaultBed::messages(calls);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "QuillBox: fzf가 실패했습니다: exit status: 2"), shown.end());
+    EXPECT_EQ(state_dirs(), std::vector<std::string>{});
+    // The first open made the vault's inbox, its index and history, and remembered the root.
+    EXPECT_TRUE(fs::is_directory(bed.root() / "inbox"));
+    EXPECT_EQ(read_text(bed.env.zelt() / "quillbox"), "~/.quillbox\n");
+    EXPECT_NE(read_text(bed.root() / ".index").find(" | a.md | A | "), std::string::npos);
+    EXPECT_TRUE(fs::exists(bed.root() / ".recent"));
+
+    r = bed.qb({"run-fzf", "--mode-file", "/nonexistent/m", "--query-file", "/nonexistent/q", "--source-file",
+                "/nonexistent/s", "--prev-mode-file", "/nonexistent/p"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("fzf가 실패했습니다"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace vesk::agent
