@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 
 #include <fmt/format.h>
 
@@ -13,6 +15,7 @@
 #include "agent/text.hpp"
 #include "agent/vault_index.hpp"
 #include "agent/vault_root.hpp"
+#include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/process.hpp"
@@ -41,6 +44,17 @@ void write_new_private_file(const fs::path& path, std::string_view text) {
     write_and_close(fd, text);
 }
 
+// vim reads the name after -S as the text of a :source command, where blanks, $, %, # and
+// wildcards mean more (a $ can even reach the shell): the script goes under /tmp when the
+// temporary directory's name holds anything but plain characters.
+std::optional<fs::path> vim_script_base() {
+    const std::string tmp = env_non_empty("TMPDIR").value_or("/tmp");
+    for (unsigned char c : tmp) {
+        if (!(std::isalnum(c) || c >= 0x80 || std::strchr("/._-+,@=", c))) return fs::path("/tmp");
+    }
+    return std::nullopt;
+}
+
 // One edit of `file` (absolute). `fresh`: the file was made for this edit. Returns the status
 // the edit command ends with.
 int edit_item(const Tmux& tmux, const fs::path& zelt, const fs::path& root, const fs::path& file,
@@ -56,7 +70,7 @@ int edit_item(const Tmux& tmux, const fs::path& zelt, const fs::path& root, cons
     bool executed = false;
     {
         // The sentinel can only appear by vim's hand: nobody else can create files in here.
-        PrivateTempDir dir("qbox-edit");
+        PrivateTempDir dir("qbox-edit", vim_script_base());
         const fs::path sentinel = dir.file("qbox-sentinel.flag");
         const fs::path script = dir.file("qbox-vimrc.vim");
         write_new_private_file(script, quillbox_vim_script(sentinel, bin));
@@ -71,12 +85,15 @@ int edit_item(const Tmux& tmux, const fs::path& zelt, const fs::path& root, cons
         discard_untouched_item(root, file);
         return 0;
     }
+    // Only items have index lines: the vault list, edited from the vault-select mode, lies
+    // elsewhere and has none.
+    const bool item = lies_under(file, root);
     if (executed) {
         quillbox_execute_item(QuillboxFileArgs{path_text(file)});
-        append_quillbox_index_entry(root, file);
+        if (item) append_quillbox_index_entry(root, file);
         return kQuillboxExecuted;
     }
-    append_quillbox_index_entry(root, file);
+    if (item) append_quillbox_index_entry(root, file);
     return 0;
 }
 
@@ -127,10 +144,7 @@ std::string quillbox_vim_script(const fs::path& sentinel, const std::string& bin
 
 std::vector<std::string> quillbox_vim_args(const fs::path& base, const fs::path& script, const fs::path& file,
                                            const std::vector<std::string>& extra_args) {
-    // -S would hand the name to :source as typed, where %, #, blanks and wildcards mean more.
-    std::vector<std::string> args = {"-u", path_text(base), "-c",
-                                     "execute 'source ' . fnameescape(" + vim_single_quote_path(script) + ")",
-                                     path_text(file)};
+    std::vector<std::string> args = {"-u", path_text(base), "-S", path_text(script), path_text(file)};
     args.insert(args.end(), extra_args.begin(), extra_args.end());
     return args;
 }

@@ -17,8 +17,8 @@ inline constexpr int kQuillboxExecuted = 10;
 // wq!; `bin` is the program that <leader>o calls for `quillbox import-list`.
 std::string quillbox_vim_script(const std::filesystem::path& sentinel, const std::string& bin);
 
-// vim's arguments for an edit: the base vimrc, the script (sourced by a command that reads its
-// name literally, whatever the temporary directory is called), the file, then the extra words.
+// vim's arguments for an edit: the base vimrc, the script, the file, then the extra words. The
+// script's path must hold only plain characters (vim reads it as Ex command text).
 std::vector<std::string> quillbox_vim_args(const std::filesystem::path& base, const std::filesystem::path& script,
                                            const std::filesystem::path& file,
                                            const std::vector<std::string>& extra_args);

@@ -218,8 +218,9 @@ TempFile::~TempFile() {
     ::unlink(path_.c_str());
 }
 
-PrivateTempDir::PrivateTempDir(std::string_view prefix) {
-    std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/" + std::string(prefix) + "-XXXXXX";
+PrivateTempDir::PrivateTempDir(std::string_view prefix, const std::optional<std::filesystem::path>& base) {
+    std::string pattern = (base ? base->string() : env_non_empty("TMPDIR").value_or("/tmp")) + "/" +
+                          std::string(prefix) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) throw_errno(pattern);
     path_ = pattern;
     on_signal_.push_back(OnSignal::remove_dir(path_));

@@ -54,7 +54,8 @@ private:
 // files named through file() and then the directory. Creating it throws SystemError.
 class PrivateTempDir {
 public:
-    explicit PrivateTempDir(std::string_view prefix);
+    // `base`: another parent than the system temporary directory.
+    explicit PrivateTempDir(std::string_view prefix, const std::optional<std::filesystem::path>& base = std::nullopt);
     ~PrivateTempDir();
     PrivateTempDir(const PrivateTempDir&) = delete;
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;

@@ -80,8 +80,18 @@ TEST_F(VaultPickerKeys, EnterRunsTheItemIntoThePaneTheUserCameFrom) {
     write_text(r / item, "echo 'ran $(touch PWNED) `touch PWNED` #{pane_id} 한글'");
     write_text(r / "notes" / "plain.md", "plain\n");
     const std::string shell = open_picker();
-    // The first pass built the index: both items are listed, the newest first.
+    // The first pass built the index: both items are listed.
     ASSERT_TRUE(s.wait_for_text("2/2")) << s.screen();
+    // The picker's state lives in a folder of its own that only the user can enter.
+    const std::vector<std::string> state = state_left();
+    ASSERT_EQ(state.size(), 1u);
+    struct stat st;
+    ASSERT_EQ(::stat(state[0].c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    for (const auto& e : fs::directory_iterator(state[0])) {
+        ASSERT_EQ(::stat(e.path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0077, 0u) << e.path();
+    }
     s.type("한글");
     ASSERT_TRUE(s.wait_for_text("1/1")) << s.screen();
     s.press({"Enter"});
@@ -149,6 +159,15 @@ TEST_F(VaultPickerKeys, SearchModesVaultSwitchAndIndexRebuild) {
     EXPECT_TRUE(s.wait_for_text("vault item.md")) << s.screen();
     EXPECT_EQ(s.screen().find("plain.md"), std::string::npos) << s.screen();
 
+    // alt-enter on the vault list edits the list itself, and the picker comes back.
+    s.press({"C-v"});
+    ASSERT_TRUE(s.wait_for_text("[MODE: vault-select]")) << s.screen();
+    s.press({"M-Enter"});
+    ASSERT_EQ(vim_file(), (s.root() / "lists" / "quillbox.list").string()) << s.screen();
+    ex("wq");
+    ASSERT_TRUE(s.wait_for_text("QuillBox>")) << s.screen();
+    EXPECT_TRUE(s.wait_for_text("[MODE: vault-select]")) << s.screen();
+
     s.press({"Escape"});
     EXPECT_TRUE(s.wait_for_no_text("QuillBox>")) << s.screen();
     EXPECT_TRUE(wait_until([&] { return state_left().empty(); }));
@@ -180,8 +199,10 @@ TEST_F(VaultPickerKeys, MoveTakesTheLineAndTheFolderQuery) {
     // µ (option-m on a Mac keyboard) is a binding of its own.
     s.type("µ");
     EXPECT_TRUE(s.wait_for_text("[MODE: file-move]")) << s.screen();
-    s.press({"Escape"});
+    // Closing the floating pane under the picker leaves no state behind either.
+    s.server().tmux_ok({"display-popup", "-C"});
     EXPECT_TRUE(s.wait_for_no_text("QuillBox>")) << s.screen();
+    EXPECT_TRUE(wait_until([&] { return state_left().empty(); }));
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
 }
 

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "agent/vault_edit.hpp"
 #include "agent/vault_picker.hpp"
 #include "core/process.hpp"
 #include "core/quote.hpp"
+#include "core/text.hpp"
 #include "support/picker_session.hpp"
 #include "vault_fixture.hpp"
 
@@ -83,14 +85,13 @@ TEST(VaultPicker, MoveSourceAndVaultChoice) {
     EXPECT_FALSE(is_vault_choice("  "));
 }
 
-// vim reads the script under a temporary directory whose name means something to Ex commands,
-// and WQ writes the sentinel.
-TEST(VaultPicker, VimScriptRunsFromAnyDirectory) {
+// The sentinel and the item may be named anything: vim takes them as a literal and an argument.
+TEST(VaultPicker, VimScriptWritesTheSentinelOnWQ) {
     TempDir tmp;
-    const fs::path dir = tmp / "tmp % # $HOME * [a] 'q' 한글";
+    const fs::path dir = tmp / "tmp % # $HOME * [a] 'q' `x` 한글";
     const fs::path sentinel = dir / "sentinel";
-    const fs::path script = dir / "script.vim";
-    const fs::path item = dir / "item.md";
+    const fs::path script = tmp / "script.vim";
+    const fs::path item = dir / "+item $HOME.md";
     write_text(script, quillbox_vim_script(sentinel, "/z/it's/bin/vesk"));
     write_text(item, "old\n");
     write_text(tmp / "base.vim", "set nocompatible\n");
@@ -133,6 +134,61 @@ TEST(VaultPicker, FzfFailureIsReportedAndNothingStaysBehind) {
                 "/nonexistent/s", "--prev-mode-file", "/nonexistent/p"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("fzf가 실패했습니다"), std::string::npos) << r.err;
+}
+
+// edit-with-vim and create-vault in a pane: vim's failure passes through and leaves the index
+// alone; a new item left empty goes again.
+TEST(VaultEdit, ExitCodesTheIndexAndEmptyNewItems) {
+    VaultBed bed;
+    const fs::path item = bed.root() / "notes" / "x.md";
+    write_text(item, "x\n");
+    std::vector<std::vector<std::string>> calls;
+    RunResult missing = bed.recorded({"edit-with-vim", item.string()}, calls);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(VaultBed::messages(calls),
+              std::vector<std::string>{"QuillBox: vimrc not found: " + (bed.env.zelt() / "lib" / "vimrc").string()});
+
+    fs::copy(fs::path(VESK_SOURCE_DIR) / "dist" / "lib", bed.env.zelt() / "lib", fs::copy_options::recursive);
+    const auto edit = [&](const std::vector<std::string>& args, const std::string& keys, bool insert = false) {
+        std::vector<std::string> argv = {vesk_binary(), "quillbox"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const std::string pane = bed.server.run_in_pane(argv, inside_tmux(bed.env.env()));
+        if (keys.empty()) return bed.server.wait_for_exit(pane);
+        EXPECT_TRUE(bed.server.wait_for_raw_mode(pane)) << bed.server.capture(pane);
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        if (insert) {
+            bed.server.send_keys(pane, {"Escape"});
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        }
+        bed.server.send_text(pane, keys);
+        bed.server.send_keys(pane, {"Enter"});
+        return bed.server.wait_for_exit(pane);
+    };
+    EXPECT_EQ(edit({"edit-with-vim", item.string()}, ":cq"), 1);
+    EXPECT_FALSE(fs::exists(bed.root() / ".index"));
+    EXPECT_EQ(edit({"edit-with-vim", item.string(), "+normal Ay"}, ":wq"), 0);
+    EXPECT_EQ(read_text(item), "xy\n");
+    EXPECT_EQ(split_lines(read_text(bed.root() / ".index")).size(), 1u);
+    EXPECT_TRUE(read_text(bed.root() / ".index").starts_with("notes | x.md | xy | "));
+
+    // WQ saves and runs the item (10), also when the temporary directory's name means something to vim.
+    const fs::path odd_tmp = bed.env.root() / "tmp $HOME % # [a] 'q'";
+    fs::create_directories(odd_tmp);
+    bed.env.vars["TMPDIR"] = odd_tmp.string();
+    EXPECT_EQ(edit({"edit-with-vim", item.string(), "+normal Az", "+WQ"}, ""), 10);
+    EXPECT_EQ(read_text(item), "xyz\n");
+    EXPECT_EQ(read_text(bed.root() / ".recent"), "notes/x.md\n");
+    EXPECT_EQ(split_lines(read_text(bed.root() / ".index")).size(), 2u);
+    EXPECT_TRUE(fs::is_empty(odd_tmp));
+    bed.env.vars.erase("TMPDIR");
+
+    EXPECT_EQ(edit({"create-vault"}, ":q", true), 0);
+    EXPECT_TRUE(fs::is_empty(bed.root() / "inbox"));
+    EXPECT_EQ(split_lines(read_text(bed.root() / ".index")).size(), 2u);
+    // Nothing of an edit stays in the temporary folder.
+    EXPECT_TRUE(fs::is_empty(bed.env.tmp()) ||
+                std::none_of(fs::directory_iterator(bed.env.tmp()), fs::directory_iterator(),
+                             [](const fs::directory_entry& e) { return e.path().filename().string().starts_with("qbox"); }));
 }
 
 }  // namespace
