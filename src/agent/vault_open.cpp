@@ -1,5 +1,4 @@
 // `quillbox open`: the vault picker's state, and the loop that acts on each pass.
-#include <cstdio>
 #include <filesystem>
 
 #include <fmt/format.h>
@@ -7,7 +6,6 @@
 #include "agent/quillbox.hpp"
 #include "agent/vault_create.hpp"
 #include "agent/vault_edit.hpp"
-#include "agent/vault_index.hpp"
 #include "agent/vault_picker.hpp"
 #include "agent/vault_root.hpp"
 #include "agent/vault_selection.hpp"

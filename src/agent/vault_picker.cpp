@@ -8,7 +8,6 @@
 
 #include <fmt/format.h>
 
-#include "agent/vault_index.hpp"
 #include "agent/vault_root.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"

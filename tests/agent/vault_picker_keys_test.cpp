@@ -229,9 +229,9 @@ TEST_F(VaultPickerKeys, EditImportAndCreate) {
 
     // ctrl-n: an item named by the query; left with :q while still empty, nothing stays.
     s.press({"C-d"});
-    s.type("new 'idea' 한글");
+    s.type("new 'idea' \\c 한글");  // echo -n under sh would stop at \c
     s.press({"C-n"});
-    const fs::path idea = r / "inbox" / "new _idea_ 한글.md";
+    const fs::path idea = r / "inbox" / "new _idea_ _c 한글.md";
     ASSERT_EQ(vim_file(), idea.string()) << s.screen();
     ex("q");
     ASSERT_TRUE(s.wait_for_text("[MODE: index-search]")) << s.screen();
