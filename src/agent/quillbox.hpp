@@ -67,5 +67,17 @@ void quillbox_move_item(const QuillboxMoveArgs& args);
 void quillbox_delete_item(const QuillboxModeSelectionArgs& args);
 // `quillbox open-in-finder MODE_FILE SELECTION...`: reveals the item with `open -R`.
 void quillbox_open_in_finder(const QuillboxModeSelectionArgs& args);
+// `quillbox edit-with-vim FILE [EXTRA_ARGS...]`: edits the item in vim with the vault's vim
+// script; ends with 10 when the item was run from vim, else with vim's exit code.
+void quillbox_edit_with_vim(const QuillboxEditArgs& args);
+// `quillbox create-vault`: edits a new item in inbox/, named by the time; ends as edit-with-vim.
+void quillbox_create_vault();
+// `quillbox import-list`: picks an indexed item with fzf and prints its path (status 1 for none).
+void quillbox_import_list();
+// `quillbox open`: the vault picker, run until an item runs or the user leaves.
+void quillbox_open(const QuillboxOpenArgs& args);
+// `quillbox run-fzf`: one pass of the picker over the given state files, printed
+// "MODE|KEY|SELECTION"; nothing when the user left.
+void quillbox_run_fzf_command(const QuillboxRunFzfArgs& args);
 
 }  // namespace vesk::agent

@@ -89,15 +89,11 @@ std::string sanitize_quillbox_file(std::string_view text) {
     return name.empty() ? format_local_time(kTimeName) : name;
 }
 
-void quillbox_create_named(const QuillboxCreateNamedArgs& args) {
-    require_tmux("tmux 세션에서만 실행할 수 있습니다.");
-    Tmux tmux;
-    const fs::path root = qbox_root(tmux);
-
+fs::path quillbox_named_path(const fs::path& root, const std::vector<std::string>& raw) {
     std::string joined;
-    for (std::size_t i = 0; i < args.raw.size(); ++i) {
+    for (std::size_t i = 0; i < raw.size(); ++i) {
         if (i) joined += ' ';
-        joined += args.raw[i];
+        joined += raw[i];
     }
     std::string name(trim(joined));
     if (name.empty()) name = format_local_time(kTimeName);
@@ -119,11 +115,19 @@ void quillbox_create_named(const QuillboxCreateNamedArgs& args) {
     }
     if (file == "." || file == "..") throw Error(fmt::format("항목 이름으로 쓸 수 없습니다: {}", name));
     if (file.find('.') == std::string::npos) file += ".md";
+    return folder / file;
+}
+
+void quillbox_create_named(const QuillboxCreateNamedArgs& args) {
+    require_tmux("tmux 세션에서만 실행할 수 있습니다.");
+    Tmux tmux;
+    const fs::path root = qbox_root(tmux);
+    const fs::path path = quillbox_named_path(root, args.raw);
+    const fs::path folder = path.parent_path();
 
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) throw SystemError(ec.value(), path_text(folder));
-    const fs::path path = folder / file;
     create_if_missing(path);
     append_quillbox_index_entry(root, path);
     std::string line = path_text(path) + "\n";

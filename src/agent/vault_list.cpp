@@ -204,7 +204,7 @@ std::string list_recent_search(const fs::path& root, std::string_view query) {
     return filter_lines(joined, query);
 }
 
-std::string list_file_move(const fs::path& root) {
+std::string list_file_move(const fs::path& root, std::string_view query) {
     std::vector<std::string> dirs;
     if (which("find")) {
         ChildCommand find("find", {".", "-mindepth", "1", "-type", "d", "-not", "-path", "*/.*", "-print"});
@@ -221,6 +221,8 @@ std::string list_file_move(const fs::path& root) {
     }
     dirs = sort_like_shell(std::move(dirs));
     dirs.insert(dirs.begin(), ".");
+    // fzf filters nothing in the picker: the typed query narrows the folders here.
+    if (!query.empty()) return filter_lines(lines_with_newline(dirs, ""), query);
     return lines_with_newline(dirs, "");
 }
 
@@ -264,7 +266,7 @@ void quillbox_list(const QuillboxListArgs& args) {
             break;
         }
         case QuillboxListMode::FileMove:
-            out = list_file_move(root);
+            out = list_file_move(root, query);
             break;
     }
     print(out);

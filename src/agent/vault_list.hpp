@@ -17,8 +17,9 @@ std::string list_deep_search(const std::filesystem::path& root, const std::vecto
                              std::string_view query);
 // recent-search: "dir | name | first line" of the items run, most recent first, each once.
 std::string list_recent_search(const std::filesystem::path& root, std::string_view query);
-// file-move: ".", then every folder of the vault relative to the root, sorted.
-std::string list_file_move(const std::filesystem::path& root);
+// file-move: ".", then every folder of the vault relative to the root, sorted; with a query,
+// those it matches.
+std::string list_file_move(const std::filesystem::path& root, std::string_view query);
 
 // vault-select: the lines of <zelt>/lists/quillbox.list (created holding `current` when missing
 // or empty); with a query, those containing it (case ignored) or "[No matching vaults]".

@@ -16,6 +16,9 @@ namespace vesk::agent {
 namespace fs = std::filesystem;
 
 fs::path qbox_root(const Tmux& tmux) {
+    // The picker hands its root to everything it starts: @qbox_root is global, and another
+    // picker switching vaults meanwhile must not retarget this one.
+    if (auto given = env_non_empty(kQuillboxRootVar)) return fs::path(*given);
     if (auto cached = tmux.option("@qbox_root")) return fs::path(*cached);
 
     fs::path root;

@@ -11,7 +11,10 @@ class Tmux;
 
 namespace vesk::agent {
 
-// The vault root: the global option @qbox_root when set; else the raw text of the pointer file
+// The variable through which the vault picker gives its root to the commands it starts.
+inline constexpr const char* kQuillboxRootVar = "QBZ_ROOT";
+
+// The vault root: $QBZ_ROOT when set and not empty; else the global option @qbox_root when set; else the raw text of the pointer file
 // <@zelt>/quillbox, trimmed, with a leading ~ expanded; else $HOME/.quillbox. A root found the
 // slow way is made absolute and stored in @qbox_root (a failure to store it is the error).
 std::filesystem::path qbox_root(const Tmux& tmux);

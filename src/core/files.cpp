@@ -218,6 +218,26 @@ TempFile::~TempFile() {
     ::unlink(path_.c_str());
 }
 
+PrivateTempDir::PrivateTempDir(std::string_view prefix, const std::optional<std::filesystem::path>& base) {
+    std::string pattern = (base ? base->string() : env_non_empty("TMPDIR").value_or("/tmp")) + "/" +
+                          std::string(prefix) + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw_errno(pattern);
+    path_ = pattern;
+    on_signal_.push_back(OnSignal::remove_dir(path_));
+}
+
+PrivateTempDir::~PrivateTempDir() {
+    on_signal_.clear();
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path PrivateTempDir::file(std::string_view name) {
+    std::filesystem::path path = path_ / std::string(name);
+    on_signal_.push_back(OnSignal::remove(path));
+    return path;
+}
+
 bool regular_file_at(const std::filesystem::path& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

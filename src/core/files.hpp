@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/signal_cleanup.hpp"
 
@@ -44,6 +45,27 @@ public:
 private:
     std::filesystem::path path_;
     OnSignal on_signal_;
+};
+
+// A new directory (mkdtemp, 0700) in the system temporary directory, named `prefix`, "-" and six
+// random characters: a home for files that children of this process find by name (a picker's
+// state files, an editor's script), which nobody else can create first or read. Removed with
+// everything in it when this goes out of scope; a signal that ends the process first removes the
+// files named through file() and then the directory. Creating it throws SystemError.
+class PrivateTempDir {
+public:
+    // `base`: another parent than the system temporary directory.
+    explicit PrivateTempDir(std::string_view prefix, const std::optional<std::filesystem::path>& base = std::nullopt);
+    ~PrivateTempDir();
+    PrivateTempDir(const PrivateTempDir&) = delete;
+    PrivateTempDir& operator=(const PrivateTempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    // path()/name, also removed on a signal; the file itself is made by the caller or a child.
+    std::filesystem::path file(std::string_view name);
+
+private:
+    std::filesystem::path path_;
+    std::vector<OnSignal> on_signal_;
 };
 
 // No file vesk reads on its own account comes near this size; a larger one is refused rather

@@ -191,7 +191,10 @@ TEST(VaultList, IndexRecentVaultsAndFolders) {
     fs::create_directories(r / "b");
     fs::create_directories(r / "a" / "deeper");
     fs::create_directories(r / ".git" / "objects");
-    EXPECT_EQ(bed.qb({"list", "file-move", "ignored"}).out, ".\na\na/deeper\nb\np\n");
+    EXPECT_EQ(bed.qb({"list", "file-move"}).out, ".\na\na/deeper\nb\np\n");
+    // fzf filters nothing in the picker: the typed query narrows the folders.
+    EXPECT_EQ(bed.qb({"list", "file-move", "deeper"}).out, "a/deeper\n");
+    EXPECT_EQ(bed.qb({"list", "file-move", "nothing"}).out, "");
 }
 
 TEST(VaultList, DeepSearchUsesRipgrepSafely) {
