@@ -723,7 +723,7 @@ struct DataWords {
 };
 constexpr DataWords kDataWords[] = {
     {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
-    {"note", "reveal", 2},
+    {"note", "reveal", 2}, {"finder", "mf-search", 1}, {"finder", "git-search", 1},
 };
 
 void mark_data_words(std::vector<std::string>& words) {

@@ -55,6 +55,11 @@ std::string note_list_header(std::string_view mode) {
 std::string encode_note_name(std::string_view name) {
     std::string out;
     out.reserve(name.size());
+    append_note_name(out, name);
+    return out;
+}
+
+void append_note_name(std::string& out, std::string_view name) {
     for (std::size_t i = 0; i < name.size();) {
         auto c = static_cast<unsigned char>(name[i]);
         if (c >= 0x80) {
@@ -75,7 +80,6 @@ std::string encode_note_name(std::string_view name) {
         }
         ++i;
     }
-    return out;
 }
 
 std::string decode_note_name(std::string_view text) {
