@@ -136,13 +136,18 @@ struct ListLook {
     Span note;                                                  // at the right end of the search line
     // The key hints (`key_hints`), or what takes their place, for a footer this wide.
     std::function<Line(std::size_t width)> footer;
+    // A screen without a query shows this line (for a line this wide) where the search line would be.
+    std::function<Line(std::size_t width)> header = {};
+    Style border = {};       // the outer frame
+    Style title_style = {};  // the title on it
 };
 
 namespace detail {
 void draw_list_screen(ListScreenBase& list, Buffer& buffer, const ListLook& look, bool cursor_on_row);
 }
 
-// The frame titled `look.title`; the search line (" 검색  ", the query, the cursor mark, the note);
+// The frame titled `look.title`; the search line (" 검색  ", the query, the cursor mark, the note),
+// or the screen's header line instead;
 // the rows, the selected one on the selection colour when the cursor rests on it, scrolled to keep
 // it in view; two rows of footer under a rule. Records the page size and the scroll offset.
 // On a short screen the list gives up rows before the footer does: it keeps one row, the footer
@@ -160,9 +165,17 @@ void add_marker(Line& line, bool selected);
 // The entry's description cut to its column, the characters the search matched picked out.
 void add_description(Line& line, const std::string& description, const ListScreenBase& list, std::size_t entry,
                      std::size_t width);
-// Each key in the accent colour followed by its label, as many as fit in `width` columns in order;
-// the last one, the key that closes the screen, is kept whatever is left out before it.
-Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints, std::size_t width);
+// How the hints are laid out: blanks before the first, the key's style (the label is dim) and the
+// blanks between two hints.
+struct HintLook {
+    std::size_t lead = 1;
+    Style key = Style{}.with_fg(palette::kAccent).with_bold();
+    std::size_t gap = 3;
+};
+// Each key followed by its label, as many as fit in `width` columns in order; the last one, the
+// key that closes the screen, is kept whatever is left out before it. The lead goes where it fits.
+Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints, std::size_t width,
+               const HintLook& look = {});
 
 // The widths of the description column and another text column (repository, key) that share
 // `room` columns on a narrow list: the description gets what the other column's `other` columns

@@ -33,9 +33,9 @@ std::vector<Constraint> layout(std::uint16_t height) {
 
 // The title on the border, then the search line, the list and a two-row footer, the last two under
 // rules that meet the frame.
-Areas draw_frame(Buffer& buffer, std::string_view title) {
+Areas draw_frame(Buffer& buffer, const ListLook& look) {
     const Rect outer = buffer.area();
-    Block frame{Borders::All, Style{}, Line(std::string(title))};
+    Block frame{Borders::All, look.border, Line(std::string(look.title), look.title_style)};
     frame.render(buffer, outer);
     const Rect inner = frame.inner(outer);
     const std::vector<Rect> parts = split_vertical(inner, layout(inner.height));
@@ -67,8 +67,10 @@ void draw_search_line(Buffer& buffer, Rect area, std::string_view query, const S
 namespace detail {
 
 void draw_list_screen(ListScreenBase& list, Buffer& buffer, const ListLook& look, bool cursor_on_row) {
-    const Areas areas = draw_frame(buffer, look.title);
-    draw_search_line(buffer, areas.search, list.query, look.note);
+    const Areas areas = draw_frame(buffer, look);
+    if (!look.header) draw_search_line(buffer, areas.search, list.query, look.note);
+    else if (!areas.search.empty())
+        buffer.set_line(areas.search.x, areas.search.y, look.header(areas.search.width), areas.search.width);
     ListState view;
     if (cursor_on_row) view.selected = list.selected;
     view.offset = list.offset;
@@ -126,28 +128,29 @@ void add_description(Line& line, const std::string& description, const ListScree
     if (used < width) line.add(std::string(width - used, ' '));
 }
 
-Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints, std::size_t width) {
+Line key_hints(std::initializer_list<std::pair<const char*, const char*>> hints, std::size_t width,
+               const HintLook& look) {
     Line line;
     if (hints.size() == 0) return line;
-    constexpr std::size_t kGap = 3;  // blanks after a hint that another one follows
+    const std::size_t gap = look.gap;  // blanks after a hint that another one follows
     const auto columns = [](const std::pair<const char*, const char*>& hint) {
         return screen_width(hint.first) + 1 + screen_width(hint.second);
     };
     const auto& close = *(hints.end() - 1);
-    const bool lead = 1 + columns(close) <= width;
-    std::size_t used = (lead ? 1 : 0) + columns(close);
+    const bool lead = look.lead + columns(close) <= width;
+    std::size_t used = (lead ? look.lead : 0) + columns(close);
     std::size_t before_close = 0;  // hints shown ahead of the close key, in order
     for (auto it = hints.begin(); it + 1 != hints.end(); ++it) {
-        if (used + columns(*it) + kGap > width) break;
-        used += columns(*it) + kGap;
+        if (used + columns(*it) + gap > width) break;
+        used += columns(*it) + gap;
         ++before_close;
     }
     const auto add = [&](const std::pair<const char*, const char*>& hint, bool more) {
-        line.add(hint.first, Style{}.with_fg(kAccent).with_bold());
-        line.add(std::string(" ") + hint.second + (more ? std::string(kGap, ' ') : std::string()),
+        line.add(hint.first, look.key);
+        line.add(std::string(" ") + hint.second + (more ? std::string(gap, ' ') : std::string()),
                  Style{}.with_fg(kDim));
     };
-    if (lead) line.add(" ");
+    if (lead) line.add(std::string(look.lead, ' '));
     for (std::size_t i = 0; i < before_close; ++i) add(*(hints.begin() + i), true);
     add(close, false);
     return line;

@@ -104,8 +104,10 @@ int palette_colour(Color c, int colors, bool direct) {
 
 Screen::Screen(const TerminalGuard& guard) : fd_(guard.fd()), reader_(guard.fd(), true) {
     use_utf8_locale();
-    int out_fd = ::dup(fd_);
-    int in_fd = ::dup(fd_);
+    // Close-on-exec: a fix or job started from the screen must not hold the terminal, which it
+    // could write into after the screen has gone.
+    int out_fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    int in_fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
     if (out_fd >= 0) out_ = ::fdopen(out_fd, "w");
     if (in_fd >= 0) in_ = ::fdopen(in_fd, "r");
     if (out_ == nullptr || in_ == nullptr) {

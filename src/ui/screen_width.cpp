@@ -40,4 +40,16 @@ std::string pad_width(std::string_view text, std::size_t w) {
     return out;
 }
 
+std::string show_controls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : decode_utf8(text)) {
+        if (c < 0x20) c = 0x2400 + c;
+        else if (c == 0x7f) c = 0x2421;
+        else if (c >= 0x80 && c < 0xa0) c = 0xfffd;
+        append_utf8(out, c);
+    }
+    return out;
+}
+
 }  // namespace vesk::ui

@@ -22,4 +22,10 @@ std::string fit_width(std::string_view text, std::size_t w);
 // The text followed by blanks up to `w` columns; never cut.
 std::string pad_width(std::string_view text, std::size_t w);
 
+// Text from outside (a program's answer, an error, a log) for the screen: each control character
+// shown as its picture ("␛" for ESC, "␊" for a line feed, "␡" for DEL; "�" for the C1 controls), one
+// column each, so that nothing in it can move the cursor or restyle the terminal, and nothing in it
+// silently disappears either.
+std::string show_controls(std::string_view text);
+
 }  // namespace vesk::ui

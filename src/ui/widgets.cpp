@@ -105,10 +105,12 @@ void Block::render(Buffer& buf, Rect area) const {
     if (!title.spans.empty()) {
         std::uint16_t left = borders == Borders::All ? 1 : 0;
         if (a.width > 2 * left) {
-            Line laid = title;
-            for (Span& s : laid.spans) s.style = border_style.patched(s.style);
-            buf.set_line(static_cast<std::uint16_t>(a.x + left), a.y, laid,
-                         static_cast<std::uint16_t>(a.width - 2 * left));
+            // The title keeps its own colours: the border's do not show through it.
+            const auto x = static_cast<std::uint16_t>(a.x + left);
+            const auto room = static_cast<std::uint16_t>(a.width - 2 * left);
+            const auto covered = static_cast<std::uint16_t>(std::min<std::size_t>(title.width(), room));
+            for (std::uint16_t i = 0; i < covered; ++i) buf.at(static_cast<std::uint16_t>(x + i), a.y).style = Style{};
+            buf.set_line(x, a.y, title, room);
         }
     }
 }
@@ -160,6 +162,16 @@ Rect centered(Rect area, std::uint16_t width, std::uint16_t height) {
     std::uint16_t h = std::min(height, area.height);
     return Rect{static_cast<std::uint16_t>(area.x + (area.width - w) / 2),
                 static_cast<std::uint16_t>(area.y + (area.height - h) / 2), w, h};
+}
+
+void draw_overlay(Buffer& buf, Rect area, const Overlay& overlay) {
+    const std::size_t rows = std::min<std::size_t>(overlay.lines.size() + 2, UINT16_MAX);
+    const Rect box = centered(area, overlay.width, static_cast<std::uint16_t>(rows));
+    if (box.empty()) return;
+    buf.clear(box);
+    const Block frame{Borders::All, overlay.border, overlay.title};
+    frame.render(buf, box);
+    render_lines(buf, frame.inner(box), overlay.lines);
 }
 
 void join_divider(Buffer& buf, Rect area, std::uint16_t row) {

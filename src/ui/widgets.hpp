@@ -31,7 +31,7 @@ std::vector<Rect> split_horizontal(Rect area, const std::vector<Constraint>& con
 enum class Borders { All, Top };
 
 // A frame around an area (all four sides, or only a top rule), with an optional title on its
-// top line. The title's spans are laid over the border style.
+// top line, drawn in the title's own styles.
 struct Block {
     Borders borders = Borders::All;
     Style border_style;
@@ -61,6 +61,17 @@ void render_list(Buffer& buffer, Rect area, const std::vector<Line>& items, List
 
 // A box of `width` x `height` (cut to the area) in the middle of the area.
 Rect centered(Rect area, std::uint16_t width, std::uint16_t height);
+
+// A framed box over whatever is drawn below it: `width` columns and as many rows as its lines and
+// frame take (both cut to the area), in the middle of the area, cleared first. The lines go inside
+// as they are, one per row, cut at the frame.
+struct Overlay {
+    std::uint16_t width = 0;
+    Line title;
+    Style border;
+    std::vector<Line> lines;
+};
+void draw_overlay(Buffer& buffer, Rect area, const Overlay& overlay);
 
 // Writes "├" and "┤" on the frame cells of `row` so a divider drawn there meets the side borders.
 // Nothing happens on the top or bottom border row, outside the frame, or for an area narrower

@@ -206,7 +206,11 @@ public:
         return out;
     }
     void start() {
-        ASSERT_EQ(tmux({"new-session", "-d", "-x", "120", "-y", "40"}).status, 0);
+        // Right after kill-server the old server may still hold the socket and turn the new client
+        // away: try again until a new server answers.
+        RunResult started;
+        ASSERT_TRUE(wait_until([&] { return (started = tmux({"new-session", "-d", "-x", "120", "-y", "40"})).status == 0; }))
+            << started.err;
         ASSERT_TRUE(wait_until([&] { return value({"show", "-sqv", "@__vesk_plugins_loaded"}) == "true"; }, 60s))
             << value({"list-keys"});
         // Doctor's tmux calls reach this server as they would from one of its panes.

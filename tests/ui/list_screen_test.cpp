@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/widgets.hpp"
+
 namespace vesk::ui {
 namespace {
 
@@ -116,6 +118,57 @@ TEST(ListScreen, SmallScreensKeepTheFooterAndTheCloseKey) {
             draw_list_screen(list, any, look);
         }
     }
+}
+
+TEST(ListScreen, AScreenWithoutAQueryShowsItsHeaderAndFrameLook) {
+    List list = with_rows({{0}, {1}});
+    ListLook look{" 점검 ", [](std::size_t) { return std::vector<Line>{"a", "b"}; }, {"note"},
+                  [](std::size_t width) {
+                      return key_hints({{"↑↓", "이동"}, {"a", "모두"}, {"Esc", "닫기"}}, width,
+                                       HintLook{2, Style{}.with_fg(palette::kDim).with_bold(), 2});
+                  }};
+    look.header = [](std::size_t width) { return Line("머리 " + std::to_string(width), Style{}.with_bold()); };
+    look.border = Style{}.with_fg(palette::kDim);
+    look.title_style = Style{}.with_bold();
+    Buffer buffer(Rect{0, 0, 30, 8});
+    draw_list_screen(list, buffer, look);
+    EXPECT_EQ(buffer.row_text(0), "┌ 점검 ──────────────────────┐");
+    EXPECT_EQ(buffer.row_text(1), "│머리 28                     │");  // no search line, no note
+    EXPECT_EQ(buffer.row_text(6), "│  ↑↓ 이동  a 모두  Esc 닫기 │");
+    EXPECT_EQ(buffer.at(0, 0).style.fg, palette::kDim);
+    // The title keeps its own colour over a coloured border.
+    EXPECT_EQ(buffer.at(2, 0).style, Style{}.with_bold());
+    EXPECT_EQ(buffer.at(1, 1).style, Style{}.with_bold());
+    EXPECT_EQ(buffer.at(3, 6).style, Style{}.with_fg(palette::kDim).with_bold());
+    // Two blanks before the close key where they fit, none where they do not.
+    const HintLook wide{2, Style{}, 2};
+    EXPECT_EQ(key_hints({{"↑↓", "이동"}, {"Esc", "닫기"}}, 10, wide).text(), "  Esc 닫기");
+    EXPECT_EQ(key_hints({{"↑↓", "이동"}, {"Esc", "닫기"}}, 9, wide).text(), "Esc 닫기");
+}
+
+TEST(ListScreen, OverlayIsCentredClearedAndCutToTheScreen) {
+    Buffer buffer(Rect{0, 0, 12, 6});
+    for (std::uint16_t y = 0; y < 6; ++y) buffer.set_string(0, y, "xxxxxxxxxxxx", Style{});
+    const Overlay box{8, Line(" 제목 ", Style{}.with_bold()), Style{}.with_fg(palette::kAccent), {"가나", "", "abcdefghij"}};
+    draw_overlay(buffer, buffer.area(), box);
+    EXPECT_EQ(buffer.row_text(0), "xx┌ 제목 ┐xx");
+    EXPECT_EQ(buffer.row_text(1), "xx│가나  │xx");
+    EXPECT_EQ(buffer.row_text(2), "xx│      │xx");
+    EXPECT_EQ(buffer.row_text(3), "xx│abcdef│xx");
+    EXPECT_EQ(buffer.row_text(4), "xx└──────┘xx");
+    EXPECT_EQ(buffer.row_text(5), "xxxxxxxxxxxx");
+    EXPECT_EQ(buffer.at(2, 0).style.fg, palette::kAccent);
+    EXPECT_EQ(buffer.at(4, 0).style, Style{}.with_bold());
+    // More lines than rows: the box takes the whole height; any size draws.
+    Buffer small(Rect{0, 0, 12, 3});
+    draw_overlay(small, small.area(), box);
+    EXPECT_EQ(small.row_text(1), "  │가나  │  ");
+    EXPECT_EQ(small.row_text(2), "  └──────┘  ");
+    for (std::uint16_t w = 0; w <= 10; ++w)
+        for (std::uint16_t h = 0; h <= 6; ++h) {
+            Buffer any(Rect{0, 0, w, h});
+            draw_overlay(any, any.area(), box);
+        }
 }
 
 }  // namespace

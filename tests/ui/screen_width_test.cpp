@@ -3,6 +3,7 @@
 #include "ui/screen_width.hpp"
 
 using namespace vesk::ui;
+using namespace std::string_literals;
 
 TEST(ScreenWidth, FitCutsWithAnEllipsisAndPadNeverCuts) {
     EXPECT_EQ(fit_width("abcdef", 4), "abc…");
@@ -18,4 +19,11 @@ TEST(ScreenWidth, FitCutsWithAnEllipsisAndPadNeverCuts) {
     EXPECT_EQ(pad_width("abcdef", 4), "abcdef");
     EXPECT_EQ(screen_width("a\tb"), 2u);       // control characters take no column
     EXPECT_EQ(screen_width("e\xcc\x81"), 1u);  // e + combining acute
+}
+
+TEST(ScreenWidth, ControlCharactersShowAsPicturesOfOneColumn) {
+    const std::string shown = show_controls("\x1b[31m빨강\x1b[0m\t\r\n\x7f\xc2\x9b\x00"s + "end");
+    EXPECT_EQ(shown, "␛[31m빨강␛[0m␉␍␊␡�␀end");
+    EXPECT_EQ(screen_width(shown), 22u);
+    EXPECT_EQ(show_controls("한글 text"), "한글 text");
 }
