@@ -33,8 +33,9 @@ FzfExpect split_fzf_expect_output(std::string_view output);
 // Variables set (or, with nothing, removed) for fzf and so for the commands its bindings run.
 using FzfEnv = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-// A picker's run of fzf: what fzf printed, without its final line end, for a choice; "" when the
-// user cancelled (130), nothing matched (1) or a signal ended fzf. fzf's own failure (2: a bad
+// A picker's run of fzf: what fzf printed, without its final line end, for a choice (or, with
+// --expect, the key pressed over an empty list, which ends fzf with 1); "" when the user
+// cancelled (130), nothing matched (1) or a signal ended fzf. fzf's own failure (2: a bad
 // option, no terminal to draw on) throws, so that it is never taken for a cancel.
 std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args, const FzfEnv& env = {});
 

@@ -68,9 +68,9 @@ NoteDirPick read_note_dir_pick(std::string_view fzf_output) {
     std::size_t first = line.find('\t');
     std::size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
     if (second == std::string_view::npos) return {NoteDirPick::Kind::Again, {}, {}};
-    // The path is everything after the keyword: a path may hold a TAB of its own.
+    std::string_view path = line.substr(second + 1);
     return {NoteDirPick::Kind::Chosen, std::string(line.substr(first + 1, second - first - 1)),
-            std::string(line.substr(second + 1))};
+            std::string(path.substr(0, path.find('\t')))};
 }
 
 namespace {
