@@ -61,6 +61,17 @@ std::string encode_note_name(std::string_view name) {
 
 void append_note_name(std::string& out, std::string_view name) {
     for (std::size_t i = 0; i < name.size();) {
+        // Printable ASCII goes out as it is, a run at a time: the finder writes a whole tree's
+        // names through here on every keystroke.
+        std::size_t plain = i;
+        while (plain < name.size()) {
+            auto b = static_cast<unsigned char>(name[plain]);
+            if (b < 0x20 || b >= 0x7f || b == '\\') break;
+            ++plain;
+        }
+        out.append(name.data() + i, plain - i);
+        i = plain;
+        if (i == name.size()) break;
         auto c = static_cast<unsigned char>(name[i]);
         if (c >= 0x80) {
             if (std::size_t len = utf8_sequence_at(name, i)) {

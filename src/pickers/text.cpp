@@ -1,13 +1,36 @@
 #include "pickers/text.hpp"
 
+#include <optional>
+
 #include "core/text.hpp"
 
 namespace vesk {
 
 namespace {
 
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// term_found for an ASCII term over the ASCII start of the candidate, byte by byte: most names are
+// plain ASCII, and lower-casing ASCII needs no table. Nothing when a byte beyond ASCII comes
+// before the answer is known (its lower case may be ASCII, as for the Kelvin sign).
+std::optional<bool> ascii_term_found(std::string_view term, std::string_view candidate) {
+    std::size_t j = 0;
+    for (char w : term) {
+        if (static_cast<unsigned char>(w) >= 0x80) return std::nullopt;
+        w = ascii_lower(w);
+        for (;;) {
+            if (j == candidate.size()) return false;
+            const char h = candidate[j++];
+            if (static_cast<unsigned char>(h) >= 0x80) return std::nullopt;
+            if (ascii_lower(h) == w) break;
+        }
+    }
+    return true;
+}
+
 // Whether every lower-cased character of `term` is found in `candidate`, in order.
 bool term_found(std::string_view term, std::string_view candidate) {
+    if (std::optional<bool> found = ascii_term_found(term, candidate)) return *found;
     LowerCaseReader want(term), have(candidate);
     char32_t w, h;
     while (want.next(w)) {

@@ -31,6 +31,12 @@ TEST(PickerText, MatchingPaddingAndSlashes) {
     EXPECT_TRUE(subsequence_match("İ ÄB", "xi\u0307 äb"));  // both sides lower-cased fully
     EXPECT_TRUE(subsequence_match("\u3000abc\u00a0 c ", "a/b/c.txt"));  // Unicode blanks separate terms
     EXPECT_FALSE(subsequence_match("abc d", "a/b/c.txt"));
+    // An ASCII query meets letters beyond ASCII whose lower case is ASCII (the Kelvin sign is k),
+    // before and after a plain ASCII start.
+    EXPECT_TRUE(subsequence_match("ok", "o\u212A"));
+    EXPECT_TRUE(subsequence_match("KB", "\u212Ab.txt"));
+    EXPECT_FALSE(subsequence_match("kx", "ab/\u212A"));
+    EXPECT_TRUE(subsequence_match("ab", "\u00e9a/b"));
 
     counting = true;
     bool all = subsequence_match("src Main ÄÖ", "project/src/lib/MAIN_äöü.cpp") && !subsequence_match("xyz", "abc");
