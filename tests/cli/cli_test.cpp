@@ -108,10 +108,10 @@ TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
 TEST(Cli, HandlerErrorsArePrintedAfterErrorWithStatusOne) {
     PrivateEnv env;
     // Leaves whose handlers come later end with an error naming them.
-    RunResult later = env.run({"note", "popup"});
+    RunResult later = env.run({"tidewell", "window-open"});
     EXPECT_EQ(later.status, 1);
     EXPECT_EQ(later.out, "");
-    EXPECT_EQ(later.err, "Error: vesk note popup: 아직 구현되지 않았습니다.\n");
+    EXPECT_EQ(later.err, "Error: vesk tidewell window-open: 아직 구현되지 않았습니다.\n");
     RunResult exported = env.run({"diagnostics", "export"});
     EXPECT_EQ(exported.status, 1);
     EXPECT_EQ(exported.err, "Error: diagnostics export는 아직 구현되지 않았습니다.\n");
