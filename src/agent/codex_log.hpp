@@ -11,4 +11,16 @@ struct CodexRunArgs {
     std::vector<std::string> args;
 };
 
+// `codex-run ARGS...`: runs the agent in the current pane, marked as an agent pane while it runs,
+// and ends with the agent's status.
+void log_codex_run(const CodexRunArgs& args);
+// `codex-toggle`: stops the current pane's log, or starts one through `codex-start`.
+void log_codex_toggle();
+// `codex-start`: the log file, the named pipe, the reader, and pipe-pane pointed at the pipe.
+void log_codex_start();
+// `codex-status`: the report on the marked agent pane, printed and kept in a status file.
+void log_codex_status();
+// `codex-tail`: follows the active log in the current pane, then closes the pane.
+void log_codex_tail();
+
 }  // namespace vesk::agent

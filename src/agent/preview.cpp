@@ -16,8 +16,11 @@ namespace vesk {
 void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
                 std::optional<LineRange> range) {
     std::fflush(stdout);
-    if (which("bat")) {
-        ChildCommand bat("bat", {"--color=always", "--style=numbers"});
+    // Debian installs bat as batcat.
+    std::optional<std::filesystem::path> bat_path = which("bat");
+    if (!bat_path) bat_path = which("batcat");
+    if (bat_path) {
+        ChildCommand bat(bat_path->filename().string(), {"--color=always", "--style=numbers"});
         if (highlight) bat.arg("--highlight-line").arg(std::to_string(*highlight));
         if (range) bat.arg("--line-range").arg(fmt::format("{}:{}", range->first, range->last));
         bat.arg(path.native());

@@ -14,8 +14,8 @@ struct LineRange {
     std::size_t first = 1;
     std::size_t last = 1;
 };
-// Prints a window of the file on standard output: through bat when it is on PATH, else numbered
-// like `cat -n` (lines 1-40 when no range is given).
+// Prints a window of the file on standard output: through bat (batcat on Debian) when it is on
+// PATH, else numbered like `cat -n` (lines 1-40 when no range is given).
 void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
                 std::optional<LineRange> range);
 

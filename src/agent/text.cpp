@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "agent/fzf_filter.hpp"
 #include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
@@ -33,23 +34,52 @@ bool smart_case_contains(std::string_view haystack, std::string_view needle) {
     return to_lower(haystack).find(to_lower(needle)) != std::string::npos;
 }
 
+std::string filter_line_views(std::span<const std::string_view> lines, std::string_view query) {
+    std::string out;
+    if (query.empty()) {
+        std::size_t size = 0;
+        for (std::string_view line : lines) size += line.size() + 1;
+        out.reserve(size);
+        for (std::string_view line : lines) {
+            out += line;
+            out += '\n';
+        }
+        return out;
+    }
+    if (which("fzf")) {
+        // The lines `fzf -f QUERY` prints, worked out here: fzf runs this on every keystroke, and
+        // starting it would cost more than the filtering.
+        const std::vector<std::size_t> order = fzf_filter_order(lines, query);
+        std::size_t size = 0;
+        for (std::size_t i : order) size += lines[i].size() + 1;
+        out.reserve(size);
+        for (std::size_t i : order) {
+            if (is_valid_utf8(lines[i])) out += lines[i];
+            else out += lossy_utf8(lines[i]);
+            out += '\n';
+        }
+        return out;
+    }
+    const std::string needle = to_lower(query);
+    for (std::string_view line : lines) {
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (to_lower(line).find(needle) == std::string::npos) continue;
+        out += line;
+        out += '\n';
+    }
+    return out;
+}
+
 std::string filter_lines(std::string_view text, std::string_view query) {
     if (query.empty()) return with_final_newline(std::string(text));
-    if (which("fzf")) {
-        ChildCommand fzf("fzf", {"-f", std::string(query)});
-        fzf.in = Stdio::Pipe;
-        fzf.out = Stdio::Pipe;
-        fzf.err = Stdio::Null;
-        Output out = run_child(fzf, text);
-        if (out.input_errno) throw SystemError(out.input_errno);
-        return with_final_newline(lossy_utf8(out.out));
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
     }
-    std::string needle = to_lower(query);
-    std::vector<std::string> kept;
-    for (auto& line : split_lines(text)) {
-        if (to_lower(line).find(needle) != std::string::npos) kept.push_back(std::move(line));
-    }
-    return lines_with_newline(kept, "");
+    return filter_line_views(lines, query);
 }
 
 std::vector<std::string> sort_like_shell(std::vector<std::string> lines) {

@@ -2,6 +2,7 @@
 // joining listing lines, and cleaning the text of a question before it is kept.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +12,12 @@ namespace vesk {
 // Substring test, case-sensitive only when the needle holds an upper-case character.
 bool smart_case_contains(std::string_view haystack, std::string_view needle);
 
-// Lines of `text` matching `query`: through `fzf -f` when fzf is on PATH, else a case-insensitive
-// substring filter. The result ends with \n unless empty.
+// Lines of `text` matching `query`: those `fzf -f` prints, in its order, when fzf is on PATH (worked
+// out in this process, see agent/fzf_filter), else a case-insensitive substring filter. The result
+// ends with \n unless empty.
 std::string filter_lines(std::string_view text, std::string_view query);
+// The same over lines already split (without their line ends); an empty query keeps them all.
+std::string filter_line_views(std::span<const std::string_view> lines, std::string_view query);
 // Lines ordered by `sort` (the user's locale), or byte-wise when sort is missing or fails.
 std::vector<std::string> sort_like_shell(std::vector<std::string> lines);
 // Lines joined with \n (or `empty_text` for none), ended with \n unless empty.

@@ -36,6 +36,7 @@ struct Commands {
     agent::QuestionListArgs tidewell_question_list;
     agent::QuestionPreviewArgs tidewell_question_preview;
     agent::QuestionSelectArgs tidewell_question_select;
+    agent::TargetPaneArgs tidewell_chat_popup;
 
     agent::QuillboxListArgs quillbox_list;
     agent::QuillboxFileArgs quillbox_update_index;

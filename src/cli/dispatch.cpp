@@ -2,13 +2,21 @@
 
 #include <string>
 
+#include "agent/codex_log.hpp"
+#include "agent/quillbox.hpp"
+#include "agent/tidewell.hpp"
 #include "config/config.hpp"
 #include "core/error.hpp"
 #include "keybind/postlude.hpp"
+#include "pickers/dir.hpp"
 #include "pickers/filter_edit.hpp"
 #include "pickers/finder.hpp"
+#include "pickers/launch.hpp"
 #include "pickers/mapping.hpp"
 #include "pickers/note.hpp"
+#include "pickers/session.hpp"
+#include "pickers/shell_log.hpp"
+#include "pickers/version.hpp"
 #include "plugin/app.hpp"
 #include "tmux/pane.hpp"
 
@@ -26,27 +34,27 @@ struct Entry {
 //     {"finder select-file", [](const Commands& c) { finder_select_file(c.finder_select_file); }},
 // `config` leaves also read `c.config_zeltdir`; "doctor" covers `doctor popup` (c.doctor.popup).
 constexpr Entry kTable[] = {
-    {"tidewell open",              [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell window-open",       [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell project-select",    [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell question-list",     [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell question-preview",  [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell question-select",   [](const Commands& c) { not_built(c.leaf); }},
-    {"tidewell chat-popup",        [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox list",              [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox build-index",       [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox update-index",      [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox import-list",       [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox create-vault",      [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox create-named",      [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox execute-item",      [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox edit-with-vim",     [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox open-in-finder",    [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox move-item",         [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox delete-item",       [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox open",              [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox run-fzf",           [](const Commands& c) { not_built(c.leaf); }},
-    {"quillbox preview",           [](const Commands& c) { not_built(c.leaf); }},
+    {"tidewell open",              [](const Commands& c) { agent::tidewell_open(c.tidewell_open); }},
+    {"tidewell window-open",       [](const Commands& c) { agent::tidewell_window_open(c.tidewell_window_open); }},
+    {"tidewell project-select",    [](const Commands& c) { agent::tidewell_project_select(c.tidewell_project_select); }},
+    {"tidewell question-list",     [](const Commands& c) { agent::tidewell_question_list(c.tidewell_question_list); }},
+    {"tidewell question-preview",  [](const Commands& c) { agent::tidewell_question_preview(c.tidewell_question_preview); }},
+    {"tidewell question-select",   [](const Commands& c) { agent::tidewell_question_select(c.tidewell_question_select); }},
+    {"tidewell chat-popup",        [](const Commands& c) { agent::tidewell_chat_popup(c.tidewell_chat_popup); }},
+    {"quillbox list",              [](const Commands& c) { agent::quillbox_list(c.quillbox_list); }},
+    {"quillbox build-index",       [](const Commands&) { agent::quillbox_build_index(); }},
+    {"quillbox update-index",      [](const Commands& c) { agent::quillbox_update_index(c.quillbox_update_index); }},
+    {"quillbox import-list",       [](const Commands&) { agent::quillbox_import_list(); }},
+    {"quillbox create-vault",      [](const Commands&) { agent::quillbox_create_vault(); }},
+    {"quillbox create-named",      [](const Commands& c) { agent::quillbox_create_named(c.quillbox_create_named); }},
+    {"quillbox execute-item",      [](const Commands& c) { agent::quillbox_execute_item(c.quillbox_execute_item); }},
+    {"quillbox edit-with-vim",     [](const Commands& c) { agent::quillbox_edit_with_vim(c.quillbox_edit_with_vim); }},
+    {"quillbox open-in-finder",    [](const Commands& c) { agent::quillbox_open_in_finder(c.quillbox_open_in_finder); }},
+    {"quillbox move-item",         [](const Commands& c) { agent::quillbox_move_item(c.quillbox_move_item); }},
+    {"quillbox delete-item",       [](const Commands& c) { agent::quillbox_delete_item(c.quillbox_delete_item); }},
+    {"quillbox open",              [](const Commands& c) { agent::quillbox_open(c.quillbox_open); }},
+    {"quillbox run-fzf",           [](const Commands& c) { agent::quillbox_run_fzf_command(c.quillbox_run_fzf); }},
+    {"quillbox preview",           [](const Commands& c) { agent::quillbox_preview(c.quillbox_preview); }},
     {"note open",                  [](const Commands& c) { pickers::note_open(c.note_open); }},
     {"note popup",                 [](const Commands&) { pickers::note_popup(); }},
     {"note select",                [](const Commands& c) { pickers::note_select(c.note_select); }},
@@ -57,23 +65,23 @@ constexpr Entry kTable[] = {
     {"note toggle-mode",           [](const Commands& c) { pickers::note_toggle_mode(c.note_toggle_mode); }},
     {"note search-content",        [](const Commands& c) { pickers::note_search_content_command(c.note_search_content); }},
     {"note parse-mf-line",         [](const Commands&) { pickers::note_parse_mf_line(); }},
-    {"log shell-toggle",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log shell-start",            [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-toggle",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-start",            [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-run",              [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-status",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log codex-tail",             [](const Commands& c) { not_built(c.leaf); }},
-    {"log search-popup",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log search-query",           [](const Commands& c) { not_built(c.leaf); }},
-    {"log search-preview",         [](const Commands& c) { not_built(c.leaf); }},
+    {"log shell-toggle",           [](const Commands&) { pickers::log_shell_toggle(); }},
+    {"log shell-start",            [](const Commands&) { pickers::log_shell_start(); }},
+    {"log codex-toggle",           [](const Commands&) { agent::log_codex_toggle(); }},
+    {"log codex-start",            [](const Commands&) { agent::log_codex_start(); }},
+    {"log codex-run",              [](const Commands& c) { agent::log_codex_run(c.log_codex_run); }},
+    {"log codex-status",           [](const Commands&) { agent::log_codex_status(); }},
+    {"log codex-tail",             [](const Commands&) { agent::log_codex_tail(); }},
+    {"log search-popup",           [](const Commands&) { pickers::log_search_popup(); }},
+    {"log search-query",           [](const Commands& c) { pickers::log_search_query(c.log_search_query); }},
+    {"log search-preview",         [](const Commands& c) { pickers::log_search_preview(c.log_search_preview); }},
     {"popup message",              [](const Commands& c) { popup_message(c.popup_message); }},
     {"popup message-render",       [](const Commands& c) { popup_message_render(c.popup_message_render); }},
     {"copy cut-selection",         [](const Commands& c) { copy_cut_selection(c.copy_cut_selection); }},
-    {"session kill-and-next",      [](const Commands& c) { not_built(c.leaf); }},
-    {"session tree-popup",         [](const Commands& c) { not_built(c.leaf); }},
-    {"session create-popup-open",  [](const Commands& c) { not_built(c.leaf); }},
-    {"session create-popup",       [](const Commands& c) { not_built(c.leaf); }},
+    {"session kill-and-next",      [](const Commands& c) { pickers::session_kill_and_next(c.session_kill_and_next); }},
+    {"session tree-popup",         [](const Commands&) { pickers::session_tree_popup(); }},
+    {"session create-popup-open",  [](const Commands&) { pickers::session_create_popup_open(); }},
+    {"session create-popup",       [](const Commands&) { pickers::session_create_popup(); }},
     {"pane zoom-toggle",           [](const Commands&) { pane_zoom_toggle(); }},
     {"finder filter-edit",         [](const Commands& c) { pickers::finder_filter_edit(c.finder_filter_edit); }},
     {"finder filter-edit-dispatch",[](const Commands&) { pickers::finder_filter_edit_dispatch(); }},
@@ -85,14 +93,14 @@ constexpr Entry kTable[] = {
     {"finder git-toggle",          [](const Commands& c) { pickers::finder_git_toggle(c.finder_git_toggle); }},
     {"finder open-with",           [](const Commands&) { pickers::finder_open_with(); }},
     {"finder select-file",         [](const Commands& c) { pickers::finder_select_file(c.finder_select_file); }},
-    {"dir popup",                  [](const Commands& c) { not_built(c.leaf); }},
-    {"dir favorite",               [](const Commands& c) { not_built(c.leaf); }},
-    {"app launch-open",            [](const Commands& c) { not_built(c.leaf); }},
-    {"app launch",                 [](const Commands& c) { not_built(c.leaf); }},
+    {"dir popup",                  [](const Commands&) { pickers::dir_popup(); }},
+    {"dir favorite",               [](const Commands&) { pickers::dir_favorite(); }},
+    {"app launch-open",            [](const Commands&) { pickers::app_launch_open(); }},
+    {"app launch",                 [](const Commands&) { pickers::app_launch(); }},
     {"mapping popup",              [](const Commands& c) { pickers::mapping_popup(c.mapping_popup); }},
-    {"version controller",         [](const Commands& c) { not_built(c.leaf); }},
-    {"version run",                [](const Commands& c) { not_built(c.leaf); }},
-    {"version exec",               [](const Commands& c) { not_built(c.leaf); }},
+    {"version controller",         [](const Commands&) { pickers::version_controller(); }},
+    {"version run",                [](const Commands&) { pickers::version_run(); }},
+    {"version exec",               [](const Commands&) { pickers::version_exec(); }},
     {"setup",                      [](const Commands& c) { setup::setup(c.setup); }},
     {"mode",                       [](const Commands&) { config::mode(); }},
     {"rebuild",                    [](const Commands& c) { rebuild::rebuild(c.rebuild); }},

@@ -248,14 +248,18 @@ void Tree::tidewell() {
     optional(s, "QUERY", c_.tidewell_question_preview.query);
     s = leaf(g, "question-select");
     required(s, "DIR", c_.tidewell_question_select.dir);
-    leaf(g, "chat-popup");
+    s = leaf(g, "chat-popup");
+    text(s, "--target-pane", c_.tidewell_chat_popup.target_pane);
     help_command(g);
 }
 
 void Tree::quillbox() {
     CLI::App* g = group("quillbox");
     if (!named("quillbox")) return;
+    // Queries and picker lines reach these leaves as they are, also when they begin with "-": after
+    // the first positional (a mode or the mode file) every word is taken as a positional.
     CLI::App* s = quillbox_list_app_ = leaf(g, "list");
+    s->positionals_at_end();
     quillbox_mode_opt_ = choice(s, "MODE", quillbox_mode_, kQuillboxModes)->required();
     optional(s, "QUERY", c_.quillbox_list.query);
     leaf(g, "build-index");
@@ -273,6 +277,7 @@ void Tree::quillbox() {
     required(s, "FILE", c_.quillbox_edit_with_vim.file);
     list(s, "EXTRA_ARGS", c_.quillbox_edit_with_vim.extra_args);
     s = leaf(g, "open-in-finder");
+    s->positionals_at_end();
     required(s, "MODE_FILE", c_.quillbox_open_in_finder.mode_file);
     list(s, "SELECTION", c_.quillbox_open_in_finder.selection);
     s = leaf(g, "move-item");
@@ -281,6 +286,7 @@ void Tree::quillbox() {
     required(s, "INDEX_FILE", c_.quillbox_move_item.index_file);
     required(s, "QBOX_ROOT", c_.quillbox_move_item.qbox_root);
     s = leaf(g, "delete-item");
+    s->positionals_at_end();
     required(s, "MODE_FILE", c_.quillbox_delete_item.mode_file);
     list(s, "SELECTION", c_.quillbox_delete_item.selection);
     s = leaf(g, "open");
@@ -292,6 +298,7 @@ void Tree::quillbox() {
     s->add_option("--source-file", c_.quillbox_run_fzf.source_file)->required()->type_name("SOURCE_FILE");
     s->add_option("--prev-mode-file", c_.quillbox_run_fzf.prev_mode_file)->required()->type_name("PREV_MODE_FILE");
     s = leaf(g, "preview");
+    s->positionals_at_end();
     required(s, "MODE_FILE", c_.quillbox_preview.mode_file);
     list(s, "SELECTION", c_.quillbox_preview.selection);
     help_command(g);
@@ -678,8 +685,8 @@ int usage_error(const Tree& tree, const CLI::App* app, const std::string& messag
                    stderr, 2);
 }
 
-// Two lists take every word after them, also words that begin with "-" (`vesk log codex-run
-// --model x` hands `--model` to the agent). CLI11 would read such words as options, so they are
+// Three lists take every word after them, also words that begin with "-" (`vesk log codex-run
+// --model x` hands `--model` to the agent; `quillbox create-named -draft` names an item). CLI11 would read such words as options, so they are
 // cut off before parsing and handed over afterwards.
 //
 // The message of `popup message` also ends the command line, but only once its first word is
@@ -705,6 +712,18 @@ void split_trailing(std::vector<std::string>& words, Commands& commands, std::ve
     } else if (words.size() >= 3 && words[1] == "log" && words[2] == "codex-run") {
         commands.log_codex_run.args.assign(words.begin() + 3, words.end());
         words.resize(3);
+    } else if (words.size() >= 5 && words[1] == "quillbox" && words[4] == "--" &&
+               (words[2] == "list" || words[2] == "preview" || words[2] == "delete-item" ||
+                words[2] == "open-in-finder")) {
+        // These take every word after their first as a positional (see Tree::quillbox); a "--"
+        // there still only marks the end of the options.
+        words.erase(words.begin() + 4);
+    } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "create-named" && words[3] != "-h" &&
+               words[3] != "--help") {
+        // The name is the words as typed in the picker, "-" at the start included.
+        auto first = words.begin() + (words[3] == "--" ? 4 : 3);
+        commands.quillbox_create_named.raw.assign(first, words.end());
+        words.resize(3);
     } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "edit-with-vim" &&
                (words[3].empty() || words[3][0] != '-' || words[3] == "-")) {
         // FILE itself is parsed as usual, so `edit-with-vim --help` still shows the help.
@@ -724,6 +743,8 @@ struct DataWords {
 constexpr DataWords kDataWords[] = {
     {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
     {"note", "reveal", 2}, {"finder", "mf-search", 1}, {"finder", "git-search", 1},
+    {"log", "search-query", 1}, {"log", "search-preview", 1},
+    {"tidewell", "question-list", 1}, {"tidewell", "question-preview", 1},
 };
 
 void mark_data_words(std::vector<std::string>& words) {

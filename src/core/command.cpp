@@ -6,6 +6,7 @@
 
 #include "core/env.hpp"
 #include "core/error.hpp"
+#include "core/files.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
@@ -18,11 +19,6 @@ Output capture(const ChildCommand& command) {
     c.out = Stdio::Pipe;
     c.err = Stdio::Pipe;
     return run_child(c);
-}
-
-bool regular_file_at(const std::filesystem::path& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace

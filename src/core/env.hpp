@@ -12,6 +12,8 @@ namespace vesk {
 std::optional<std::string> env_var(const char* name);
 // The variable's value, or nothing when it is unset or empty.
 std::optional<std::string> env_non_empty(const char* name);
+// Sets the variable in this process, for every child started afterwards.
+void set_env_var(const char* name, const std::string& value);
 // Every NAME=VALUE entry, in order: the environment a child starts from.
 std::vector<std::string> environment_entries();
 

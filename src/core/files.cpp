@@ -1,6 +1,7 @@
 #include "core/files.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,11 +96,12 @@ void write_and_close(int fd, std::string_view bytes) {
 
 namespace {
 
-// A descriptor, or a failure: the errno (EFBIG for a file over the limit), or -1 for something
-// that is no regular file.
+// A descriptor and the size fstat gave, or a failure: the errno (EFBIG for a file over the
+// limit), or -1 for something that is no regular file.
 struct Opened {
     int fd = -1;
     int error = 0;
+    std::size_t size = 0;
 };
 
 // Opens `path` for reading if it is a regular file of at most `limit` bytes. Opening does not
@@ -116,7 +118,15 @@ Opened open_regular(const std::filesystem::path& path, std::size_t limit) {
         ::close(fd);
         return {-1, error};
     }
-    return {fd, 0};
+    return {fd, 0, static_cast<std::size_t>(st.st_size)};
+}
+
+// open_regular for the readers that throw: every failure names the path.
+Opened open_regular_or_throw(const std::filesystem::path& path, std::size_t limit) {
+    Opened opened = open_regular(path, limit);
+    if (opened.error == -1) throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(path)));
+    if (opened.error) throw SystemError(opened.error, path_text(path));
+    return opened;
 }
 
 // Reads to the end, but never past `limit` bytes: a regular file may still grow while it is read
@@ -138,14 +148,34 @@ int read_limited(int fd, std::size_t limit, std::string& out) {
 }  // namespace
 
 std::string read_file(const std::filesystem::path& path, std::size_t limit) {
-    Opened opened = open_regular(path, limit);
-    if (opened.error == -1) throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(path)));
-    if (opened.error) throw SystemError(opened.error, path_text(path));
+    Opened opened = open_regular_or_throw(path, limit);
     std::string out;
+    // Sized once: a large file (the vault index) would otherwise be copied at every growth.
+    out.reserve(opened.size);
     int error = read_limited(opened.fd, limit, out);
     ::close(opened.fd);
     if (error) throw SystemError(error, path_text(path));
     return out;
+}
+
+FileBytes::FileBytes(const std::filesystem::path& path, std::size_t limit) {
+    Opened opened = open_regular_or_throw(path, limit);
+    if (opened.size > 0) {
+        void* map = ::mmap(nullptr, opened.size, PROT_READ, MAP_PRIVATE, opened.fd, 0);
+        if (map != MAP_FAILED) {
+            map_ = map;
+            size_ = opened.size;
+            ::close(opened.fd);
+            return;
+        }
+    }
+    int error = read_limited(opened.fd, limit, read_);
+    ::close(opened.fd);
+    if (error) throw SystemError(error, path_text(path));
+}
+
+FileBytes::~FileBytes() {
+    if (map_) ::munmap(map_, size_);
 }
 
 std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {
@@ -186,6 +216,31 @@ TempFile::TempFile(std::string_view bytes) {
 TempFile::~TempFile() {
     on_signal_.release();
     ::unlink(path_.c_str());
+}
+
+PrivateTempDir::PrivateTempDir(std::string_view prefix, const std::optional<std::filesystem::path>& base) {
+    std::string pattern = (base ? base->string() : env_non_empty("TMPDIR").value_or("/tmp")) + "/" +
+                          std::string(prefix) + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw_errno(pattern);
+    path_ = pattern;
+    on_signal_.push_back(OnSignal::remove_dir(path_));
+}
+
+PrivateTempDir::~PrivateTempDir() {
+    on_signal_.clear();
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path PrivateTempDir::file(std::string_view name) {
+    std::filesystem::path path = path_ / std::string(name);
+    on_signal_.push_back(OnSignal::remove(path));
+    return path;
+}
+
+bool regular_file_at(const std::filesystem::path& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string read_mode_file(const std::filesystem::path& path) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/signal_cleanup.hpp"
 
@@ -17,6 +18,9 @@ namespace vesk {
 // file). `mode` gives the new file's permission bits (0600 unless the caller needs others, such as
 // a program's 0755). A failed rename throws Error("파일을 교체하지 못했습니다: <system text> (<target>)").
 void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, unsigned mode = 0600);
+
+// stat succeeds (links followed) and names a regular file.
+bool regular_file_at(const std::filesystem::path& path);
 
 // The whole file as UTF-8, trimmed: a mode file that fzf bindings rewrite. A missing or unreadable
 // file throws SystemError, text that is not UTF-8 Error.
@@ -43,6 +47,27 @@ private:
     OnSignal on_signal_;
 };
 
+// A new directory (mkdtemp, 0700) in the system temporary directory, named `prefix`, "-" and six
+// random characters: a home for files that children of this process find by name (a picker's
+// state files, an editor's script), which nobody else can create first or read. Removed with
+// everything in it when this goes out of scope; a signal that ends the process first removes the
+// files named through file() and then the directory. Creating it throws SystemError.
+class PrivateTempDir {
+public:
+    // `base`: another parent than the system temporary directory.
+    explicit PrivateTempDir(std::string_view prefix, const std::optional<std::filesystem::path>& base = std::nullopt);
+    ~PrivateTempDir();
+    PrivateTempDir(const PrivateTempDir&) = delete;
+    PrivateTempDir& operator=(const PrivateTempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    // path()/name, also removed on a signal; the file itself is made by the caller or a child.
+    std::filesystem::path file(std::string_view name);
+
+private:
+    std::filesystem::path path_;
+    std::vector<OnSignal> on_signal_;
+};
+
 // No file vesk reads on its own account comes near this size; a larger one is refused rather
 // than read into memory.
 inline constexpr std::size_t kReadLimit = std::size_t{64} << 20;
@@ -52,6 +77,22 @@ inline constexpr std::size_t kReadLimit = std::size_t{64} << 20;
 // followed) throws Error("일반 파일이 아닙니다 (<path>)"); a file larger than `limit` throws
 // SystemError(EFBIG). Every failure names the path.
 std::string read_file(const std::filesystem::path& path, std::size_t limit = kReadLimit);
+// A whole file's bytes, mapped into memory (no copy, no fresh pages to fill: the listings read
+// indexes of megabytes on every keystroke), else read. The same files as read_file, with the same
+// errors.
+class FileBytes {
+public:
+    explicit FileBytes(const std::filesystem::path& path, std::size_t limit = kReadLimit);
+    ~FileBytes();
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    std::string_view view() const { return map_ ? std::string_view(static_cast<const char*>(map_), size_) : read_; }
+
+private:
+    void* map_ = nullptr;
+    std::size_t size_ = 0;
+    std::string read_;
+};
 // Reads the descriptor to its end (it stays open); failure throws SystemError.
 std::string read_all(int fd);
 // Writes every byte to the descriptor and closes it, also after a failed write; the first failure

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -321,6 +322,21 @@ Output run_child(const ChildCommand& command, std::string_view input) {
     }
     result.status = child.wait();
     return result;
+}
+
+void replace_process(const ChildCommand& command) {
+    std::vector<std::string> words = {command.program};
+    words.insert(words.end(), command.args.begin(), command.args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    // The program gets the signal dispositions a freshly started one would have.
+    ::signal(SIGPIPE, SIG_DFL);
+    ::execvp(command.program.c_str(), argv.data());
+    int error = errno;
+    ::signal(SIGPIPE, SIG_IGN);
+    throw SystemError(error);
 }
 
 }  // namespace vesk

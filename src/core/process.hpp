@@ -117,4 +117,9 @@ private:
 // With a time limit, a child that outlives it is killed and reaped, and `timed_out` is set.
 Output run_child(const ChildCommand& command, std::string_view input = {});
 
+// Replaces this process with the program (searched on PATH) and its arguments; the other fields of
+// the command are not used. Standard output is flushed first. Returns only by throwing
+// SystemError when the program cannot be started; no destructor of the caller runs otherwise.
+[[noreturn]] void replace_process(const ChildCommand& command);
+
 }  // namespace vesk

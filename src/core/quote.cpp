@@ -49,6 +49,8 @@ std::string vim_single_quote_path(const std::filesystem::path& path) {
     std::string out = "'";
     for (char c : path_text(path)) {
         if (c == '\'') out += "''";
+        // A literal string cannot span lines: the line feed joins in as "\n".
+        else if (c == '\n') out += "' . \"\\n\" . '";
         else out += c;
     }
     out += '\'';

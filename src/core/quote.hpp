@@ -26,7 +26,8 @@ std::string tmux_source_path(std::string_view path);
 // Text for a tmux command that expands formats (display-message): every # doubled, so that
 // #{...} and #(...) in outside text are shown as they are, never expanded or run.
 std::string tmux_format_escape(std::string_view text);
-// '...' with every ' doubled: a vim literal string.
+// '...' with every ' doubled: a vim literal string; a line feed in the path makes it the
+// expression 'a' . "\n" . 'b', since a literal cannot hold one.
 std::string vim_single_quote_path(const std::filesystem::path& path);
 // JSON string body (no surrounding quotes): \t \n \r \" \\, other controls (U+0000-001F,
 // U+007F-009F) as \u00xx in lower-case hex; everything else copied.

@@ -12,7 +12,7 @@ namespace vesk {
 
 namespace {
 
-enum Kind : int { kFree = 0, kRemove, kKillChild, kTerminate };
+enum Kind : int { kFree = 0, kRemove, kRemoveDir, kKillChild, kTerminate };
 
 // Plain storage the handler can read at any moment: a slot's data is complete before its kind
 // is set, and both change only while the three signals are blocked.
@@ -39,6 +39,8 @@ void run(int kind) {
             }
         } else if (kind == kTerminate) {
             ::kill(slot.pid, SIGTERM);
+        } else if (kind == kRemoveDir) {
+            ::rmdir(slot.path);
         } else {
             ::unlink(slot.path);
         }
@@ -51,6 +53,7 @@ void on_signal(int sig) {
     run(kKillChild);
     run(kTerminate);
     run(kRemove);
+    run(kRemoveDir);  // emptied by now
     for (int i = 0; i < 3; ++i) {
         if (kSignals[i] == sig && installed[i]) {
             ::sigaction(sig, &previous[i], nullptr);
@@ -117,6 +120,10 @@ int take_slot(int kind, pid_t pid, const char* path) {
 }  // namespace
 
 OnSignal OnSignal::remove(const std::filesystem::path& path) { return OnSignal(take_slot(kRemove, -1, path.c_str())); }
+
+OnSignal OnSignal::remove_dir(const std::filesystem::path& path) {
+    return OnSignal(take_slot(kRemoveDir, -1, path.c_str()));
+}
 
 OnSignal OnSignal::kill_child(pid_t child) { return OnSignal(take_slot(kKillChild, child, nullptr)); }
 

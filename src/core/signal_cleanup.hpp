@@ -18,6 +18,8 @@ class OnSignal {
 public:
     // Removes the path.
     static OnSignal remove(const std::filesystem::path& path);
+    // Removes the empty directory, after every path above is gone.
+    static OnSignal remove_dir(const std::filesystem::path& path);
     // Kills (SIGKILL) and reaps this child of ours.
     static OnSignal kill_child(pid_t child);
     // Sends SIGTERM to a process that is not our child (a tmux server), or to a process group

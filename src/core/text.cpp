@@ -209,6 +209,12 @@ std::string_view trim_start(std::string_view text) {
 }
 
 std::string_view trim_end(std::string_view text) {
+    // ASCII at the end needs no decoding (the listings trim every field of every index line).
+    while (!text.empty() && static_cast<unsigned char>(text.back()) < 0x80) {
+        const char c = text.back();
+        if (c != ' ' && (c < 0x09 || c > 0x0D)) return text;
+        text.remove_suffix(1);
+    }
     // Walk forward, remembering where the last run of white space began.
     size_t end = 0;
     for (size_t i = 0; i < text.size();) {
@@ -285,6 +291,19 @@ std::int32_t parse_i32(std::string_view text, std::int32_t fallback) {
     if (negative) value = -value;
     if (value > INT32_MAX || value < INT32_MIN) return fallback;
     return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::uint64_t> parse_line_number(std::string_view text) {
+    if (text.starts_with('+')) text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
 }
 
 }  // namespace vesk

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,5 +75,8 @@ std::string safe_name(std::string_view text);
 void push_unique(std::vector<std::string>& list, std::string_view text);
 // Trimmed decimal with an optional sign; anything else, or out of range, gives `fallback`.
 std::int32_t parse_i32(std::string_view text, std::int32_t fallback);
+// A line number as grep, rg and vim's +N write it: decimal digits, a '+' before them allowed, within
+// 64 bits. Anything else (blanks included) gives none.
+std::optional<std::uint64_t> parse_line_number(std::string_view text);
 
 }  // namespace vesk

@@ -1,7 +1,6 @@
 #include "pickers/filter_edit.hpp"
 
 #include <cstdio>
-#include <limits>
 #include <system_error>
 
 #include "core/command.hpp"
@@ -39,17 +38,7 @@ std::vector<std::string> filter_edit_fzf_args() {
 }
 
 std::optional<std::uint64_t> chosen_line_number(std::string_view fzf_output) {
-    std::string_view text = trim(fzf_output.substr(0, fzf_output.find('\t')));
-    if (text.starts_with('+')) text.remove_prefix(1);
-    if (text.empty()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
+    return parse_line_number(trim(fzf_output.substr(0, fzf_output.find('\t'))));
 }
 
 void finder_filter_edit(const FinderFileArgs& args) {

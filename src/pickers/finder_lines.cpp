@@ -117,7 +117,7 @@ std::optional<MultimodePick> multimode_pick(std::string_view source, std::string
     std::string_view file = line;
     if (hit) {
         file = line.substr(0, line.find('\t'));
-        if (auto number = tab_field(line, 1)) pick.line = parse_note_line_number(*number);
+        if (auto number = tab_field(line, 1)) pick.line = parse_line_number(*number);
     }
     std::string decoded = decode_note_name(file);
     std::string_view path = strip_dot_slashes(decoded);

@@ -5,14 +5,18 @@
 #include <unistd.h>
 
 #include <string>
+#include <system_error>
 
+#include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
 
-void touch(const std::filesystem::path& path) {
+namespace fs = std::filesystem;
+
+void touch(const fs::path& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) == 0) return;
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
@@ -20,18 +24,40 @@ void touch(const std::filesystem::path& path) {
     ::close(fd);
 }
 
-void move_line_to_bottom(const std::filesystem::path& path, std::string_view line) {
+void rewrite_list_file(const fs::path& path, std::string_view text) {
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(path, ec)) {
+        fs::path resolved = fs::weakly_canonical(path, ec);
+        if (!ec) target = resolved;
+    }
+    unsigned mode = 0644;
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    write_file_atomically(target, text, mode);
+}
+
+void move_line_to_bottom(const fs::path& path, std::string_view line) {
+    const std::string_view wanted = trim(line);
     std::string out;
     for (const auto& l : split_lines(read_file(path))) {
-        if (l == line) continue;
+        if (trim(l) == wanted) continue;
         out += l;
         out += '\n';
     }
-    out += line;
+    out += wanted;
     out += '\n';
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno();
-    write_and_close(fd, out);
+    rewrite_list_file(path, out);
+}
+
+std::string list_editor() {
+    if (auto visual = env_non_empty("VISUAL")) return *visual;
+    if (auto editor = env_non_empty("EDITOR")) return *editor;
+    return "vim";
+}
+
+ExitStatus edit_list(const fs::path& path) {
+    return Child::spawn(ChildCommand(list_editor(), {path_text(path)})).wait();
 }
 
 }  // namespace vesk

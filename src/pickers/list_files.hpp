@@ -1,9 +1,13 @@
-// The lists a picker keeps for the user to edit (session names, favourite directories): present
-// before the first read, and the latest choice kept at the bottom.
+// The lists a picker keeps for the user to edit (session names, favourite directories, the version
+// controller's and the launcher's programs): present before the first read, opened in the user's
+// editor, and rewritten whole so that a crash leaves the old list or the new one.
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
+
+#include "core/process.hpp"
 
 namespace vesk {
 
@@ -11,7 +15,19 @@ namespace vesk {
 // keeps its content and modification time. A failed open throws SystemError.
 void touch(const std::filesystem::path& path);
 
-// Removes every line equal to `line`, appends `line` and writes the file back (plain write).
+// Replaces the list with `text` atomically. The list keeps its permission bits, and a list that is
+// a symbolic link (into a dotfiles repository, say) stays one: the file it points to is replaced.
+void rewrite_list_file(const std::filesystem::path& path, std::string_view text);
+
+// Removes every line that equals `line` once both are trimmed, appends `line` trimmed, and
+// rewrites the file (rewrite_list_file). The other lines stay exactly as they were. A missing or
+// unreadable file throws.
 void move_line_to_bottom(const std::filesystem::path& path, std::string_view line);
+
+// The program a list opens in: $VISUAL, else $EDITOR, else "vim".
+std::string list_editor();
+// Runs the editor on the list (no shell, the list its only argument) and waits for it. A failure to
+// start it throws SystemError.
+ExitStatus edit_list(const std::filesystem::path& path);
 
 }  // namespace vesk

@@ -102,7 +102,7 @@ std::optional<NoteTarget> note_file_and_line_from_args(const NoteSelectionArgs& 
     if (!file) return std::nullopt;
     NoteTarget target{root_text, note_path_in(root_text, *file), std::nullopt};
     if (mode == "content") {
-        if (auto parsed = parse_note_mf_line(selection)) target.line = parse_note_line_number(parsed->line);
+        if (auto parsed = parse_note_mf_line(selection)) target.line = parse_line_number(parsed->line);
     }
     return target;
 }

@@ -134,19 +134,6 @@ std::optional<NoteMfLine> parse_note_mf_line(std::string_view text) {
     return NoteMfLine{decode_note_name(text.substr(0, first)), std::string(text.substr(first + 1, second - first - 1))};
 }
 
-std::optional<std::uint64_t> parse_note_line_number(std::string_view text) {
-    if (text.starts_with('+')) text.remove_prefix(1);
-    if (text.empty()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        auto digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
 std::optional<std::string> note_selection_file(std::string_view mode, std::string_view line, bool first_field_only) {
     if (line.empty()) return std::nullopt;
     std::string file;

@@ -36,9 +36,6 @@ struct NoteMfLine {
 };
 std::optional<NoteMfLine> parse_note_mf_line(std::string_view text);
 
-// One or more decimal digits with an optional leading '+' that fit 64 bits.
-std::optional<std::uint64_t> parse_note_line_number(std::string_view text);
-
 // The file a selected line names, before it is joined to the root: in mode "content" the file of
 // the content rule (else the text before the first TAB); in any other mode the whole line (or,
 // with `first_field_only`, the text before the first TAB). Decoded, trailing '/' and leading "./"

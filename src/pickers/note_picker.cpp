@@ -80,7 +80,7 @@ std::optional<NoteChoice> run_note_picker(const fs::path& dir, NotePicker picker
         if (!path || !fs::is_regular_file(*path, ec)) continue;
         NoteChoice choice{*path, std::nullopt};
         if (note_mode == "content") {
-            if (auto fields = parse_note_mf_line(out.selection)) choice.line = parse_note_line_number(fields->line);
+            if (auto fields = parse_note_mf_line(out.selection)) choice.line = parse_line_number(fields->line);
         }
         return choice;
     }

@@ -24,7 +24,7 @@ constexpr std::uint64_t kDefaultWindow = 40;
 std::uint64_t preview_window() {
     auto text = env_var("FZF_PREVIEW_LINES");
     if (!text) return kDefaultWindow;
-    return parse_note_line_number(*text).value_or(kDefaultWindow);
+    return parse_line_number(*text).value_or(kDefaultWindow);
 }
 
 }  // namespace

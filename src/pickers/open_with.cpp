@@ -182,7 +182,7 @@ void finder_open_with() {
 
     const ExecRoot root = open_with_exec_root(fs::path(*file), pane_path.value_or(""));
     const std::string line = open_with_command_line(*command, root.dir, root.file,
-                                                     file_line ? parse_note_line_number(*file_line) : std::nullopt);
+                                                     file_line ? parse_line_number(*file_line) : std::nullopt);
     if (is_shell == "1" && origin) {
         std::string typed = root.dir.empty() ? line : "cd " + shell_quote_path(root.dir) + " && " + line;
         // Typed literally (-l): no word of the line is ever looked up as a key name.

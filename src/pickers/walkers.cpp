@@ -1,10 +1,12 @@
 #include "pickers/walkers.hpp"
 
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -81,24 +83,43 @@ void visit_files_in(const fs::path& dir, const FileCollector& collector, std::ve
     });
 }
 
-void collect_dirs_in(const fs::path& root, const fs::path& dir, std::vector<std::string>& out, std::vector<DirId>& chain) {
-    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
-        if (!id) return;
-        for (const auto& part : path) {
-            if (part == ".git") return;
-        }
-        out.push_back(relative_text(root, path));
-        if (on_chain(chain, *id)) return;
-        chain.push_back(*id);
-        collect_dirs_in(root, path, out, chain);
-        chain.pop_back();
-    });
-}
-
 std::vector<DirId> start_chain(const fs::path& dir) {
     std::vector<DirId> chain;
     if (auto id = directory_id(dir)) chain.push_back(*id);
     return chain;
+}
+
+// Filesystems the kernel makes up as they are read: /proc alone holds a tree per process, with
+// links back into the whole filesystem, and /sys is a maze of links. Nobody looks for a working
+// directory in them.
+bool generated_filesystem(const fs::path& dir) {
+    struct statfs st;
+    if (::statfs(dir.c_str(), &st) != 0) return false;
+    switch (static_cast<unsigned long>(st.f_type)) {
+        case 0x9fa0UL:      // proc
+        case 0x62656572UL:  // sysfs
+        case 0x64626720UL:  // debugfs
+        case 0x74726163UL:  // tracefs
+        case 0x27e0ebUL:    // cgroup
+        case 0x63677270UL:  // cgroup2
+        case 0x73636673UL:  // securityfs
+        case 0xcafe4a11UL:  // bpf
+            return true;
+        default:
+            return false;
+    }
+}
+
+void walk_tree_in(const fs::path& dir, const TreeVisitor& visit, std::set<DirId>& visited) {
+    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
+        if (!visit(path, id.has_value()) || !id) return;
+        if (!visited.insert(*id).second || generated_filesystem(path)) return;
+        try {
+            walk_tree_in(path, visit, visited);
+        } catch (const SystemError&) {
+            // Unreadable (or gone meanwhile): what it held is simply not offered.
+        }
+    });
 }
 
 }  // namespace
@@ -177,9 +198,21 @@ FileCollector matching_files(std::vector<fs::path>& out) {
     return [&out](const fs::path& path) { out.push_back(path); };
 }
 
+void walk_tree(const fs::path& dir, const TreeVisitor& visit) {
+    std::set<DirId> visited;
+    if (auto id = directory_id(dir)) visited.insert(*id);
+    walk_tree_in(dir, visit, visited);
+}
+
 void collect_dirs(const fs::path& root, const fs::path& dir, std::vector<std::string>& out) {
-    auto chain = start_chain(dir);
-    collect_dirs_in(root, dir, out, chain);
+    walk_tree(dir, [&](const fs::path& path, bool is_dir) {
+        if (!is_dir) return false;
+        for (const auto& part : path) {
+            if (part == ".git") return false;
+        }
+        out.push_back(relative_text(root, path));
+        return true;
+    });
 }
 
 }  // namespace vesk

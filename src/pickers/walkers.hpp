@@ -34,8 +34,19 @@ void visit_files(const std::filesystem::path& dir, const FileCollector& collecto
 FileCollector find_md_files(std::vector<std::filesystem::path>& out);
 FileCollector matching_files(std::vector<std::filesystem::path>& out);
 
+// Called with each entry below a walked directory and whether it is a directory (symbolic links
+// followed); for a directory, returns whether to walk into it.
+using TreeVisitor = std::function<bool(const std::filesystem::path&, bool is_dir)>;
+
+// Every entry below `dir`, depth first, a directory before what it holds, in listing order. Made
+// for walks from wherever the user stands (even "/"): a directory is walked into once, so a link
+// loop or a second way to the same place is offered but not walked again; a directory below `dir`
+// that cannot be read is skipped; the kernel's generated trees (/proc, /sys and the like) are
+// offered but not walked into. Only an unreadable `dir` itself throws.
+void walk_tree(const std::filesystem::path& dir, const TreeVisitor& visit);
+
 // Directories below `dir` as text relative to `root`, hidden ones included, skipping any
-// directory whose full path has a component exactly ".git".
+// directory whose full path has a component exactly ".git". Walks as walk_tree does.
 void collect_dirs(const std::filesystem::path& root, const std::filesystem::path& dir, std::vector<std::string>& out);
 
 }  // namespace vesk

@@ -63,6 +63,15 @@ void Tmux::run(const std::vector<std::string>& args) const {
     if (!status.success()) throw_failed(status);
 }
 
+void Tmux::run_with_input(const std::vector<std::string>& args, std::string_view input) const {
+    ChildCommand child = command(args);
+    child.in = Stdio::Pipe;
+    child.out = Stdio::Null;
+    Output result = run_child(child, input);
+    if (!result.status.success()) throw_failed(result.status);
+    if (result.input_errno) throw SystemError(result.input_errno);
+}
+
 std::string Tmux::output(const std::vector<std::string>& args) const {
     ChildCommand child = command(args);
     child.in = Stdio::Null;
@@ -138,6 +147,10 @@ std::filesystem::path tmux_socket_path(std::string_view label) {
     fs::path base = dir / ("tmux-" + std::to_string(::getuid()));
     fs::path resolved = fs::canonical(base, ec);
     return (ec ? base : resolved) / std::string(label);
+}
+
+void display_message(const Tmux& tmux, std::string_view text) {
+    tmux.run({"display-message", tmux_format_escape(text)});
 }
 
 bool inside_tmux() { return env_non_empty("TMUX").has_value(); }

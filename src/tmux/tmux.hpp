@@ -52,6 +52,9 @@ public:
     // Runs tmux with the caller's standard streams. Throws SystemError when tmux cannot start and
     // Error("tmux command failed: exit status: N") when it fails.
     void run(const std::vector<std::string>& args) const;
+    // Runs tmux with `input` on its standard input (`load-buffer -` reads it) and standard output
+    // discarded. Errors as run().
+    void run_with_input(const std::vector<std::string>& args, std::string_view input) const;
     // Runs tmux with empty input and standard error discarded; returns its standard output
     // (invalid UTF-8 replaced) without trailing white space. Errors as run().
     std::string output(const std::vector<std::string>& args) const;
@@ -77,6 +80,9 @@ public:
 // tmux-<uid> under $TMUX_TMPDIR (when set, not empty and existing), else under /tmp, with
 // symbolic links resolved. tmux never removes a socket: whoever starts a private server does.
 std::filesystem::path tmux_socket_path(std::string_view label);
+// display-message with `text` shown as it stands: every '#' doubled, so that names holding
+// `#{...}` or `#(...)` are neither expanded nor run. Errors as Tmux::run().
+void display_message(const Tmux& tmux, std::string_view text);
 
 // Whether this process runs inside a tmux client: TMUX set and not empty.
 bool inside_tmux();

@@ -59,8 +59,13 @@ TEST(AgentText, OutsideProgramsAndTheirFallbacks) {
     EXPECT_NE(shown.find("line 12"), std::string::npos);
     EXPECT_EQ(shown.find("line 13"), std::string::npos);
 
-    fs::remove(dir / "bin" / "sort");
+    // Debian's name for bat is found as well.
     fs::remove(dir / "bin" / "bat");
+    fs::create_symlink("/usr/bin/batcat", dir / "bin" / "batcat");
+    EXPECT_NE(show(LineRange{10, 12}).find("\x1b["), std::string::npos);
+    fs::remove(dir / "bin" / "batcat");
+
+    fs::remove(dir / "bin" / "sort");
     write_script(dir / "bin" / "sort", "echo junk\nexit 2\n");
     write_script(dir / "bin" / "bat", "exit 1\n");
     EXPECT_EQ(sort_like_shell(lines), bytewise);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "core/process.hpp"
@@ -23,6 +25,7 @@ TEST(Quote, ExactForms) {
     EXPECT_EQ(shell_quote("it's"), "'it'\\''s'");
     EXPECT_EQ(shell_quote(""), "''");
     EXPECT_EQ(vim_single_quote_path("it's"), "'it''s'");
+    EXPECT_EQ(vim_single_quote_path("a\nb"), "'a' . \"\\n\" . 'b'");
     // A path that is not UTF-8 is quoted as its lossy text.
     EXPECT_EQ(shell_quote_path(std::string("/x\xff")), "'/x\xEF\xBF\xBD'");
     // shell_word leaves plain words bare and quotes everything else.
@@ -53,7 +56,6 @@ TEST(Quote, ShellGivesEveryNameBackAndRunsNothing) {
 TEST(Quote, VimReadsTheLiteralBack) {
     TempDir dir;
     for (const auto& name : kHostileNames) {
-        if (name.find('\n') != std::string::npos) continue;  // a vim script line cannot hold one
         auto out = dir / "out.txt";
         std::filesystem::remove(out);
         write_text(dir / "s.vim",
@@ -62,7 +64,9 @@ TEST(Quote, VimReadsTheLiteralBack) {
         vim.cwd = dir.path().string();
         vim.in = vim.out = vim.err = Stdio::Null;
         run_child(vim);
-        EXPECT_EQ(read_text(out), name + "\n") << name;
+        std::string expected = name;  // writefile() stores a line feed inside a line as NUL
+        std::replace(expected.begin(), expected.end(), '\n', '\0');
+        EXPECT_EQ(read_text(out), expected + "\n") << name;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
 }

@@ -31,4 +31,8 @@ TEST(Text, SmallFormatters) {
              {" 42 ", 42}, {"+5", 5}, {"-", 7}, {"4x", 7}, {"2147483648", 7}, {"-2147483648", INT32_MIN}, {"", 7}})
         EXPECT_EQ(parse_i32(text, 7), value) << text;
     EXPECT_EQ(safe_name("my proj/a:b\\c"), "my-proj-a-b-c");
+
+    EXPECT_EQ(parse_line_number("+12"), 12u);
+    EXPECT_EQ(parse_line_number("18446744073709551615"), UINT64_MAX);
+    for (const char* bad : {"", "+", "-3", "1x", "18446744073709551616", " 1"}) EXPECT_FALSE(parse_line_number(bad)) << bad;
 }

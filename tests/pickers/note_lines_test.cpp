@@ -5,7 +5,7 @@
 using namespace vesk::pickers;
 using namespace std::string_literals;
 
-TEST(NoteLines, ContentLineRuleAndLineNumbers) {
+TEST(NoteLines, ContentLineRule) {
     auto p = parse_note_mf_line("'notes/a.md\t12\thello'");
     ASSERT_TRUE(p);
     EXPECT_EQ(p->file + "|" + p->line, "notes/a.md|12");
@@ -15,10 +15,6 @@ TEST(NoteLines, ContentLineRuleAndLineNumbers) {
     // that is not fzf's quoting only loses the outer pair.
     EXPECT_EQ(parse_note_mf_line("'./it'\\''s.md\t3\tdon'\\''t'")->file, "./it's.md");
     EXPECT_EQ(parse_note_mf_line("'a'b\t1\tx'")->file, "a'b");
-
-    EXPECT_EQ(parse_note_line_number("+12"), 12u);
-    EXPECT_EQ(parse_note_line_number("18446744073709551615"), UINT64_MAX);
-    for (const char* bad : {"", "+", "-3", "1x", "18446744073709551616", " 1"}) EXPECT_FALSE(parse_note_line_number(bad)) << bad;
 }
 
 TEST(NoteLines, EveryNameComesBackByteForByteFromOneLine) {

@@ -87,3 +87,32 @@ TEST(Walkers, RgFiles) {
         ::chmod((dir / "sub").c_str(), 0755);
     }
 }
+
+// The directory popup's walk from wherever the user stands: every place once, unreadable corners and
+// the kernel's generated trees passed over, never a failure of the whole list.
+TEST(Walkers, CollectDirsVisitsEachPlaceOnceAndGoesOn) {
+    TempDir dir;
+    // Two links to the next level at each of 24 levels: 2^24 ways down, 24 directories.
+    fs::path level = dir.path();
+    for (int i = 0; i < 24; ++i) {
+        fs::create_directories(level / "n");
+        fs::create_directory_symlink("n", level / "l1");
+        fs::create_directory_symlink("n", level / "l2");
+        level /= "n";
+    }
+    std::vector<std::string> out;
+    collect_dirs(dir.path(), dir.path(), out);
+    EXPECT_EQ(out.size(), 72u);
+
+    TempDir other;
+    fs::create_directories(other / "locked" / "inside");
+    fs::create_directories(other / "z");
+    fs::create_directory_symlink("/proc", other / "proc");
+    ::chmod((other / "locked").c_str(), 0);
+    out.clear();
+    collect_dirs(other.path(), other.path(), out);
+    ::chmod((other / "locked").c_str(), 0755);
+    if (::geteuid() != 0) EXPECT_EQ(sorted(out), (std::vector<std::string>{"locked", "proc", "z"}));
+    else EXPECT_EQ(std::count(out.begin(), out.end(), "proc"), 1);
+    EXPECT_THROW(collect_dirs(other / "missing", other / "missing", out), SystemError);
+}

@@ -1,0 +1,137 @@
+// `quillbox create-named RAW...`.
+#include "agent/vault_create.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include <fmt/format.h>
+
+#include "agent/quillbox.hpp"
+#include "agent/vault_index.hpp"
+#include "agent/vault_root.hpp"
+#include "core/error.hpp"
+#include "core/files.hpp"
+#include "core/text.hpp"
+#include "tmux/tmux.hpp"
+
+namespace vesk::agent {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTimeName = "%Y-%m-%d-%H-%M-%S";
+
+bool is_control(char32_t c) { return c <= 0x1F || (c >= 0x7F && c <= 0x9F); }
+
+bool is_separator(char32_t c, bool file_name) {
+    switch (c) {
+        case '"': case '\'': case '*': case ':': case '<': case '>': case '?': case '\\': case '`': case '|': case '_':
+            return true;
+        case '/':
+            return file_name;
+        default:
+            return false;
+    }
+}
+
+// A "/" path may name folders of the vault, never a place outside it.
+void refuse_escape(std::string_view name) {
+    std::string_view rest = name;
+    bool climbs = false;
+    while (!rest.empty()) {
+        std::size_t slash = rest.find('/');
+        std::string_view part = rest.substr(0, slash);
+        if (part == "..") climbs = true;
+        if (slash == std::string_view::npos) break;
+        rest.remove_prefix(slash + 1);
+    }
+    if (climbs || name.starts_with("//"))
+        throw Error(fmt::format("볼트 밖에는 항목을 만들 수 없습니다: {}", name));
+}
+
+// Creates the file empty when it is not there; an existing file keeps its content.
+void create_if_missing(const fs::path& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    if (errno == EEXIST && regular_file_at(path)) return;
+    throw_errno(path_text(path));
+}
+
+}  // namespace
+
+std::string sanitize_quillbox_component(std::string_view text, bool file_name) {
+    std::string out;
+    bool in_run = false;
+    for (char32_t c : decode_utf8(text)) {
+        if (is_control(c)) continue;  // does not end a run of separators either
+        if (is_separator(c, file_name)) {
+            if (!in_run) out += '_';
+            in_run = true;
+            continue;
+        }
+        append_utf8(out, c);
+        in_run = false;
+    }
+    return out;
+}
+
+std::string sanitize_quillbox_file(std::string_view text) {
+    std::string name = sanitize_quillbox_component(text, true);
+    return name.empty() ? format_local_time(kTimeName) : name;
+}
+
+fs::path quillbox_named_path(const fs::path& root, const std::vector<std::string>& raw) {
+    std::string joined;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (i) joined += ' ';
+        joined += raw[i];
+    }
+    std::string name(trim(joined));
+    if (name.empty()) name = format_local_time(kTimeName);
+    refuse_escape(name);
+
+    fs::path folder;
+    std::string file;
+    if (name.starts_with('/')) {
+        std::string rest = name.substr(1);
+        while (rest.ends_with('/')) rest.pop_back();
+        const std::size_t slash = rest.rfind('/');
+        const std::string part =
+            slash == std::string::npos ? std::string() : sanitize_quillbox_component(rest.substr(0, slash), false);
+        folder = part.empty() || part == "." ? root : root / fs::path(part);
+        file = sanitize_quillbox_file(slash == std::string::npos ? rest : rest.substr(slash + 1));
+    } else {
+        folder = root / "inbox";
+        file = sanitize_quillbox_file(name);
+    }
+    if (file == "." || file == "..") throw Error(fmt::format("항목 이름으로 쓸 수 없습니다: {}", name));
+    if (file.find('.') == std::string::npos) file += ".md";
+    return folder / file;
+}
+
+void quillbox_create_named(const QuillboxCreateNamedArgs& args) {
+    require_tmux("tmux 세션에서만 실행할 수 있습니다.");
+    Tmux tmux;
+    const fs::path root = qbox_root(tmux);
+    const fs::path path = quillbox_named_path(root, args.raw);
+    const fs::path folder = path.parent_path();
+
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw SystemError(ec.value(), path_text(folder));
+    create_if_missing(path);
+    append_quillbox_index_entry(root, path);
+    std::string line = path_text(path) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+}  // namespace vesk::agent

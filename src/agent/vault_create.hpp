@@ -1,0 +1,22 @@
+// Names of new vault items: the characters a file name should not hold become '_'.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk::agent {
+
+// Control characters are dropped; runs of " ' * : < > ? \ ` | _ (and / in a file name) become one
+// '_'; anything else stays.
+std::string sanitize_quillbox_component(std::string_view text, bool file_name);
+// sanitize_quillbox_component as a file name; the local time "%Y-%m-%d-%H-%M-%S" when nothing is left.
+std::string sanitize_quillbox_file(std::string_view text);
+
+// Where `create-named` puts the item the words name: a leading "/" names folders of the vault,
+// else the item goes to inbox/; ".md" is added to a name without a full stop. A name that would
+// leave the vault is an error.
+std::filesystem::path quillbox_named_path(const std::filesystem::path& root, const std::vector<std::string>& raw);
+
+}  // namespace vesk::agent

@@ -1,0 +1,390 @@
+#include "agent/vault_index.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <cerrno>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "agent/vault_ignore.hpp"
+#include "agent/vault_root.hpp"
+#include "core/error.hpp"
+#include "core/files.hpp"
+#include "core/text.hpp"
+
+namespace vesk::agent {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kTitleLines = 20;
+constexpr std::size_t kTitleChars = 100;
+
+std::uint64_t seconds_of(const struct stat& st) {
+    return st.st_mtime < 0 ? 0 : static_cast<std::uint64_t>(st.st_mtime);
+}
+
+bool has_line_break(std::string_view text) { return text.find_first_of("\n\r") != std::string_view::npos; }
+
+// The first `count` characters (code points) of valid UTF-8 text.
+std::string_view first_chars(std::string_view text, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; i < text.size() && n < count; ++n) {
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+    }
+    return text.substr(0, i);
+}
+
+// Reads the whole regular file open on `fd`, whose size was `size` a moment ago, into `buffer`
+// (kept from file to file: a walk reads thousands of small files). False when reading fails.
+bool read_fd(int fd, std::size_t size, std::string& buffer) {
+    // Room for one byte more than the size: a read that comes back short has met the end, and no
+    // second call is needed to learn it.
+    buffer.resize(std::max(buffer.capacity(), size + 1));
+    std::size_t used = 0;
+    for (;;) {
+        if (used == buffer.size()) buffer.resize(buffer.size() * 2);
+        const std::size_t wanted = buffer.size() - used;
+        ssize_t n = ::read(fd, buffer.data() + used, wanted);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        used += static_cast<std::size_t>(n);
+        if (static_cast<std::size_t>(n) < wanted) break;
+    }
+    buffer.resize(used);
+    return true;
+}
+
+// The title and the mtime of the file `name` in the folder `dirfd`. Unreadable contents give the
+// empty title; unreadable metadata is the error (`where` names the file for it).
+template <class Where>
+QuillboxIndexEntry read_entry(int dirfd, const char* name, const Where& where) {
+    thread_local std::string buffer;
+    QuillboxIndexEntry entry;
+    struct stat st;
+    int fd = ::openat(dirfd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        bool text = false;
+        int stat_result = ::fstat(fd, &st);
+        int stat_errno = errno;
+        if (stat_result == 0 && S_ISREG(st.st_mode))
+            text = read_fd(fd, static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)), buffer);
+        ::close(fd);
+        if (stat_result != 0) throw SystemError(stat_errno, path_text(where()));
+        entry.title = text ? quillbox_title(std::string_view(buffer)) : quillbox_title(std::nullopt);
+    } else {
+        entry.title = quillbox_title(std::nullopt);
+        if (::fstatat(dirfd, name, &st, 0) != 0) throw_errno(path_text(where()));
+    }
+    entry.mtime = seconds_of(st);
+    return entry;
+}
+
+using DirId = std::pair<dev_t, ino_t>;
+
+// A file the walk found, read afterwards: folder (its place in Walk::folders) and name.
+struct FoundFile {
+    std::size_t folder;
+    std::string name;
+};
+
+struct Walk {
+    const std::vector<std::string>& patterns;
+    std::vector<DirId> chain;  // folders being walked: a link back to one of them is not followed
+    std::vector<std::string> folders;      // each folder walked: its path
+    std::vector<std::string> folder_rels;  // and its path from the root ("" for the root)
+    std::vector<FoundFile> files;
+};
+
+bool ignored(const Walk& walk, std::string_view name, bool name_is_text, std::string_view rel) {
+    for (const std::string& pattern : walk.patterns) {
+        if (wildcard_match(pattern, name_is_text ? name : std::string_view()) || wildcard_match(pattern, rel))
+            return true;
+    }
+    return false;
+}
+
+class DirHandle {
+public:
+    explicit DirHandle(DIR* dir) : dir_(dir) {}
+    ~DirHandle() {
+        if (dir_) ::closedir(dir_);
+    }
+    DirHandle(const DirHandle&) = delete;
+    DirHandle& operator=(const DirHandle&) = delete;
+    DIR* get() const { return dir_; }
+
+private:
+    DIR* dir_;
+};
+
+// Walks the open folder `fd` (taken over), whose path is `path` and whose path relative to the
+// root is `rel_dir` ("" for the root itself), noting the files to read.
+void walk_folder(Walk& walk, int fd, const fs::path& path, const std::string& rel_dir) {
+    DIR* raw = ::fdopendir(fd);
+    if (!raw) {
+        int e = errno;
+        ::close(fd);
+        throw SystemError(e, path_text(path));
+    }
+    DirHandle dir(raw);
+    const int dirfd = ::dirfd(dir.get());
+    const std::size_t folder = walk.folders.size();
+    walk.folders.push_back(path.native());
+    walk.folder_rels.push_back(rel_dir);
+    for (;;) {
+        errno = 0;
+        struct dirent* ent = ::readdir(dir.get());
+        if (!ent) {
+            if (errno) throw_errno(path_text(path));
+            break;
+        }
+        const std::string_view raw_name = ent->d_name;
+        if (raw_name.starts_with('.')) continue;  // also . and .., .index and .recent
+        if (raw_name == "quillbox-ignore.list") continue;
+        const bool name_is_text = is_valid_utf8(raw_name);
+        // The path from the root is only needed for patterns and folders; most entries are files
+        // in a vault without patterns.
+        auto rel_of = [&] {
+            std::string name = name_is_text ? std::string(raw_name) : lossy_utf8(raw_name);
+            return rel_dir.empty() ? name : rel_dir + "/" + name;
+        };
+        if (!walk.patterns.empty() && ignored(walk, raw_name, name_is_text, rel_of())) continue;
+
+        unsigned char type = ent->d_type;
+        struct stat st;
+        bool have_stat = false;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            if (::fstatat(dirfd, ent->d_name, &st, 0) != 0) continue;  // a dangling link
+            have_stat = true;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
+            int child = ::openat(dirfd, ent->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (child < 0) throw_errno(path_text(path / ent->d_name));
+            if (!have_stat && ::fstat(child, &st) != 0) {
+                int e = errno;
+                ::close(child);
+                throw SystemError(e, path_text(path / ent->d_name));
+            }
+            DirId id{st.st_dev, st.st_ino};
+            if (std::find(walk.chain.begin(), walk.chain.end(), id) != walk.chain.end()) {
+                ::close(child);
+                continue;
+            }
+            walk.chain.push_back(id);
+            walk_folder(walk, child, path / ent->d_name, rel_of());
+            walk.chain.pop_back();
+        } else if (type == DT_REG) {
+            if (!name_is_text || has_line_break(raw_name) || has_line_break(rel_dir)) continue;
+            walk.files.push_back({folder, std::string(raw_name)});
+        }
+    }
+}
+
+// Reads title and mtime of every file the walk found into its entry (`out`, one per file). Reading
+// thousands of small files is most of a build, and it goes as fast as the disk allows only with
+// several reads under way at once: a few threads take the files in turns of 64. The first error
+// seen stops them and is thrown.
+void read_found_files(const Walk& walk, QuillboxIndexEntry* out) {
+    const std::size_t count = walk.files.size();
+    constexpr std::size_t kTurn = 64;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    std::mutex error_lock;
+    auto work = [&] {
+        try {
+            std::string path;
+            for (std::size_t first; !failed && (first = next.fetch_add(kTurn)) < count;) {
+                for (std::size_t i = first; i < std::min(first + kTurn, count) && !failed; ++i) {
+                    const FoundFile& file = walk.files[i];
+                    path = walk.folders[file.folder];
+                    path += '/';
+                    path += file.name;
+                    QuillboxIndexEntry read = read_entry(AT_FDCWD, path.c_str(), [&] { return fs::path(path); });
+                    out[i].title = std::move(read.title);
+                    out[i].mtime = read.mtime;
+                }
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> guard(error_lock);
+            if (!error) error = std::current_exception();
+            failed = true;
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t helpers = count < 4 * kTurn ? 0 : std::min<std::size_t>(cores, 8) - 1;
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < helpers; ++k) {
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;  // fewer helpers, same result
+        }
+    }
+    work();
+    for (std::thread& thread : threads) thread.join();
+    if (error) std::rethrow_exception(error);
+}
+
+// The path of `path` relative to `root`, component by component; an error when it is not under it.
+fs::path relative_under(const fs::path& root, const fs::path& path) {
+    std::optional<fs::path> rel = path_below(path, root);
+    if (!rel) throw Error(fmt::format("prefix not found: {} does not lie under {}", path_text(path), path_text(root)));
+    return *rel;
+}
+
+}  // namespace
+
+std::string QuillboxIndexEntry::line() const { return fmt::format("{} | {} | {} | {}", dir, name, title, mtime); }
+
+std::string quillbox_title(const std::optional<std::string_view>& text) {
+    if (!text || !is_valid_utf8(*text)) return "(empty)";
+    std::string_view rest = *text;
+    for (std::size_t n = 0; n < kTitleLines && !rest.empty(); ++n) {
+        std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        std::string_view trimmed = trim(line);
+        if (trimmed.empty()) continue;
+        std::string title(first_chars(trimmed, kTitleChars));
+        std::replace(title.begin(), title.end(), '|', ' ');
+        return title;
+    }
+    return "(empty)";
+}
+
+std::optional<QuillboxIndexEntry> quillbox_index_entry(const fs::path& root, const fs::path& file) {
+    const std::string file_name = file.filename().native();
+    if (is_valid_utf8(file_name) && file_name.starts_with('.')) return std::nullopt;
+    const fs::path rel = relative_under(root, file);
+    if (rel.empty()) return std::nullopt;
+    const std::string name = rel.filename().native();
+    if (!is_valid_utf8(name)) return std::nullopt;
+    std::string dir = rel.has_parent_path() ? path_text(rel.parent_path()) : std::string();
+    if (has_line_break(name) || has_line_break(dir)) return std::nullopt;
+
+    QuillboxIndexEntry entry = read_entry(AT_FDCWD, file.c_str(), [&] { return file; });
+    entry.dir = std::move(dir);
+    entry.name = name;
+    return entry;
+}
+
+void collect_quillbox_index_entries(const fs::path& root, const fs::path& folder,
+                                    const std::vector<std::string>& patterns,
+                                    std::vector<QuillboxIndexEntry>& entries) {
+    Walk walk{patterns, {}, {}, {}, {}};
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw_errno(path_text(folder));
+    struct stat st;
+    if (::fstat(fd, &st) == 0) walk.chain.emplace_back(st.st_dev, st.st_ino);
+    fs::path rel = relative_under(root, folder);
+    std::string rel_dir = path_text(rel);
+    walk_folder(walk, fd, folder, rel_dir);
+    const std::size_t first = entries.size();
+    entries.resize(first + walk.files.size());
+    for (std::size_t i = 0; i < walk.files.size(); ++i) {
+        entries[first + i].dir = walk.folder_rels[walk.files[i].folder];
+        entries[first + i].name = walk.files[i].name;
+    }
+    read_found_files(walk, entries.data() + first);
+}
+
+std::string quillbox_index_text(const std::vector<QuillboxIndexEntry>& entries) {
+    // All lines in one buffer, ordered through views into it: a vault has tens of thousands.
+    std::string all;
+    std::size_t size = 0;
+    for (const QuillboxIndexEntry& e : entries) size += e.dir.size() + e.name.size() + e.title.size() + 32;
+    all.reserve(size);
+    struct Line {
+        std::uint64_t mtime;
+        std::size_t offset, length;
+    };
+    std::vector<Line> lines;
+    lines.reserve(entries.size());
+    for (const QuillboxIndexEntry& e : entries) {
+        const std::size_t offset = all.size();
+        fmt::format_to(std::back_inserter(all), "{} | {} | {} | {}", e.dir, e.name, e.title, e.mtime);
+        lines.push_back({e.mtime, offset, all.size() - offset});
+    }
+    auto view = [&](const Line& l) { return std::string_view(all).substr(l.offset, l.length); };
+    std::sort(lines.begin(), lines.end(), [&](const Line& a, const Line& b) {
+        if (a.mtime != b.mtime) return a.mtime < b.mtime;
+        return view(a) < view(b);
+    });
+    std::string text;
+    text.reserve(all.size() + lines.size());
+    for (const Line& l : lines) {
+        text += view(l);
+        text += '\n';
+    }
+    return text;
+}
+
+void sort_index_lines(std::vector<std::string>& lines) {
+    std::vector<std::pair<std::uint64_t, std::string>> keyed;
+    keyed.reserve(lines.size());
+    for (std::string& line : lines) keyed.emplace_back(index_mtime(line), std::move(line));
+    std::stable_sort(keyed.begin(), keyed.end());
+    lines.clear();
+    for (auto& [mtime, line] : keyed) lines.push_back(std::move(line));
+}
+
+void append_quillbox_index_entry(const fs::path& root, const fs::path& file) {
+    std::optional<QuillboxIndexEntry> entry = quillbox_index_entry(root, file);
+    if (!entry) return;
+    const std::string line = entry->line() + "\n";
+    const fs::path index = root / ".index";
+    VaultLock lock(root);
+    int fd = ::open(index.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) throw_errno(path_text(index));
+    // One write: a reader never sees half a line.
+    ssize_t n;
+    do {
+        n = ::write(fd, line.data(), line.size());
+    } while (n < 0 && errno == EINTR);
+    int e = errno;
+    ::close(fd);
+    if (n < 0) throw SystemError(e, path_text(index));
+    if (static_cast<std::size_t>(n) != line.size()) throw Error(fmt::format("short write: {}", path_text(index)));
+}
+
+std::optional<std::string> parse_index_line_for_path(std::string_view line) {
+    std::size_t first = line.find('|');
+    if (first == std::string_view::npos) return std::nullopt;
+    std::string_view dir = trim(line.substr(0, first));
+    std::string_view rest = line.substr(first + 1);
+    std::string_view name = trim(rest.substr(0, rest.find('|')));
+    if (dir.empty()) return std::string(name);
+    return fmt::format("{}/{}", dir, name);
+}
+
+std::uint64_t index_mtime(std::string_view line) {
+    std::size_t bar = line.rfind('|');
+    std::string_view field = trim(bar == std::string_view::npos ? line : line.substr(bar + 1));
+    if (field.starts_with('+')) field.remove_prefix(1);
+    if (field.empty()) return 0;
+    std::uint64_t value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9') return 0;
+        std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return 0;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+}  // namespace vesk::agent

@@ -1,0 +1,275 @@
+#include "agent/vault_list.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdint>
+#include <unordered_set>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "agent/preview.hpp"
+#include "agent/quillbox.hpp"
+#include "agent/text.hpp"
+#include "agent/vault_ignore.hpp"
+#include "agent/vault_index.hpp"
+#include "agent/vault_root.hpp"
+#include "core/command.hpp"
+#include "core/error.hpp"
+#include "core/files.hpp"
+#include "core/process.hpp"
+#include "core/text.hpp"
+#include "pickers/walkers.hpp"
+#include "tmux/tmux.hpp"
+
+namespace vesk::agent {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The lines of `text` from the last to the first, each without its line end ("\n" or "\r\n").
+template <class Visit>
+void for_each_line_backwards(std::string_view text, Visit&& visit) {
+    std::size_t end = text.size();
+    if (end > 0 && text[end - 1] == '\n') --end;  // a final line end starts no empty line
+    if (text.empty()) return;
+    for (;;) {
+        std::size_t start = end;
+        while (start > 0 && text[start - 1] != '\n') --start;
+        std::string_view line = text.substr(start, end - start);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        visit(line);
+        if (start == 0) break;
+        end = start - 1;
+    }
+}
+
+// The first two fields of an index line, trimmed: what names its file.
+std::pair<std::string_view, std::string_view> file_fields(std::string_view line) {
+    const std::size_t first = line.find('|');
+    const std::size_t second = line.find('|', first + 1);
+    return {trim(line.substr(0, first)), trim(line.substr(first + 1, second - first - 1))};
+}
+
+// The files met so far, as positions of their shown lines: an open-addressing table, so that
+// tens of thousands of index lines cost no allocation each.
+class SeenFiles {
+public:
+    SeenFiles(const std::vector<std::string_view>& shown, std::size_t expected) : shown_(shown) {
+        std::size_t size = 1024;
+        while (size < expected * 2) size *= 2;
+        slots_.assign(size, 0);
+    }
+    // True when no shown line named this file yet; the caller then shows it as line shown.size().
+    bool insert(std::pair<std::string_view, std::string_view> file) {
+        if ((count_ + 1) * 2 > slots_.size()) grow();
+        const std::uint32_t hash = hash_of(file);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const std::uint64_t slot = slots_[i];
+            if (slot == 0) {
+                slots_[i] = (std::uint64_t(hash) << 32) | (shown_.size() + 1);
+                ++count_;
+                return true;
+            }
+            if ((slot >> 32) == hash && file_fields(shown_[(slot & 0xFFFFFFFFu) - 1]) == file) return false;
+        }
+    }
+
+private:
+    static std::uint32_t hash_of(std::pair<std::string_view, std::string_view> file) {
+        const std::size_t h = std::hash<std::string_view>()(file.first) * 1000003u ^ std::hash<std::string_view>()(file.second);
+        return static_cast<std::uint32_t>(h ^ (h >> 32));
+    }
+    void grow() {
+        std::vector<std::uint64_t> old = std::move(slots_);
+        slots_.assign(old.size() * 2, 0);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::uint64_t slot : old) {
+            if (slot == 0) continue;
+            std::size_t i = (slot >> 32) & mask;
+            while (slots_[i] != 0) i = (i + 1) & mask;
+            slots_[i] = slot;
+        }
+    }
+    const std::vector<std::string_view>& shown_;
+    std::vector<std::uint64_t> slots_;
+    std::size_t count_ = 0;
+};
+
+void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+// Lines in reverse order.
+std::vector<std::string> reversed_lines(std::string_view text) {
+    std::vector<std::string> lines = split_lines(text);
+    std::reverse(lines.begin(), lines.end());
+    return lines;
+}
+
+// ripgrep in the vault, standard input on /dev/null (rg would search a piped input instead).
+std::string run_rg(const fs::path& root, std::vector<std::string> args) {
+    ChildCommand rg("rg", std::move(args));
+    rg.cwd = root.string();
+    rg.in = Stdio::Null;
+    rg.out = Stdio::Pipe;
+    rg.err = Stdio::Null;
+    return lossy_utf8(run_child(rg).out);
+}
+
+void add_globs(std::vector<std::string>& args, const std::vector<std::string>& patterns) {
+    for (const std::string& pattern : patterns) {
+        args.push_back("--glob");
+        args.push_back("!" + pattern);
+    }
+    // --hidden would otherwise search the git data and the vault's own index and history.
+    for (const char* own : {"!.git", "!/.index", "!/.recent"}) {
+        args.push_back("--glob");
+        args.push_back(own);
+    }
+}
+
+}  // namespace
+
+std::string list_index_search(const fs::path& root, std::string_view query) {
+    const fs::path index = root / ".index";
+    if (!regular_file_at(index)) return "(Index file not found or empty)\n";
+    const FileBytes bytes(index);
+    const std::string_view text = bytes.view();
+    // The picker reloads this on every keystroke over tens of thousands of lines: the lines stay
+    // views into the index, and a file is known by its two trimmed fields.
+    std::vector<std::string_view> shown;
+    shown.reserve(text.size() / 64);
+    SeenFiles seen(shown, text.size() / 64);
+    for_each_line_backwards(text, [&](std::string_view line) {
+        std::size_t first = line.find('|');
+        if (first == std::string_view::npos) return;
+        std::size_t second = line.find('|', first + 1);
+        if (second == std::string_view::npos) return;
+        std::size_t third = line.find('|', second + 1);
+        if (!seen.insert(file_fields(line))) return;
+        shown.push_back(line.substr(0, third));
+    });
+    return filter_line_views(shown, query);
+}
+
+std::string list_deep_search(const fs::path& root, const std::vector<std::string>& patterns, std::string_view query) {
+    if (!which("rg")) return "[Deep Search requires 'ripgrep' (rg). Please install it.]\n";
+    if (!query.empty()) {
+        // The query goes after -e: one beginning with "-" would otherwise be read as an option.
+        std::vector<std::string> args = {"--line-number", "--with-filename", "--no-heading", "--color=never",
+                                         "--smart-case",  "--follow",        "--hidden",     "--sort",
+                                         "modified",      "-e",              std::string(query)};
+        add_globs(args, patterns);
+        return lines_with_newline(reversed_lines(run_rg(root, std::move(args))),
+                                  fmt::format("[No matches found for: {}]", query));
+    }
+    const fs::path index = root / ".index";
+    if (regular_file_at(index)) {
+        // Paths, not index lines: the picker reads a deep-search line as "path[:line...]".
+        std::vector<std::string> paths;
+        for (const std::string& line : split_lines(read_file(index))) {
+            if (auto rel = parse_index_line_for_path(line)) paths.push_back(std::move(*rel));
+        }
+        return lines_with_newline(paths, "[No files found]");
+    }
+    std::vector<std::string> args = {"--files", "--hidden", "--follow", "--sort", "modified"};
+    add_globs(args, patterns);
+    return lines_with_newline(reversed_lines(run_rg(root, std::move(args))), "[No files found]");
+}
+
+std::string list_recent_search(const fs::path& root, std::string_view query) {
+    const fs::path recent = root / ".recent";
+    if (!regular_file_at(recent)) return "[No recent items yet]\n";
+    const std::string text = read_file(recent);
+    std::unordered_set<std::string> seen;
+    std::vector<std::string> shown;
+    for_each_line_backwards(text, [&](std::string_view line) {
+        if (line.empty() || !seen.insert(std::string(line)).second) return;
+        const fs::path rel{std::string(line)};
+        const fs::path file = root / rel;
+        if (!regular_file_at(file)) return;
+        std::string dir;
+        if (rel.has_parent_path() && is_valid_utf8(rel.parent_path().native())) dir = rel.parent_path().native();
+        std::string name = rel.has_filename() ? path_text(rel.filename()) : std::string(line);
+        shown.push_back(fmt::format("{} | {} | {}", dir, name, first_non_empty_line(file).value_or("(empty)")));
+    });
+    std::string joined;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (i) joined += '\n';
+        joined += shown[i];
+    }
+    return filter_lines(joined, query);
+}
+
+std::string list_file_move(const fs::path& root, std::string_view query) {
+    std::vector<std::string> dirs;
+    if (which("find")) {
+        ChildCommand find("find", {".", "-mindepth", "1", "-type", "d", "-not", "-path", "*/.*", "-print"});
+        find.cwd = root.string();
+        find.in = Stdio::Null;
+        find.out = Stdio::Pipe;
+        find.err = Stdio::Null;
+        for (std::string& line : split_lines(lossy_utf8(run_child(find).out))) {
+            if (line.starts_with("./")) line.erase(0, 2);
+            dirs.push_back(std::move(line));
+        }
+    } else {
+        visit_dirs(root, root, dirs);
+    }
+    dirs = sort_like_shell(std::move(dirs));
+    dirs.insert(dirs.begin(), ".");
+    // fzf filters nothing in the picker: the typed query narrows the folders here.
+    if (!query.empty()) return filter_lines(lines_with_newline(dirs, ""), query);
+    return lines_with_newline(dirs, "");
+}
+
+std::string quillbox_list_vaults(const fs::path& zelt, std::string_view current, std::string_view query) {
+    const fs::path list = zelt / "lists" / "quillbox.list";
+    struct stat st;
+    if (::stat(list.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
+        write_file_atomically(list, std::string(current) + "\n");
+    std::string text = lossy_utf8(read_file(list));
+    if (query.empty()) {
+        if (!text.empty() && !text.ends_with('\n')) text += '\n';
+        return text;
+    }
+    const std::string needle = to_lower(query);
+    std::vector<std::string> kept;
+    for (std::string& line : split_lines(text)) {
+        if (to_lower(line).find(needle) != std::string::npos) kept.push_back(std::move(line));
+    }
+    return lines_with_newline(kept, "[No matching vaults]");
+}
+
+void quillbox_list(const QuillboxListArgs& args) {
+    require_tmux("tmux 세션에서만 실행할 수 있습니다.");
+    Tmux tmux;
+    const fs::path root = qbox_root(tmux);
+    const std::string query = args.query.value_or("");
+    std::string out;
+    switch (args.mode) {
+        case QuillboxListMode::IndexSearch:
+            out = list_index_search(root, query);
+            break;
+        case QuillboxListMode::DeepSearch:
+            out = list_deep_search(root, quillbox_ignore_patterns(zelt_path(tmux), root), query);
+            break;
+        case QuillboxListMode::RecentSearch:
+            out = list_recent_search(root, query);
+            break;
+        case QuillboxListMode::VaultSelect: {
+            const fs::path zelt = zelt_path(tmux);
+            out = quillbox_list_vaults(zelt, tmux.option("@zelt/quillbox").value_or("~/.quillbox"), query);
+            break;
+        }
+        case QuillboxListMode::FileMove:
+            out = list_file_move(root, query);
+            break;
+    }
+    print(out);
+}
+
+}  // namespace vesk::agent

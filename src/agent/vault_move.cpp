@@ -1,0 +1,115 @@
+// `quillbox move-item SOURCE_FILE TARGET_DIR INDEX_FILE QBOX_ROOT`.
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include <fmt/format.h>
+
+#include "agent/quillbox.hpp"
+#include "agent/text.hpp"
+#include "agent/vault_index.hpp"
+#include "agent/vault_root.hpp"
+#include "core/error.hpp"
+#include "core/files.hpp"
+#include "core/text.hpp"
+
+namespace vesk::agent {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Renames without ever replacing what is at `to`: EEXIST when something is there.
+int rename_no_replace(const fs::path& from, const fs::path& to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+#endif
+    // Where the file system cannot rename without replacing: a second name first (which fails
+    // when the destination exists), then the old name goes.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    if (::unlink(from.c_str()) != 0) {
+        int e = errno;
+        ::unlink(to.c_str());
+        return e;
+    }
+    return 0;
+}
+
+// A path the caller gave relative to the root, in its plain form ("notes/./a.md/" is "notes/a.md").
+fs::path plain_relative(const std::string& text) {
+    fs::path path = fs::path(text).lexically_normal();
+    if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+    return path;
+}
+
+bool inside_root(const fs::path& root, const fs::path& rel, bool allow_root) {
+    if (rel.is_absolute()) return false;
+    return lies_under(root / rel, root, allow_root);
+}
+
+// The folder, with its links resolved, still lies in the vault.
+bool really_inside(const fs::path& root, const fs::path& folder) {
+    std::error_code ec;
+    fs::path real_root = fs::canonical(root, ec);
+    if (ec) return false;
+    fs::path real = fs::canonical(folder, ec);
+    return !ec && lies_under(real, real_root, true);
+}
+
+}  // namespace
+
+void quillbox_move_item(const QuillboxMoveArgs& args) {
+    if (args.source_file.empty() || args.target_dir.empty()) throw Error("Error: Missing arguments");
+    const fs::path root = args.qbox_root;
+    const fs::path source = plain_relative(args.source_file);
+    const fs::path target = plain_relative(args.target_dir);
+    const fs::path src = root / source;
+    if (!inside_root(root, source, false) || !regular_file_at(src) || !really_inside(root, src.parent_path()))
+        throw Error(fmt::format("Error: Source file not found: {}", args.source_file));
+    const fs::path tgt = root / target;
+    std::error_code ec;
+    if (!inside_root(root, target, true) || !fs::is_directory(tgt, ec))
+        throw Error(fmt::format("Error: Target directory not found: {}", args.target_dir));
+    if (!really_inside(root, tgt))
+        throw Error(fmt::format("Error: Target directory is outside the vault: {}", args.target_dir));
+
+    const std::string name = is_valid_utf8(src.filename().native()) ? src.filename().native() : std::string();
+    const fs::path dest = tgt / src.filename();
+    const bool to_root = target == ".";
+    const std::string moved = to_root ? name : fmt::format("{}/{}", path_text(target), name);
+    if (int err = rename_no_replace(src, dest)) {
+        if (err == EEXIST) throw Error(fmt::format("Error: Destination file already exists: {}", moved));
+        throw SystemError(err, path_text(src));
+    }
+
+    std::string parent;
+    if (source.has_parent_path() && is_valid_utf8(source.parent_path().native())) parent = source.parent_path().native();
+    const std::string head = fmt::format("{} | {} |", parent, path_text(source.filename()));
+
+    // Read, changed and replaced under the vault's lock, so a line appended meanwhile stays.
+    VaultLock lock(root);
+    std::vector<std::string> lines;
+    std::string text;
+    try {
+        text = lossy_utf8(read_file(args.index_file));
+    } catch (const std::exception&) {
+        // No index yet: it starts with the moved file's line.
+    }
+    for (std::string& line : split_lines(text))
+        if (!line.starts_with(head)) lines.push_back(std::move(line));
+    if (std::optional<QuillboxIndexEntry> entry = quillbox_index_entry(root, dest)) {
+        lines.push_back(fmt::format("{} | {} | {} | {}", to_root ? std::string() : path_text(target), entry->name,
+                                    entry->title, entry->mtime));
+    }
+    sort_index_lines(lines);
+    write_file_atomically(args.index_file, lines_with_newline(lines, ""));
+    const std::string out = moved + "\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+}  // namespace vesk::agent

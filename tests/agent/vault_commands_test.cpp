@@ -1,0 +1,286 @@
+// The vault's root, index and listing commands, run as the built program against a private tmux
+// server and real trees.
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <optional>
+#include <thread>
+
+#include "agent/vault_root.hpp"
+#include "core/text.hpp"
+#include "vault_fixture.hpp"
+
+namespace vesk::test {
+namespace {
+
+using Words = std::vector<std::string>;
+
+void set_mtime(const fs::path& path, std::int64_t seconds) {
+    struct utimbuf times{static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
+    ASSERT_EQ(::utime(path.c_str(), &times), 0) << path;
+}
+
+TEST(VaultRoot, DefaultPointerFileCacheAndRelativeRoots) {
+    VaultBed bed;
+    // Nothing known: ~/.quillbox, remembered in @qbox_root; a build there creates inbox/.
+    RunResult r = bed.qb({"build-index"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(bed.server.global_option("@qbox_root"), bed.root().string());
+    EXPECT_TRUE(fs::is_directory(bed.root() / "inbox"));
+    EXPECT_EQ(read_text(bed.root() / ".index"), "");
+
+    // The cached root wins over the pointer file until it is unset.
+    write_text(bed.env.zelt() / "quillbox", "  ~/vaults/work  \n");
+    EXPECT_EQ(bed.qb({"build-index"}).status, 0);
+    EXPECT_FALSE(fs::exists(bed.env.home() / "vaults"));
+    bed.server.tmux_ok({"set-option", "-gu", "@qbox_root"});
+    EXPECT_EQ(bed.qb({"build-index"}).status, 0);
+    EXPECT_EQ(bed.server.global_option("@qbox_root"), (bed.env.home() / "vaults" / "work").string());
+    EXPECT_TRUE(fs::is_directory(bed.env.home() / "vaults" / "work" / "inbox"));
+
+    // A blank pointer file means the default again; a relative one is taken from where the
+    // command ran, once, and later commands elsewhere find the same vault.
+    bed.server.tmux_ok({"set-option", "-gu", "@qbox_root"});
+    write_text(bed.env.zelt() / "quillbox", "   \n");
+    EXPECT_EQ(bed.qb({"build-index"}).status, 0);
+    EXPECT_EQ(bed.server.global_option("@qbox_root"), bed.root().string());
+    bed.server.tmux_ok({"set-option", "-gu", "@qbox_root"});
+    write_text(bed.env.zelt() / "quillbox", "rel/vault\n");
+    fs::create_directories(bed.env.root() / "here");
+    EXPECT_EQ(bed.qb({"build-index"}, bed.env.root() / "here").status, 0);
+    const fs::path relative_root = bed.env.root() / "here" / "rel" / "vault";
+    EXPECT_EQ(bed.server.global_option("@qbox_root"), relative_root.string());
+    write_text(relative_root / "n.md", "N\n");
+    EXPECT_EQ(bed.qb({"build-index"}, bed.env.home()).status, 0);
+    EXPECT_NE(read_text(relative_root / ".index").find(" | n.md | N | "), std::string::npos);
+
+    // Without tmux: the message and 1; without @zelt: 99 in silence.
+    bed.env.vars["TMUX"] = std::nullopt;
+    for (const Words& args : {Words{"build-index"}, Words{"update-index", "x"}, Words{"list", "index-search"},
+                              Words{"execute-item", "x"}, Words{"create-named", "x"}, Words{"delete-item", "m", "x"},
+                              Words{"open-in-finder", "m", "x"}}) {
+        r = bed.qb(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.err, "tmux 세션에서만 실행할 수 있습니다.\n") << args[0];
+    }
+    bed.env.vars["TMUX"] = bed.server.tmux_env_value();
+    bed.server.tmux_ok({"set-option", "-gu", "@zelt"});
+    for (const Words& args : {Words{"build-index"}, Words{"list", "deep-search"}, Words{"list", "vault-select"},
+                              Words{"execute-item", "x"}}) {
+        r = bed.qb(args);
+        EXPECT_EQ(r.status, 99) << args[1];
+        EXPECT_EQ(r.err, "") << args[1];
+    }
+}
+
+TEST(VaultBuildIndex, OrderTitlesSkipsAndTheLock) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    write_text(r / "a.md", "\n  two | words  \n");
+    write_text(r / "prompts" / "x" / "b.md", "b\n");
+    write_text(r / "c.md", "c\n");
+    write_text(r / ".git" / "config", "[core]\n");
+    write_text(r / "drafts" / "d.md", "d\n");
+    write_text(r / "deep" / "drafts" / "e.md", "e\n");
+    write_text(r / "x.tmp", "");
+    write_text(r / ".lists" / "quillbox-ignore.list", "drafts/\n*.tmp\n");
+    write_text(bed.env.zelt() / "lists" / "quillbox-ignore.list", "prompts\n");  // not used: the vault has its own
+    set_mtime(r / "a.md", 300);
+    set_mtime(r / "prompts" / "x" / "b.md", 200);
+    set_mtime(r / "c.md", 200);
+    RunResult res = bed.qb({"build-index"});
+    ASSERT_EQ(res.status, 0) << res.err;
+    EXPECT_EQ(res.out, "");
+    EXPECT_EQ(read_text(r / ".index"),
+              " | c.md | c | 200\nprompts/x | b.md | b | 200\n | a.md | two   words | 300\n");
+
+    // The index is replaced whole by a rename, never rewritten in place, and nothing is left over.
+    struct stat before, after;
+    ASSERT_EQ(::stat((r / ".index").c_str(), &before), 0);
+    ASSERT_EQ(bed.qb({"build-index"}).status, 0);
+    ASSERT_EQ(::stat((r / ".index").c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    for (const auto& entry : fs::directory_iterator(r))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".tmp")) << entry.path();
+
+    // A build that cannot write reports it and leaves no temporary file.
+    fs::remove(r / ".index");
+    fs::create_directories(r / ".index" / "keep");
+    res = bed.qb({"build-index"});
+    EXPECT_EQ(res.status, 1);
+    EXPECT_TRUE(res.err.starts_with("Error: 파일을 교체하지 못했습니다: ")) << res.err;
+    for (const auto& entry : fs::directory_iterator(r))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".tmp")) << entry.path();
+    fs::remove_all(r / ".index");
+    write_text(r / ".index", "old line\n");
+
+    // While another command holds the vault (an append), the build waits for it.
+    {
+        std::optional<agent::VaultLock> held(std::in_place, r);
+        ChildCommand build(vesk_binary(), {"quillbox", "build-index"});
+        build.env = bed.env.env();
+        Child child = Child::spawn(build.stdout_(Stdio::Null).stderr_(Stdio::Null));
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        EXPECT_FALSE(child.try_wait().has_value());
+        EXPECT_EQ(read_text(r / ".index"), "old line\n");
+        write_text(r / "late.md", "late\n");
+        held.reset();
+        EXPECT_TRUE(child.wait().success());
+    }
+    EXPECT_NE(read_text(r / ".index").find(" | late.md | late | "), std::string::npos);
+}
+
+TEST(VaultUpdateIndex, AppendsOnlyFilesInsideTheVault) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    write_text(r / "n" / "a.md", "A\n");
+    write_text(bed.env.root() / "outside.md", "O\n");
+    set_mtime(r / "n" / "a.md", 77);
+    ASSERT_EQ(bed.qb({"build-index"}).status, 0);
+    const std::string built = read_text(r / ".index");
+    for (const Words& args : {Words{"update-index", (bed.env.root() / "outside.md").string()},
+                              Words{"update-index", (r / ".." / "outside.md").string()},
+                              Words{"update-index", (r / "n").string()},
+                              Words{"update-index", (r / "missing.md").string()}}) {
+        RunResult res = bed.qb(args);
+        EXPECT_EQ(res.status, 0) << args[1] << res.err;
+        EXPECT_EQ(read_text(r / ".index"), built) << args[1];
+    }
+    EXPECT_EQ(bed.qb({"update-index", (r / "n" / "a.md").string()}).status, 0);
+    EXPECT_EQ(bed.qb({"update-index", "a.md"}, r / "n").status, 0);  // relative to where it runs
+    EXPECT_EQ(read_text(r / ".index"), built + "n | a.md | A | 77\nn | a.md | A | 77\n");
+}
+
+TEST(VaultList, IndexRecentVaultsAndFolders) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    fs::create_directories(r);
+    EXPECT_EQ(bed.qb({"list", "index-search"}).out, "(Index file not found or empty)\n");
+    write_text(r / ".index",
+               " | a.md | old title | 1\n"
+               "p | b.md | beta | 2\n"
+               "short | line\n"
+               " | a.md | new title | 3\n"
+               "p | c|d.md | pipe in name | 4\n");
+    EXPECT_EQ(bed.qb({"list", "index-search"}).out, "p | c|d.md \n | a.md | new title \np | b.md | beta \n");
+    EXPECT_EQ(bed.qb({"list", "index-search", "beta"}).out, "p | b.md | beta \n");
+    EXPECT_EQ(bed.qb({"list", "index-search", "-zz"}).out, "");  // a query beginning with "-" is a query
+
+    EXPECT_EQ(bed.qb({"list", "recent-search"}).out, "[No recent items yet]\n");
+    write_text(r / "a.md", "\n  alpha line \n");
+    write_text(r / "p" / "b.md", "");
+    write_text(r / ".recent", "a.md\np/b.md\ngone.md\n\na.md\n");
+    EXPECT_EQ(bed.qb({"list", "recent-search"}).out, " | a.md |   alpha line \np | b.md | (empty)\n");
+    EXPECT_EQ(bed.qb({"list", "recent-search", "alpha"}).out, " | a.md |   alpha line \n");
+
+    // The vault list is made from the current root when missing or empty.
+    const fs::path list = bed.env.zelt() / "lists" / "quillbox.list";
+    EXPECT_EQ(bed.qb({"list", "vault-select"}).out, "~/.quillbox\n");
+    EXPECT_EQ(read_text(list), "~/.quillbox\n");
+    write_text(list, "");
+    bed.server.tmux_ok({"set-option", "-g", "@zelt/quillbox", "~/Work Vault"});
+    EXPECT_EQ(bed.qb({"list", "vault-select"}).out, "~/Work Vault\n");
+    write_text(list, "~/Work Vault\n/srv/Team\n~/한글");
+    EXPECT_EQ(bed.qb({"list", "vault-select"}).out, "~/Work Vault\n/srv/Team\n~/한글\n");
+    EXPECT_EQ(bed.qb({"list", "vault-select", "TEAM"}).out, "/srv/Team\n");
+    EXPECT_EQ(bed.qb({"list", "vault-select", "nope"}).out, "[No matching vaults]\n");
+
+    fs::create_directories(r / "b");
+    fs::create_directories(r / "a" / "deeper");
+    fs::create_directories(r / ".git" / "objects");
+    EXPECT_EQ(bed.qb({"list", "file-move"}).out, ".\na\na/deeper\nb\np\n");
+    // fzf filters nothing in the picker: the typed query narrows the folders.
+    EXPECT_EQ(bed.qb({"list", "file-move", "deeper"}).out, "a/deeper\n");
+    EXPECT_EQ(bed.qb({"list", "file-move", "nothing"}).out, "");
+}
+
+TEST(VaultList, DeepSearchUsesRipgrepSafely) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    write_text(r / "old.md", "needle one\n");
+    write_text(r / "new.md", "x\nneedle two\n");
+    write_text(r / "-dash.md", "needle dash\n");
+    write_text(r / "skip" / "s.md", "needle skipped\n");
+    write_text(r / ".git" / "g", "needle in git\n");
+    write_text(r / ".recent", "needle.md\n");
+    write_text(bed.env.zelt() / "lists" / "quillbox-ignore.list", "skip\n");
+    set_mtime(r / "old.md", 100);
+    set_mtime(r / "-dash.md", 150);
+    set_mtime(r / "new.md", 200);
+    RunResult res = bed.qb({"list", "deep-search", "needle"});
+    ASSERT_EQ(res.status, 0) << res.err;
+    EXPECT_EQ(res.out, "new.md:2:needle two\n-dash.md:1:needle dash\nold.md:1:needle one\n");
+    EXPECT_EQ(bed.qb({"list", "deep-search", "NEEDLE"}).out, "[No matches found for: NEEDLE]\n");
+
+    // A query that looks like an option is searched for, never obeyed.
+    write_text(r / "opt.md", "--pre=touch\n");
+    res = bed.qb({"list", "deep-search", "--pre=touch"});
+    EXPECT_EQ(res.out, "opt.md:1:--pre=touch\n") << res.err;
+    res = bed.qb({"list", "deep-search", "--files"});
+    EXPECT_EQ(res.out, "[No matches found for: --files]\n");
+
+    // An empty query lists item paths: from the index when there is one, else from ripgrep.
+    res = bed.qb({"list", "deep-search"});
+    EXPECT_EQ(res.out, "opt.md\nnew.md\n-dash.md\nold.md\n") << res.err;
+    ASSERT_EQ(bed.qb({"build-index"}).status, 0);
+    EXPECT_EQ(bed.qb({"list", "deep-search", ""}).out, "old.md\n-dash.md\nnew.md\nopt.md\n");
+    // The index now holds "needle" in its titles: still no hit there.
+    EXPECT_EQ(bed.qb({"list", "deep-search", "needle"}).out, "new.md:2:needle two\n-dash.md:1:needle dash\nold.md:1:needle one\n");
+
+    // Without ripgrep: a notice instead of a failure.
+    fs::create_directories(bed.env.root() / "nobin");
+    fs::create_symlink("/usr/bin/tmux", bed.env.root() / "nobin" / "tmux");
+    bed.env.vars["PATH"] = (bed.env.root() / "nobin").string();
+    EXPECT_EQ(bed.qb({"list", "deep-search", "x"}).out, "[Deep Search requires 'ripgrep' (rg). Please install it.]\n");
+}
+
+TEST(VaultPreview, WindowsAroundHitsFilesAndVaults) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    std::string numbered;
+    for (int i = 1; i <= 80; ++i) numbered += "line " + std::to_string(i) + "\n";
+    write_text(r / "n" / "a:b.md", numbered);
+    write_text(r / "p|q.md", "pipe\n");
+    const fs::path mode = bed.env.root() / "mode";
+    // No bat on PATH: the numbered fallback shows exactly which lines the window holds.
+    fs::create_directories(bed.env.root() / "nobin");
+    fs::create_symlink("/usr/bin/tmux", bed.env.root() / "nobin" / "tmux");
+    bed.env.vars["PATH"] = (bed.env.root() / "nobin").string();
+    auto preview = [&](const std::string& m, Words selection) {
+        write_text(mode, m + "\n");
+        Words args = {"preview", mode.string()};
+        args.insert(args.end(), selection.begin(), selection.end());
+        return bed.qb(args);
+    };
+    std::string shown = preview("deep-search", {"n/a:b.md:42:line 42"}).out;
+    EXPECT_TRUE(shown.starts_with("     1\tline 27\n")) << shown;
+    EXPECT_TRUE(shown.ends_with("    30\tline 56\n")) << shown;
+    shown = preview("deep-search", {"n/a:b.md:3:line 3"}).out;
+    EXPECT_TRUE(shown.starts_with("     1\tline 1\n") && shown.ends_with("    30\tline 30\n")) << shown;
+    shown = preview("deep-search", {"n/a:b.md"}).out;
+    EXPECT_TRUE(shown.ends_with("    40\tline 40\n")) << shown;
+    EXPECT_EQ(preview("deep-search", {"missing.md:1:x"}).out, "");
+    EXPECT_EQ(preview("index-search", {" | p|q.md | pipe"}).out, "     1\tpipe\n");
+    EXPECT_EQ(preview("recent-search", {"n", "|", "a:b.md", "|", "x"}).out.substr(0, 14), "     1\tline 1\n");
+    EXPECT_EQ(preview("vault-select", {"~/not yet"}).out,
+              "Directory does not exist yet: ~/not yet\n\nThis vault will be created when you select it.\n");
+    for (int i = 0; i < 50; ++i) write_text(bed.env.home() / "big" / ("f" + std::to_string(i)), "");
+    EXPECT_EQ(split_lines(preview("vault-select", {"~/big"}).out).size(), 20u);
+    EXPECT_EQ(preview("file-move", {"."}).out, "Preview not available for this mode\n");
+    RunResult res = bed.qb({"preview", (bed.env.root() / "no-mode").string(), "x"});
+    EXPECT_EQ(res.out, "Preview not available for this mode\n");
+    EXPECT_EQ(res.status, 0);
+
+    // With bat (installed as batcat) the hit is highlighted in colour.
+    fs::create_symlink("/usr/bin/batcat", bed.env.root() / "nobin" / "batcat");
+    shown = preview("deep-search", {"n/a:b.md:42:line 42"}).out;
+    EXPECT_NE(shown.find("\x1b["), std::string::npos) << shown;
+    EXPECT_NE(shown.find("line 56"), std::string::npos);
+    EXPECT_EQ(shown.find("line 57"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vesk::test
