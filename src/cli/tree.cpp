@@ -742,7 +742,8 @@ struct DataWords {
 };
 constexpr DataWords kDataWords[] = {
     {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
-    {"note", "reveal", 2}, {"log", "search-query", 1}, {"log", "search-preview", 1},
+    {"note", "reveal", 2}, {"finder", "mf-search", 1}, {"finder", "git-search", 1},
+    {"log", "search-query", 1}, {"log", "search-preview", 1},
     {"tidewell", "question-list", 1}, {"tidewell", "question-preview", 1},
 };
 

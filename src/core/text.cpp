@@ -66,22 +66,10 @@ bool is_letter(char32_t c) {
 }
 
 std::u32string lower_chars(std::string_view text) {
-    std::u32string in = decode_utf8(text);
     std::u32string out;
-    out.reserve(in.size());
-    for (size_t k = 0; k < in.size(); ++k) {
-        char32_t c = in[k];
-        if (c == 0x130) {  // İ: the one unconditional mapping to two characters
-            out += U'i';
-            out += char32_t(0x307);
-        } else if (c == 0x3A3) {  // Σ at the end of a word is the final sigma
-            bool after_letter = k > 0 && is_letter(in[k - 1]);
-            bool before_letter = k + 1 < in.size() && is_letter(in[k + 1]);
-            out += (after_letter && !before_letter) ? char32_t(0x3C2) : char32_t(0x3C3);
-        } else {
-            out += static_cast<char32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(c)));
-        }
-    }
+    out.reserve(text.size());
+    LowerCaseReader reader(text);
+    for (char32_t c; reader.next(c);) out += c;
     return out;
 }
 
@@ -92,6 +80,40 @@ bool is_wide(char32_t c) {
 }
 
 }  // namespace
+
+char32_t next_utf8_char(std::string_view text, std::size_t& i) { return next_char(text, i); }
+
+bool LowerCaseReader::next(char32_t& out) {
+    if (pending_) {
+        out = pending_;
+        pending_ = 0;
+        return true;
+    }
+    if (i_ >= text_.size()) return false;
+    auto b = static_cast<unsigned char>(text_[i_]);
+    if (b < 0x80) {  // the common case, without a table lookup
+        ++i_;
+        prev_letter_ = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+        out = (b >= 'A' && b <= 'Z') ? char32_t(b + 32) : char32_t(b);
+        return true;
+    }
+    char32_t c = next_char(text_, i_);
+    if (c == 0x130) {  // İ: the one unconditional mapping to two characters
+        out = U'i';
+        pending_ = 0x307;
+    } else if (c == 0x3A3) {  // Σ at the end of a word is the final sigma
+        bool before_letter = false;
+        if (i_ < text_.size()) {
+            std::size_t peek = i_;
+            before_letter = is_letter(next_char(text_, peek));
+        }
+        out = (prev_letter_ && !before_letter) ? char32_t(0x3C2) : char32_t(0x3C3);
+    } else {
+        out = static_cast<char32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(c)));
+    }
+    prev_letter_ = is_letter(c);
+    return true;
+}
 
 std::u32string decode_utf8(std::string_view text) {
     std::u32string out;

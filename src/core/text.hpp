@@ -39,6 +39,23 @@ bool is_blank(std::string_view text);
 
 // Full Unicode lower-case mapping (U+0130 becomes two characters, a final sigma becomes ς).
 std::string to_lower(std::string_view text);
+// The character that starts at byte `i`, decoded lossily as decode_utf8 does; `i` moves past it.
+char32_t next_utf8_char(std::string_view text, std::size_t& i);
+
+// The characters of to_lower(text), one at a time and without allocating: for matching every line
+// of a long listing against a query.
+class LowerCaseReader {
+public:
+    explicit LowerCaseReader(std::string_view text) : text_(text) {}
+    // The next lower-cased character; false at the end.
+    bool next(char32_t& c);
+
+private:
+    std::string_view text_;
+    std::size_t i_ = 0;
+    char32_t pending_ = 0;      // the second character of a mapping to two
+    bool prev_letter_ = false;  // whether the last character read was a letter
+};
 // A character with the Unicode upper-case property.
 bool is_upper(char32_t c);
 

@@ -11,8 +11,9 @@ namespace vesk {
 
 namespace {
 
-Output run_fzf(std::string_view input, const std::vector<std::string>& args) {
+Output run_fzf(std::string_view input, const std::vector<std::string>& args, const FzfEnv& env = {}) {
     ChildCommand fzf("fzf", args);
+    fzf.env = env;
     fzf.in = Stdio::Pipe;
     fzf.out = Stdio::Pipe;
     fzf.err = Stdio::Inherit;  // fzf may draw its screen there
@@ -42,14 +43,21 @@ FzfExpect split_fzf_expect_output(std::string_view output) {
     return result;
 }
 
-std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args) {
-    Output out = run_fzf(input, args);
+std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args, const FzfEnv& env) {
+    Output out = run_fzf(input, args, env);
     std::optional<int> code = out.status.code();
     if (code == 2) throw Error("fzf가 실패했습니다: " + out.status.describe());
-    if (code != 0) return "";
+    // With --expect, a key pressed over an empty list ends fzf with 1 and still names the key:
+    // esc there must leave and ctrl-x must be told there is nothing to delete.
+    if (code != 0 && code != 1) return "";
     std::string text = lossy_utf8(out.out);
     if (text.ends_with('\n')) text.pop_back();
     return text;
+}
+
+std::string fzf_binding_shell() {
+    if (auto bash = which("bash")) return bash->native();
+    return "/bin/sh";
 }
 
 void require_fzf() { require_command("fzf", "fzf를 찾을 수 없습니다."); }

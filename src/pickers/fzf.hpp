@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vesk {
@@ -29,10 +30,18 @@ FzfRun run_fzf_with_input_status(std::string_view input, const std::vector<std::
 // The first two lines of an `--expect` output, without their line endings.
 FzfExpect split_fzf_expect_output(std::string_view output);
 
-// A picker's run of fzf: what fzf printed, without its final line end, for a choice; "" when the
-// user cancelled (130), nothing matched (1) or a signal ended fzf. fzf's own failure (2: a bad
+// Variables set (or, with nothing, removed) for fzf and so for the commands its bindings run.
+using FzfEnv = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+// A picker's run of fzf: what fzf printed, without its final line end, for a choice (or, with
+// --expect, the key pressed over an empty list, which ends fzf with 1); "" when the user
+// cancelled (130), nothing matched (1) or a signal ended fzf. fzf's own failure (2: a bad
 // option, no terminal to draw on) throws, so that it is never taken for a cancel.
-std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args);
+std::string run_fzf_picker(std::string_view input, const std::vector<std::string>& args, const FzfEnv& env = {});
+
+// The shell for fzf's bindings (fzf runs them with $SHELL -c): bash when it is on PATH, else
+// /bin/sh. The user's login shell may be fish, whose syntax no binding is written in.
+std::string fzf_binding_shell();
 
 // Throws "fzf를 찾을 수 없습니다." unless fzf is on PATH or in the working directory.
 void require_fzf();

@@ -31,6 +31,15 @@ struct NoteSearchContentArgs {
     std::optional<std::string> query;
 };
 
+// `note open [MODE]` (prefix C-n): the notes pane, a split ("pane") or a window ("window"), in the
+// current pane's directory, running `note popup`.
+void note_open(const NoteOpenArgs& args);
+// `note popup`: a note directory from lists/note-dir.list, a note picked by name or content, a
+// command from lists/find-file-and-exec.list, and the note opened with it in this pane.
+void note_popup();
+// `note select DIR` (vim's <Leader>o): a note picked under DIR, its path printed.
+void note_select(const NoteSelectArgs& args);
+
 // `note list MODE_FILE [QUERY]`, run in the note directory: the mode header, then the files whose
 // names match the query (file-name mode) or ripgrep's hits of the query as
 // "file<TAB>line<TAB>text" (content mode). Names are written as note_lines.hpp describes.

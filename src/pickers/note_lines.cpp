@@ -55,7 +55,23 @@ std::string note_list_header(std::string_view mode) {
 std::string encode_note_name(std::string_view name) {
     std::string out;
     out.reserve(name.size());
+    append_note_name(out, name);
+    return out;
+}
+
+void append_note_name(std::string& out, std::string_view name) {
     for (std::size_t i = 0; i < name.size();) {
+        // Printable ASCII goes out as it is, a run at a time: the finder writes a whole tree's
+        // names through here on every keystroke.
+        std::size_t plain = i;
+        while (plain < name.size()) {
+            auto b = static_cast<unsigned char>(name[plain]);
+            if (b < 0x20 || b >= 0x7f || b == '\\') break;
+            ++plain;
+        }
+        out.append(name.data() + i, plain - i);
+        i = plain;
+        if (i == name.size()) break;
         auto c = static_cast<unsigned char>(name[i]);
         if (c >= 0x80) {
             if (std::size_t len = utf8_sequence_at(name, i)) {
@@ -75,7 +91,6 @@ std::string encode_note_name(std::string_view name) {
         }
         ++i;
     }
-    return out;
 }
 
 std::string decode_note_name(std::string_view text) {

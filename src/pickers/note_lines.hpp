@@ -23,6 +23,8 @@ namespace vesk::pickers {
 std::string note_list_header(std::string_view mode);
 
 std::string encode_note_name(std::string_view name);
+// encode_note_name appended to `out`: a long listing is written without a string per name.
+void append_note_name(std::string& out, std::string_view name);
 // The inverse of encode_note_name; a backslash that starts no known escape stays as it is.
 std::string decode_note_name(std::string_view text);
 

@@ -12,6 +12,7 @@
 #include "core/text.hpp"
 #include "pickers/finder.hpp"
 #include "pickers/fzf.hpp"
+#include "pickers/note_lines.hpp"
 #include "pickers/tools.hpp"
 
 namespace vesk::pickers {
@@ -126,12 +127,22 @@ ExecRoot open_with_exec_root(const fs::path& file, const std::string& pane_path)
     return {fs::path(pane_path), path_text(absolute)};
 }
 
-std::string open_with_command_line(std::string_view command, const fs::path& dir, std::string_view file) {
+bool opens_at_line(std::string_view command) {
+    std::string_view first = trim(command);
+    first = first.substr(0, std::min(first.size(), first.find_first_of(" \t")));
+    std::string_view name = first.substr(first.rfind('/') == std::string_view::npos ? 0 : first.rfind('/') + 1);
+    return name == "vim" || name == "nvim" || name == "vi" || name == "view";
+}
+
+std::string open_with_command_line(std::string_view command, const fs::path& dir, std::string_view file,
+                                   std::optional<std::uint64_t> line) {
     std::string quoted = shell_quote(file_argument(file));
     std::string_view first = trim(command);
     first = first.substr(0, std::min(first.size(), first.find_first_of(" \t")));
     if (first == "code" || first == "code-insiders")
         return std::string(command) + " -r " + shell_quote_path(dir) + " -g " + quoted;
+    // A content hit opens at its line in the editors that take "+N".
+    if (line && opens_at_line(command)) return std::string(command) + " +" + std::to_string(*line) + " " + quoted;
     return std::string(command) + " " + quoted;
 }
 
@@ -155,6 +166,7 @@ void finder_open_with() {
     const std::optional<std::string> pane_path = tmux.get_option_global("@find_exec_pane_path");
     const std::optional<std::string> is_shell = tmux.get_option_global("@find_exec_is_shell");
     const std::optional<std::string> file = tmux.get_option_global("@find_exec_file");
+    const std::optional<std::string> file_line = tmux.get_option_global("@find_exec_file_line");
     if (!file) {
         tmux.run({"display-message", "선택된 파일이 없습니다."});
         return;
@@ -169,7 +181,8 @@ void finder_open_with() {
     tmux.run({"set-option", "-gq", "@find_exec_last_entry", *command});
 
     const ExecRoot root = open_with_exec_root(fs::path(*file), pane_path.value_or(""));
-    const std::string line = open_with_command_line(*command, root.dir, root.file);
+    const std::string line = open_with_command_line(*command, root.dir, root.file,
+                                                     file_line ? parse_line_number(*file_line) : std::nullopt);
     if (is_shell == "1" && origin) {
         std::string typed = root.dir.empty() ? line : "cd " + shell_quote_path(root.dir) + " && " + line;
         // Typed literally (-l): no word of the line is ever looked up as a key name.

@@ -3,6 +3,7 @@
 // stored, typed into the origin pane when that pane runs a shell, else in a new split.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -53,7 +54,11 @@ ExecRoot open_with_exec_root(const std::filesystem::path& file, const std::strin
 
 // "COMMAND 'FILE'", or for code and code-insiders "COMMAND -r 'DIR' -g 'FILE'". A relative file
 // that begins with '-' or '+' is written "./FILE", so that no command takes it for an option.
-std::string open_with_command_line(std::string_view command, const std::filesystem::path& dir, std::string_view file);
+// With a line (a content hit), vim, nvim, vi and view get "+N" before the file.
+std::string open_with_command_line(std::string_view command, const std::filesystem::path& dir, std::string_view file,
+                                   std::optional<std::uint64_t> line = std::nullopt);
+// Whether the command's program (vim, nvim, vi, view) opens a file at a line given as "+N".
+bool opens_at_line(std::string_view command);
 
 // Unsets the @find_exec_* options of one finder run (not @find_exec_last_entry); failures ignored.
 void cleanup_find_exec_options(const Tmux& tmux);

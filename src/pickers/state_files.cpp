@@ -1,6 +1,7 @@
 #include "pickers/state_files.hpp"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <exception>
@@ -21,6 +22,27 @@ std::filesystem::path temp_state_file(std::string_view prefix, std::string_view 
     write_and_close(fd, contents);
     return path;
 }
+
+namespace {
+
+std::filesystem::path make_private_state_file(std::string_view prefix, std::string_view contents) {
+    std::string name =
+        (std::filesystem::temp_directory_path() / fmt::format("{}-{}-XXXXXX", prefix, ::getpid())).native();
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) throw_errno(name);
+    try {
+        write_and_close(fd, contents);
+    } catch (...) {
+        ::unlink(name.c_str());
+        throw;
+    }
+    return name;
+}
+
+}  // namespace
+
+PrivateStateFile::PrivateStateFile(std::string_view prefix, std::string_view contents)
+    : file_(make_private_state_file(prefix, contents)) {}
 
 std::string read_note_mode(const std::filesystem::path& path) {
     try {

@@ -1,6 +1,6 @@
 #include "pickers/text.hpp"
 
-#include <vector>
+#include <optional>
 
 #include "core/text.hpp"
 
@@ -8,38 +8,51 @@ namespace vesk {
 
 namespace {
 
-std::vector<std::u32string> split_terms(const std::u32string& text) {
-    std::vector<std::u32string> terms;
-    std::u32string cur;
-    for (char32_t c : text) {
-        if (is_unicode_space(c)) {
-            if (!cur.empty()) terms.push_back(std::move(cur));
-            cur.clear();
-        } else {
-            cur += c;
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// term_found for an ASCII term over the ASCII start of the candidate, byte by byte: most names are
+// plain ASCII, and lower-casing ASCII needs no table. Nothing when a byte beyond ASCII comes
+// before the answer is known (its lower case may be ASCII, as for the Kelvin sign).
+std::optional<bool> ascii_term_found(std::string_view term, std::string_view candidate) {
+    std::size_t j = 0;
+    for (char w : term) {
+        if (static_cast<unsigned char>(w) >= 0x80) return std::nullopt;
+        w = ascii_lower(w);
+        for (;;) {
+            if (j == candidate.size()) return false;
+            const char h = candidate[j++];
+            if (static_cast<unsigned char>(h) >= 0x80) return std::nullopt;
+            if (ascii_lower(h) == w) break;
         }
     }
-    if (!cur.empty()) terms.push_back(std::move(cur));
-    return terms;
+    return true;
 }
 
-std::u32string lower_chars(std::string_view text) { return decode_utf8(to_lower(text)); }
+// Whether every lower-cased character of `term` is found in `candidate`, in order.
+bool term_found(std::string_view term, std::string_view candidate) {
+    if (std::optional<bool> found = ascii_term_found(term, candidate)) return *found;
+    LowerCaseReader want(term), have(candidate);
+    char32_t w, h;
+    while (want.next(w)) {
+        do {
+            if (!have.next(h)) return false;
+        } while (h != w);
+    }
+    return true;
+}
 
 }  // namespace
 
+// The finder runs this on every line of a listing of a whole tree, for every keystroke: nothing
+// here allocates, the terms are found in the query and both sides lower-cased as they are read.
 bool subsequence_match(std::string_view query, std::string_view candidate) {
-    std::vector<std::u32string> terms = split_terms(decode_utf8(query));
-    if (terms.empty()) return true;
-    std::u32string hay = lower_chars(candidate);
-    for (const auto& term : terms) {
-        size_t pos = 0;
-        std::string term_text;
-        for (char32_t c : term) append_utf8(term_text, c);
-        for (char32_t c : lower_chars(term_text)) {
-            size_t found = hay.find(c, pos);
-            if (found == std::u32string::npos) return false;
-            pos = found + 1;
-        }
+    std::size_t i = 0;
+    while (i < query.size()) {
+        std::size_t start = i;
+        if (is_unicode_space(next_utf8_char(query, i))) continue;
+        std::size_t end = i;
+        while (i < query.size() && !is_unicode_space(next_utf8_char(query, i))) end = i;
+        if (!term_found(query.substr(start, end - start), candidate)) return false;
     }
     return true;
 }

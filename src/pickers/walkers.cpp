@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -123,27 +124,57 @@ void walk_tree_in(const fs::path& dir, const TreeVisitor& visit, std::set<DirId>
 
 }  // namespace
 
-std::vector<fs::path> rg_files(const fs::path& dir) {
+bool rg_files_each(const fs::path& dir, const std::function<void(std::string_view)>& visit) {
     // A directory rg cannot be started in is an unsuccessful run like any other: no files.
-    if (!directory_id(dir) || ::access(dir.c_str(), X_OK) != 0) return {};
+    if (!directory_id(dir) || ::access(dir.c_str(), X_OK) != 0) return false;
     // NUL after each path, taken as bytes: a name holding a line feed or bytes that are not UTF-8
     // still names its file.
-    ChildCommand rg("rg", {"--files", "--max-depth", "5", "--null"});
-    rg.cwd = dir.native();
-    rg.in = Stdio::Null;
-    rg.out = Stdio::Pipe;
-    rg.err = Stdio::Null;
-    Output out = run_child(rg);
-    std::vector<fs::path> files;
-    if (!out.status.success()) return files;
-    std::string_view rest = out.out;
-    while (!rest.empty()) {
-        std::size_t end = rest.find('\0');
-        std::string_view name = rest.substr(0, end);
-        if (!name.empty()) files.push_back(dir / std::string(name));
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
+    ChildCommand command("rg", {"--files", "--max-depth", "5", "--null"});
+    command.cwd = dir.native();
+    command.in = Stdio::Null;
+    command.out = Stdio::Pipe;
+    command.err = Stdio::Null;
+    Child rg = Child::spawn(command);
+    try {
+        // The names are handed on as they come: a tree of a hundred thousand files is never held
+        // whole, and the first lines reach the reader while rg still walks.
+        std::string pending;
+        char chunk[1 << 16];
+        for (;;) {
+            ssize_t n = ::read(rg.stdout_fd(), chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) throw_errno();
+            if (n == 0) break;
+            std::string_view data(chunk, static_cast<std::size_t>(n));
+            if (!pending.empty()) {
+                std::size_t end = data.find('\0');
+                if (end == std::string_view::npos) {
+                    pending.append(data);
+                    continue;
+                }
+                pending.append(data.substr(0, end));
+                visit(pending);
+                pending.clear();
+                data.remove_prefix(end + 1);
+            }
+            for (std::size_t end; (end = data.find('\0')) != std::string_view::npos; data.remove_prefix(end + 1)) {
+                if (end > 0) visit(data.substr(0, end));
+            }
+            pending.assign(data);
+        }
+        if (!pending.empty()) visit(pending);
+    } catch (...) {
+        rg.kill();
+        rg.wait();
+        throw;
     }
+    return rg.wait().success();
+}
+
+std::vector<fs::path> rg_files(const fs::path& dir) {
+    std::vector<fs::path> files;
+    bool ok = rg_files_each(dir, [&](std::string_view name) { files.push_back(dir / std::string(name)); });
+    if (!ok) files.clear();
     return files;
 }
 

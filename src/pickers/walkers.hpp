@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk {
@@ -12,6 +13,11 @@ namespace vesk {
 // `rg --files --max-depth 5` run in `dir`, each path joined onto `dir` as rg printed its bytes
 // (a name holding a line feed stays whole). ripgrep's ignore rules apply. An unsuccessful rg run gives an empty list; failing to start rg throws.
 std::vector<std::filesystem::path> rg_files(const std::filesystem::path& dir);
+// The same listing handed to `visit` name by name (relative to `dir`, as rg printed its bytes) while
+// rg runs, so that nothing holds the whole list. Whether rg ended successfully; a directory rg
+// cannot start in visits nothing and gives false. Failing to start rg throws; what `visit` throws
+// stops rg and comes through.
+bool rg_files_each(const std::filesystem::path& dir, const std::function<void(std::string_view)>& visit);
 
 // Directories below `dir` (symbolic links followed) as text relative to `root`, skipping every
 // directory with a relative component that starts with '.' and all below it. Start with

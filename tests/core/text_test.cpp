@@ -12,6 +12,14 @@ TEST(Text, DecodingLinesAndWidths) {
     EXPECT_EQ(split_lines("a\r\nb\n\nc\n"), (std::vector<std::string>{"a", "b", "", "c"}));
     EXPECT_EQ(trim("\u3000\t 가 나 \u00a0\n"), "가 나");
     EXPECT_EQ(to_lower("İSTANBUL Ä"), "i\u0307stanbul ä");
+    // Σ lowers to the final sigma at a word's end only; the one-by-one reader agrees with to_lower.
+    EXPECT_EQ(to_lower("ΟΔΟΣ ΣΑ Σ"), "οδος σα σ");
+    for (std::string_view text : {"İx ΟΔΟΣ. ΣΑ", "A\xff\xe2\x82Z", "Σ", "aΣ", "ÀÉÎ 한글"}) {
+        std::string read;
+        LowerCaseReader reader(text);
+        for (char32_t c; reader.next(c);) append_utf8(read, c);
+        EXPECT_EQ(read, to_lower(text)) << text;
+    }
 
     EXPECT_EQ(display_width("한국어"), 6u);
     EXPECT_EQ(display_width("Ａ"), 2u);   // full-width Latin

@@ -54,6 +54,15 @@ TEST(Fzf, SignalsStartFailuresAndEarlyExit) {
     EXPECT_EQ(run.output, "chosen");
     EXPECT_EQ(run.code, 0);
 
+    // A picker: a key of --expect pressed over an empty list (status 1) still names the key; a
+    // cancel gives nothing; fzf's own failure is never taken for a cancel.
+    write_script(dir / "bin" / "fzf", "echo ctrl-x; exit 1\n");
+    EXPECT_EQ(run_fzf_picker("", {"--expect=ctrl-x"}), "ctrl-x");
+    write_script(dir / "bin" / "fzf", "echo esc; exit 130\n");
+    EXPECT_EQ(run_fzf_picker("", {}), "");
+    write_script(dir / "bin" / "fzf", "echo 'unknown option' >&2; exit 2\n");
+    EXPECT_THROW(run_fzf_picker("", {}), Error);
+
     env.set("PATH", (dir / "empty").string());
     EXPECT_THROW(run_fzf_with_input("a\n", {}), SystemError);
 }

@@ -29,6 +29,9 @@ TEST(NoteLines, EveryNameComesBackByteForByteFromOneLine) {
     // Only '\', controls and bytes that are not UTF-8 are escaped; a stray '\' reads as itself.
     EXPECT_EQ(encode_note_name("it's $(x) #{y} 한글:3:"), "it's $(x) #{y} 한글:3:");
     EXPECT_EQ(encode_note_name("a\\b\tc\x01\xff"), "a\\\\b\\tc\\x01\\xff");
+    std::string line = "kept ";
+    append_note_name(line, "\x7f end\\");
+    EXPECT_EQ(line, "kept \\x7f end\\\\");
     EXPECT_EQ(decode_note_name("a\\qb\\"), "a\\qb\\");
 }
 

@@ -40,6 +40,13 @@ TEST(OpenWithCommand, LineAndPlace) {
               "batcat --paging=always './--pager=touch x'");
     EXPECT_EQ(open_with_command_line("vim", "/r", "+!touch x"), "vim './+!touch x'");
     EXPECT_EQ(open_with_command_line("vim", "/r", "/abs/-x"), "vim '/abs/-x'");
+    // A content hit's line goes to the editors that take "+N"; others get the file alone.
+    EXPECT_EQ(open_with_command_line("vim", "/r", "+x", 12), "vim +12 './+x'");
+    EXPECT_EQ(open_with_command_line("/usr/bin/nvim -p", "/r", "a.md", 3), "/usr/bin/nvim -p +3 'a.md'");
+    EXPECT_EQ(open_with_command_line("view", "/r", "a.md", 3), "view +3 'a.md'");
+    EXPECT_EQ(open_with_command_line("less", "/r", "a.md", 3), "less 'a.md'");
+    EXPECT_EQ(open_with_command_line("vimdiff", "/r", "a.md", 3), "vimdiff 'a.md'");
+    EXPECT_EQ(open_with_command_line("code", "/r", "a.md", 3), "code -r '/r' -g 'a.md'");
 
     TempDir dir;
     const fs::path repo = fs::canonical(dir.path()) / "repo";
