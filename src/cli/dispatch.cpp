@@ -116,10 +116,6 @@ constexpr Entry kTable[] = {
 
 }  // namespace
 
-void not_built(std::string_view command) {
-    throw Error("vesk " + std::string(command) + ": 아직 구현되지 않았습니다.");
-}
-
 bool has_handler(std::string_view leaf) {
     for (const Entry& entry : kTable) {
         if (entry.leaf == leaf) return true;

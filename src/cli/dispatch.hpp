@@ -13,7 +13,4 @@ void dispatch(const Commands& commands);
 // True when the table has an entry for `leaf` (the tests hold the tree and the table together).
 bool has_handler(std::string_view leaf);
 
-// The end of a command whose handler is not part of this build yet: an error naming it (status 1).
-[[noreturn]] void not_built(std::string_view command);
-
 }  // namespace vesk
