@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "core/quote.hpp"
+#include "core/vim_script.hpp"
 
 namespace vesk::agent {
 
@@ -37,30 +38,6 @@ augroup TideWellCmdline
   autocmd VimLeavePre * if g:tidewell_chat_sentinel !=# '' && g:tidewell_last_cmdline =~? '^wq!$' | let g:tidewell_send_flag = 1 | call writefile(['send'], g:tidewell_chat_sentinel) | endif
 augroup END
 
-function! s:TideWellInsertFile(fname) abort
-  if empty(a:fname) || !filereadable(a:fname)
-    echo 'TideWell: file not found.'
-    return
-  endif
-  let l:lines = readfile(a:fname)
-  if empty(l:lines)
-    return
-  endif
-  let l:lnum = line('.')
-  let l:text = getline(l:lnum)
-  let l:col = col('.') - 1
-  let l:before = strpart(l:text, 0, l:col)
-  let l:after = strpart(l:text, l:col)
-  if len(l:lines) == 1
-    call setline(l:lnum, l:before . l:lines[0] . l:after)
-    call cursor(l:lnum, l:col + len(l:lines[0]) + 1)
-    return
-  endif
-  call setline(l:lnum, l:before . l:lines[0])
-  call append(l:lnum, l:lines[1:-2] + [l:lines[-1] . l:after])
-  call cursor(l:lnum + len(l:lines) - 1, len(l:lines[-1]) + 1)
-endfunction
-
 function! s:TideWellInsertQuestion() abort
   if empty(g:tidewell_question_dir) || !isdirectory(g:tidewell_question_dir)
     echo 'TideWell: question dir not found.'
@@ -93,12 +70,6 @@ function! s:TideWellWQ() abort
 endfunction
 command! -bang WQ call s:TideWellWQ()
 cnoreabbrev <expr> wq! (getcmdtype() ==# ':' && getcmdline() ==# 'wq!') ? 'WQ!' : 'wq!'
-
-" Insert mode reaches this through Ctrl-O: an insert-mode mapping of <Leader>o (a blank and o
-" with the distribution's leader) would fire on every " o" typed in a question.
-silent! nunmap <Leader>o
-silent! iunmap <Leader>o
-nnoremap <silent> <Leader>o :call <SID>TideWellInsertQuestion()<CR>
 )";
 
 }  // namespace
@@ -111,6 +82,8 @@ std::string tidewell_vimrc(const TidewellVimrcPaths& paths) {
     script += "let $PATH = '/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:' . $PATH\n";
     script += fmt::format("let $MYVIMRC = {}\n", vim_single_quote_path(paths.base_script));
     script += kBehaviour;
+    script += vim_insert_file_function("TideWellInsertFile", "TideWell: file not found.");
+    script += vim_leader_o_mapping("TideWellInsertQuestion");
     return script;
 }
 

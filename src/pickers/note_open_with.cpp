@@ -8,6 +8,7 @@
 #include "core/process.hpp"
 #include "core/quote.hpp"
 #include "core/text.hpp"
+#include "core/vim_script.hpp"
 #include "pickers/list_files.hpp"
 #include "pickers/note_popup.hpp"
 #include "pickers/tools.hpp"
@@ -39,31 +40,6 @@ augroup note_files
   autocmd BufEnter * if expand('%:p') !=# '' | silent! execute 'cd' fnameescape(expand('%:p:h')) | endif
 augroup END
 
-function! s:NoteInsertFile(path) abort
-  if !filereadable(a:path)
-    echo '노트: 파일을 찾을 수 없습니다.'
-    return
-  endif
-  let l:lines = readfile(a:path)
-  if empty(l:lines)
-    return
-  endif
-  let l:lnum = line('.')
-  let l:text = getline(l:lnum)
-  let l:col = col('.') - 1
-  let l:before = strpart(l:text, 0, l:col)
-  let l:after = strpart(l:text, l:col)
-  if len(l:lines) == 1
-    call setline(l:lnum, l:before . l:lines[0] . l:after)
-    call cursor(l:lnum, l:col + len(l:lines[0]) + 1)
-    return
-  endif
-  let l:new = [l:before . l:lines[0]] + l:lines[1:-2] + [l:lines[-1] . l:after]
-  call setline(l:lnum, l:new[0])
-  call append(l:lnum, l:new[1:])
-  call cursor(l:lnum + len(l:new) - 1, len(l:lines[-1]) + 1)
-endfunction
-
 function! s:NoteInsertNote() abort
   if empty(g:note_dir) || !isdirectory(g:note_dir)
     echo '노트: 디렉터리를 찾을 수 없습니다.'
@@ -83,18 +59,14 @@ function! s:NoteInsertNote() abort
     call s:NoteInsertFile(l:picked)
   endif
 endfunction
-
-silent! nunmap <Leader>o
-silent! iunmap <Leader>o
-nnoremap <silent> <Leader>o :call <SID>NoteInsertNote()<CR>
-inoremap <silent> <Leader>o <C-o>:call <SID>NoteInsertNote()<CR>
 )VIM";
 
 }  // namespace
 
 std::string note_vim_script(const fs::path& dir, const std::string& program) {
     return "let g:note_dir = " + vim_single_quote_path(dir) + "\n" + "let g:note_vesk = " + vim_single_quote_path(program) +
-           "\n" + std::string(kScriptBody);
+           "\n" + std::string(kScriptBody) + vim_insert_file_function("NoteInsertFile", "노트: 파일을 찾을 수 없습니다.") +
+           vim_leader_o_mapping("NoteInsertNote");
 }
 
 std::vector<std::string> note_vim_args(const std::vector<std::string>& words, std::optional<std::uint64_t> line,

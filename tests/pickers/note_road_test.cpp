@@ -249,10 +249,14 @@ TEST_F(NoteRoad, LeaderOInsertsAnotherNoteAtTheCursor) {
     ASSERT_TRUE(s.wait_for_text("노트>")) << s.screen();
     s.press({"Escape"});
     ASSERT_TRUE(s.wait_for_no_text("노트>")) << s.screen();
+    // Typed text holding " o" stays text: the mapping is not an insert-mode one.
+    s.type("A, a note on it");
+    s.press({"Escape"});
+    ASSERT_TRUE(s.wait_for_text("line, a note on it")) << s.screen();
     s.type(":wq");
     s.press({"Enter"});
     EXPECT_TRUE(pane_closed()) << s.screen();
-    EXPECT_EQ(read_text(notes / "main.md"), "first INSERTED ONE\nINSERTED TWOSINGLEline\nsecond\n");
+    EXPECT_EQ(read_text(notes / "main.md"), "first INSERTED ONE\nINSERTED TWOSINGLEline, a note on it\nsecond\n");
     EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
