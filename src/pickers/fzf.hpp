@@ -43,6 +43,16 @@ std::string run_fzf_picker(std::string_view input, const std::vector<std::string
 // /bin/sh. The user's login shell may be fish, whose syntax no binding is written in.
 std::string fzf_binding_shell();
 
+// The entry behind the line fzf gave back: the entry of the identical line among `lines` (whole
+// even when a field holds a tab), else what `parse` makes of the line.
+template <class Entry, class Parse>
+std::optional<Entry> entry_for_picked_line(const std::vector<std::string>& lines, const std::vector<Entry>& entries,
+                                           const std::string& picked, Parse parse) {
+    for (std::size_t i = 0; i < lines.size() && i < entries.size(); ++i)
+        if (lines[i] == picked) return entries[i];
+    return parse(picked);
+}
+
 // Throws "fzf를 찾을 수 없습니다." unless fzf is on PATH or in the working directory.
 void require_fzf();
 

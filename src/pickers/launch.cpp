@@ -100,11 +100,7 @@ void app_launch() {
             continue;
         }
         if (pick.key == "esc" || pick.key == "ctrl-c" || pick.selection.empty()) return;
-        // The line fzf gave back is one of ours: its entry, whole even when the command holds a tab.
-        std::optional<LaunchEntry> entry;
-        for (std::size_t i = 0; i < lines.size() && !entry; ++i)
-            if (lines[i] == pick.selection) entry = entries[i];
-        if (!entry) entry = parse_launch_fzf_line(pick.selection);
+        std::optional<LaunchEntry> entry = entry_for_picked_line(lines, entries, pick.selection, parse_launch_fzf_line);
         if (!entry) return;
         chosen = std::move(*entry);
         break;

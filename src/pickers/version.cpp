@@ -142,11 +142,7 @@ void version_run() {
             continue;
         }
         if (pick.key == "esc" || pick.key == "ctrl-c" || pick.selection.empty()) return;
-        // The line fzf gave back is one of ours: its entry, whole even when a field holds a tab.
-        std::optional<VersionEntry> entry;
-        for (std::size_t i = 0; i < lines.size() && !entry; ++i)
-            if (lines[i] == pick.selection) entry = entries[i];
-        if (!entry) entry = parse_version_fzf_line(pick.selection);
+        std::optional<VersionEntry> entry = entry_for_picked_line(lines, entries, pick.selection, parse_version_fzf_line);
         if (!entry) return;
         chosen = std::move(*entry);
         break;
