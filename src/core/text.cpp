@@ -306,4 +306,65 @@ std::optional<std::uint64_t> parse_line_number(std::string_view text) {
     return value;
 }
 
+namespace {
+
+// One character by the popups' own width table (display_width), not the screens' (screen_width).
+std::int64_t char_display_width(char32_t c) {
+    std::string one;
+    append_utf8(one, c);
+    return static_cast<std::int64_t>(display_width(one));
+}
+
+void wrap_line(std::string_view line, std::int64_t wrap_width, std::vector<std::string>& out) {
+    std::string current;
+    std::int64_t width = 0;
+    auto close = [&] {
+        out.emplace_back(trim_end(current));
+        current.clear();
+        width = 0;
+    };
+    std::size_t start = 0;
+    while (start < line.size()) {
+        std::size_t blank = line.find(' ', start);
+        std::size_t end = blank == std::string_view::npos ? line.size() : blank + 1;
+        std::string_view piece = line.substr(start, end - start);
+        start = end;
+
+        std::string_view word = piece;
+        while (!word.empty() && word.back() == ' ') word.remove_suffix(1);
+        std::int64_t word_width = static_cast<std::int64_t>(display_width(word));
+        std::int64_t trailing = piece.size() > word.size() ? 1 : 0;
+
+        if (width != 0 && width + word_width + trailing > wrap_width) close();
+        if (word_width > wrap_width) {
+            for (char32_t c : decode_utf8(piece)) {
+                std::int64_t w = char_display_width(c);
+                if (!current.empty() && width + w > wrap_width) close();
+                append_utf8(current, c);
+                width += w;
+            }
+        } else {
+            current.append(piece);
+            width += word_width + trailing;
+        }
+    }
+    close();
+}
+
+}  // namespace
+
+std::vector<std::string> wrap_message(std::string_view text, std::int64_t wrap_width) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t nl = text.find('\n', start);
+        std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        wrap_line(line, wrap_width, out);
+        if (nl == std::string_view::npos) break;
+        start = nl + 1;
+    }
+    return out;
+}
+
 }  // namespace vesk

@@ -79,4 +79,8 @@ std::int32_t parse_i32(std::string_view text, std::int32_t fallback);
 // 64 bits. Anything else (blanks included) gives none.
 std::optional<std::uint64_t> parse_line_number(std::string_view text);
 
+// Each line of the text wrapped at blanks to `wrap_width` columns by display_width; a word wider
+// than that is cut by characters. Empty lines stay.
+std::vector<std::string> wrap_message(std::string_view text, std::int64_t wrap_width);
+
 }  // namespace vesk

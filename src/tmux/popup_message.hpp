@@ -72,9 +72,6 @@ PopupLimits popup_limits(std::int64_t client_width, std::int64_t client_height, 
 
 // One sentence or clause a line: ". " becomes ".\n", then ", " becomes ",\n".
 std::string split_clauses(std::string_view text);
-// Each line of the text wrapped at blanks to `wrap_width` display columns; a word wider than that
-// is cut by characters. Empty lines stay.
-std::vector<std::string> wrap_message(std::string_view text, std::int64_t wrap_width);
 // The widest line (at least 20) plus 6; 26 without lines.
 std::int64_t natural_width(const std::vector<std::string>& lines);
 

@@ -11,7 +11,6 @@
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
-#include "tmux/popup_message.hpp"
 #include "ui/screen.hpp"
 
 namespace vesk {

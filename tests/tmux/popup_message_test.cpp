@@ -1,4 +1,5 @@
 #include "tmux/popup_message.hpp"
+#include "core/text.hpp"
 
 #include <gtest/gtest.h>
 
