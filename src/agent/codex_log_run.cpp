@@ -24,8 +24,6 @@ namespace {
 constexpr const char* kNotice =
     "OpenAI Codex가 시작되었습니다. 'PREFIX C-g' 키를 눌러 로그를 저장할 수 있습니다. 권한 설정하는 것을 잊지 마세요.";
 
-void tell(const Tmux& tmux, std::string_view text) { tmux.run({"display-message", tmux_format_escape(text)}); }
-
 void end_with(int status) {
     if (status != 0) throw ExitCode(status);
 }
@@ -95,7 +93,7 @@ void log_codex_run(const CodexRunArgs& args) {
     if (pane_option(tmux, *pane, "@codex_log")) {
         tmux.run({"pipe-pane", "-t", *pane});
         for (const char* name : {"@codex_log", "@codex_log_pid", "@codex_fifo"}) unset_pane_option(tmux, *pane, name);
-        tell(tmux, "Codex log off (auto)");
+        display_message(tmux, "Codex log off (auto)");
     }
     tmux.run({"set-option", "-p", "-t", *pane, "@codex_pane", "1"});
     Child child = Child::spawn(agent);
@@ -135,12 +133,12 @@ void log_codex_tail() {
         }
     }
     if (!log) {
-        tell(tmux, "Active Codex log not found.");
+        display_message(tmux, "Active Codex log not found.");
         return;
     }
     std::error_code ec;
     if (!fs::is_regular_file(*log, ec)) {
-        tell(tmux, fmt::format("Codex log file not found: {}", *log));
+        display_message(tmux, fmt::format("Codex log file not found: {}", *log));
         return;
     }
     try {

@@ -27,8 +27,6 @@ namespace {
 
 constexpr const char* kFifoFailed = "Codex log 실패: FIFO 생성에 실패했습니다.";
 
-void tell(const Tmux& tmux, std::string_view text) { tmux.run({"display-message", tmux_format_escape(text)}); }
-
 // The folder of the named pipes: this user's alone, so that nobody else can put a pipe or a file
 // of their own where the pane's output goes.
 bool private_fifo_folder(const fs::path& dir) {
@@ -116,7 +114,7 @@ void log_codex_toggle() {
         struct stat st;
         if (fifo && ::lstat(fifo->c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) ::unlink(fifo->c_str());
         unset_log_options(tmux, pane);
-        tell(tmux, "Codex log off");
+        display_message(tmux, "Codex log off");
         return;
     }
 
@@ -126,7 +124,7 @@ void log_codex_toggle() {
     } catch (const std::exception&) {
     }
     if (!pipe.empty() && pipe != "0") {
-        tell(tmux, "다른 로그가 활성화되어 있습니다. 먼저 끄세요.");
+        display_message(tmux, "다른 로그가 활성화되어 있습니다. 먼저 끄세요.");
         return;
     }
     // The job names its pane: run-shell gives it none, and the client's current pane may be
@@ -144,20 +142,20 @@ void log_codex_start() {
 
     auto marker = pane_option(tmux, pane, "@codex_pane");
     if (!marker) {
-        tell(tmux, "Codex pane 표식이 없습니다. codex-run.sh로 실행 중인지 확인하세요.");
+        display_message(tmux, "Codex pane 표식이 없습니다. codex-run.sh로 실행 중인지 확인하세요.");
         return;
     }
     if (*marker != "1") {
-        tell(tmux, "Codex log 실패: Codex pane에서만 시작할 수 있습니다.");
+        display_message(tmux, "Codex log 실패: Codex pane에서만 시작할 수 있습니다.");
         return;
     }
     const fs::path dir = pane_path_or_zelt(tmux, pane);
     if (switches.guard_tail && tmux.display(pane, "#{pane_current_command}") == "tail") {
-        tell(tmux, "Codex log 실패: 같은 pane에서 tail을 실행 중입니다.");
+        display_message(tmux, "Codex log 실패: 같은 pane에서 tail을 실행 중입니다.");
         return;
     }
     if (!switches.allow_chat_dir && path_text(dir).ends_with("/.agent/chat")) {
-        tell(tmux, "Codex log 실패: .agent/chat 폴더에서 실행할 수 없습니다.");
+        display_message(tmux, "Codex log 실패: .agent/chat 폴더에서 실행할 수 없습니다.");
         return;
     }
 
@@ -168,7 +166,7 @@ void log_codex_start() {
     const fs::path fifo = fifo_dir / codex_fifo_name(session, pane);
     fs::create_directories(log.parent_path());
     if (!private_fifo_folder(fifo_dir) || !prepare_fifo(fifo)) {
-        tell(tmux, kFifoFailed);
+        display_message(tmux, kFifoFailed);
         return;
     }
 
@@ -186,14 +184,14 @@ void log_codex_start() {
     if (ended_at_once(reader)) {
         tmux.run({"pipe-pane", "-t", pane});
         const std::string message = "Codex log 실패: 로그 reader가 바로 끝났습니다.";
-        tell(tmux, message);
+        display_message(tmux, message);
         throw Error(fmt::format("{} ({})", message, reader.try_wait()->describe()));
     }
 
     tmux.run({"set-option", "-p", "-t", pane, "@codex_log", path_text(log)});
     tmux.run({"set-option", "-p", "-t", pane, "@codex_log_pid", std::to_string(reader.pid())});
     tmux.run({"set-option", "-p", "-t", pane, "@codex_fifo", path_text(fifo)});
-    tell(tmux, fmt::format("Codex log on: {} (FIFO ok)", path_text(log)));
+    display_message(tmux, fmt::format("Codex log on: {} (FIFO ok)", path_text(log)));
 }
 
 }  // namespace vesk::agent

@@ -33,8 +33,6 @@ namespace {
 
 constexpr const char* kTargetOption = "@tidewell_target_pane";
 
-void tell(const Tmux& tmux, std::string_view text) { tmux.run({"display-message", tmux_format_escape(text)}); }
-
 // Clears @tidewell_target_pane when the command ends, unless another staging area has set it to
 // a pane of its own meanwhile: that one's question must still find its pane.
 class TargetOptionGuard {
@@ -121,7 +119,7 @@ void chat(const Tmux& tmux, const TargetPaneArgs& args) {
 
     const std::string vim = tmux.option("@vim_bin").value_or("vim");
     if (!which(vim)) {
-        tell(tmux, fmt::format("vim not found: {} (tmux 옵션 @vim_bin 확인)", vim));
+        display_message(tmux, fmt::format("vim not found: {} (tmux 옵션 @vim_bin 확인)", vim));
         throw ExitCode(127);
     }
 
@@ -153,7 +151,7 @@ void chat(const Tmux& tmux, const TargetPaneArgs& args) {
     const fs::path base = root / "lib" / "vimrc";
     std::error_code ec;
     if (!fs::is_regular_file(base, ec)) {
-        tell(tmux, fmt::format("TideWell vimrc not found: {}", path_text(base)));
+        display_message(tmux, fmt::format("TideWell vimrc not found: {}", path_text(base)));
         throw ShownError("vimrc not found");
     }
 
@@ -180,23 +178,23 @@ void chat(const Tmux& tmux, const TargetPaneArgs& args) {
     if (!status.success()) {
         if (written && !is_blank(text)) {
             save_question(folder, stamp, text);
-            tell(tmux, "TideWell saved (not sent).");
+            display_message(tmux, "TideWell saved (not sent).");
         }
         throw Error("vim exited with " + status.describe());
     }
 
     const Ending ending = vim_ending(bytes_or_empty(sentinel.path()), written);
     if (ending == Ending::Drop) {
-        tell(tmux, "TideWell: 저장 없이 종료되었습니다.");
+        display_message(tmux, "TideWell: 저장 없이 종료되었습니다.");
         return;
     }
     if (is_blank(text)) {
-        tell(tmux, "TideWell input is empty; not saved.");
+        display_message(tmux, "TideWell input is empty; not saved.");
         return;
     }
     const fs::path question = save_question(folder, stamp, text);
     if (ending == Ending::Save) {
-        tell(tmux, "TideWell saved (not sent).");
+        display_message(tmux, "TideWell saved (not sent).");
         return;
     }
 
@@ -208,7 +206,7 @@ void chat(const Tmux& tmux, const TargetPaneArgs& args) {
     std::string sent_stamp = stamp;
     std::replace(sent_stamp.begin(), sent_stamp.end(), '_', ' ');
     write_file_atomically(question, stamp_first_line(text, sent_stamp));
-    tell(tmux, "TideWell input sent.");
+    display_message(tmux, "TideWell input sent.");
 }
 
 }  // namespace
@@ -226,7 +224,7 @@ void tidewell_chat_popup(const TargetPaneArgs& args) {
         if (!exit_status_in_chain(e)) {
             try {
                 const std::string message = error_one_line(e);
-                tell(tmux, message.starts_with("TideWell") ? message : "TideWell: " + message);
+                display_message(tmux, message.starts_with("TideWell") ? message : "TideWell: " + message);
             } catch (const std::exception&) {
             }
         }

@@ -39,10 +39,6 @@ std::string chat_popup_command(const std::string& program, const std::optional<s
     return command;
 }
 
-void tell(const Tmux& tmux, std::string_view text) {
-    tmux.run({"display-message", tmux_format_escape(text)});
-}
-
 }  // namespace
 
 void tidewell_open(const OpenArgs& args) {
@@ -104,7 +100,7 @@ void tidewell_project_select(const ProjectSelectArgs& args) {
     fs::create_directories(staging / "project", ec);
     if (ec) {
         try {
-            tell(tmux, "TideWell: ~/.tidewell 생성 실패(권한 확인).");
+            display_message(tmux, "TideWell: ~/.tidewell 생성 실패(권한 확인).");
         } catch (const std::exception&) {
         }
         throw Error("failed to create ~/.tidewell");
@@ -124,7 +120,7 @@ void tidewell_project_select(const ProjectSelectArgs& args) {
     std::optional<std::string> initial = remembered ? std::optional(safe_project_name(*remembered)) : std::nullopt;
     std::optional<std::string> project = ui_select("TideWell project> ", candidates, initial);
     if (!project) {
-        tell(tmux, "TideWell: 프로젝트 선택이 취소되었습니다.");
+        display_message(tmux, "TideWell: 프로젝트 선택이 취소되었습니다.");
         return;
     }
     remember_in_history(history, *project);

@@ -101,7 +101,7 @@ void dir_favorite() {
     const std::string pane = origin_pane(tmux);
     std::error_code ec;
     if (!fs::is_regular_file(list, ec)) {
-        tell(tmux, "즐겨찾기 파일이 없습니다: " + path_text(list));
+        display_message(tmux, "즐겨찾기 파일이 없습니다: " + path_text(list));
         return;
     }
     for (;;) {

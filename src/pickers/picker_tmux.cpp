@@ -61,12 +61,8 @@ std::string current_session_id(const Tmux& tmux) {
     }
 }
 
-void tell(const Tmux& tmux, std::string_view message) {
-    tmux.run({"display-message", tmux_format_escape(message)});
-}
-
 void tell_and_fail(const Tmux& tmux, std::string_view message) {
-    tell(tmux, message);
+    display_message(tmux, message);
     if (running_in_popup()) print_in_popup(message);
     throw ExitCode(1);
 }

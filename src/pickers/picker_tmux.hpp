@@ -19,11 +19,8 @@ std::string origin_pane(const Tmux& tmux);
 // target would read otherwise, its id names exactly it. Empty when tmux cannot say.
 std::string current_session_id(const Tmux& tmux);
 
-// display-message with outside text: every '#' doubled, so nothing in it is expanded or run.
-void tell(const Tmux& tmux, std::string_view message);
-
-// tell(), and in a popup also printed there (a status-line message hides behind the popup's
-// wait); then the command ends with status 1.
+// display_message() (tmux/tmux.hpp), and in a popup also printed there (a status-line message
+// hides behind the popup's wait); then the command ends with status 1.
 [[noreturn]] void tell_and_fail(const Tmux& tmux, std::string_view message);
 
 // A message to acknowledge, then status 1: popup_modal, except in a popup, where the message is

@@ -40,10 +40,10 @@ void session_kill_and_next(const SessionKillArgs& args) {
     if (count > 1) {
         tmux.run({"switch-client", "-p"});
         tmux.run({"kill-session", "-t", id});
-        tell(tmux, "세션 \"" + name + "\" 종료, 이전 세션으로 이동했습니다.");
+        display_message(tmux, "세션 \"" + name + "\" 종료, 이전 세션으로 이동했습니다.");
         return;
     }
-    tell(tmux, "마지막 세션을 종료합니다.");
+    display_message(tmux, "마지막 세션을 종료합니다.");
     tmux.run({"kill-session", "-t", id});
 }
 

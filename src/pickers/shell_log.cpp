@@ -28,7 +28,7 @@ bool pane_piped(const Tmux& tmux, const std::string& pane) {
 // while its marks stay.
 bool refused_for_other_pipe(const Tmux& tmux, const std::string& pane) {
     if (!pane_piped(tmux, pane) || pane_option(tmux, pane, "@shell_log")) return false;
-    tell(tmux, "다른 로그가 활성화되어 있습니다. 먼저 끄세요.");
+    display_message(tmux, "다른 로그가 활성화되어 있습니다. 먼저 끄세요.");
     return true;
 }
 
@@ -52,7 +52,7 @@ void log_shell_toggle() {
         if (refused_for_other_pipe(tmux, pane)) return;
         tmux.run({"pipe-pane", "-t", pane});
         unset_pane_option(tmux, pane, "@shell_log");
-        tell(tmux, "Shell log off");
+        display_message(tmux, "Shell log off");
         return;
     }
     // run-shell expands formats in its command: the program's path passes with its '#' doubled.
@@ -73,7 +73,7 @@ void log_shell_start() {
     // as itself, or the pane would be copied into another file than @shell_log names.
     tmux.run({"pipe-pane", "-t", pane, tmux_format_escape("cat >> " + shell_quote_path(log))});
     tmux.run({"set-option", "-p", "-t", pane, "@shell_log", path_text(log)});
-    tell(tmux, "Shell log on: " + path_text(log));
+    display_message(tmux, "Shell log on: " + path_text(log));
 }
 
 }  // namespace vesk::pickers

@@ -76,7 +76,7 @@ void log_search_popup() {
     const fs::path folder = git_root_or(pane_path_or_zelt(tmux, pane)) / ".agent";
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
-        tell(tmux, "로그 폴더가 없습니다: " + path_text(folder));
+        display_message(tmux, "로그 폴더가 없습니다: " + path_text(folder));
         return;
     }
     std::string input;

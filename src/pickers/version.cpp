@@ -108,7 +108,7 @@ void version_controller() {
         // Not a repository (or not a directory git can enter): said below.
     }
     if (root.empty()) {
-        tell(tmux, "버전 컨트롤러: Git 저장소가 아닙니다.");
+        display_message(tmux, "버전 컨트롤러: Git 저장소가 아닙니다.");
         return;
     }
     tmux.run({"set-option", "-gq", "@version_controller_repo_root" + session_suffix(tmux), root});
@@ -157,7 +157,7 @@ void version_run() {
 
     const std::optional<std::string> root = tmux.get_option_global("@version_controller_repo_root" + suffix);
     if (!root || !fs::is_directory(*root, ec)) {
-        tell(tmux, "버전 컨트롤러: Git 저장소가 아닙니다.");
+        display_message(tmux, "버전 컨트롤러: Git 저장소가 아닙니다.");
         return;
     }
     // The window's name and directory are formats: '#' doubled, they arrive as written.
