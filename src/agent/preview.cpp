@@ -10,16 +10,14 @@
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
+#include "pickers/tools.hpp"
 
 namespace vesk {
 
 void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
                 std::optional<LineRange> range) {
     std::fflush(stdout);
-    // Debian installs bat as batcat.
-    std::optional<std::filesystem::path> bat_path = which("bat");
-    if (!bat_path) bat_path = which("batcat");
-    if (bat_path) {
+    if (std::optional<std::filesystem::path> bat_path = which_first({"bat", "batcat"})) {
         ChildCommand bat(bat_path->filename().string(), {"--color=always", "--style=numbers"});
         if (highlight) bat.arg("--highlight-line").arg(std::to_string(*highlight));
         if (range) bat.arg("--line-range").arg(fmt::format("{}:{}", range->first, range->last));
