@@ -27,9 +27,11 @@ fs::path session_list(const Tmux& tmux) {
     return list;
 }
 
-const std::vector<std::string> kCreateFzfArgs = {
-    "--prompt=session> ", "--height=100%", "--border=rounded",           "--no-sort",
-    "--delimiter=\t",     "--with-nth=1",  "--expect=ctrl-n,esc,ctrl-c", "--bind=ctrl-d:clear-query"};
+// Built when the picker runs, not at every start of the program.
+std::vector<std::string> create_fzf_args() {
+    return {"--prompt=session> ", "--height=100%", "--border=rounded",           "--no-sort",
+            "--delimiter=\t",     "--with-nth=1",  "--expect=ctrl-n,esc,ctrl-c", "--bind=ctrl-d:clear-query"};
+}
 
 // The session tmux knows under the name it would give `name`, by its id; none when there is none.
 // Compared with tmux's own listing: `has-session -t work` would also answer for "work2", and a name
@@ -118,7 +120,7 @@ void session_create_popup() {
         const std::vector<std::string> lines = format_session_entries(entries);
         std::string input;
         for (const auto& line : lines) input += line + "\n";
-        const FzfRun run = run_fzf_with_input_status(input, kCreateFzfArgs);
+        const FzfRun run = run_fzf_with_input_status(input, create_fzf_args());
         if (!run.code || (*run.code != 0 && *run.code != 1 && *run.code != 130)) throw ExitCode(1);
         const FzfExpect pick = split_fzf_expect_output(run.output);
         if (pick.key == "esc" || pick.key == "ctrl-c") return;
