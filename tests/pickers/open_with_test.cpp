@@ -211,6 +211,9 @@ TEST_F(OpenWithRoad, CancelEditAndFailures) {
     EXPECT_TRUE(s.wait_for_text("[아무 키나 누르면 닫힙니다]")) << s.screen();
     s.press({"q"});
     EXPECT_TRUE(s.wait_for_no_text("파일이 없습니다")) << s.screen();
+    // tmux reports the failed popup command once its job ends: wait for that report, so that it
+    // cannot cover the next message.
+    EXPECT_TRUE(s.wait_for_text("returned 1")) << s.screen();
 
     // No file chosen: tmux says so.
     s.server().tmux_ok({"set-option", "-gu", "@find_exec_file"});
