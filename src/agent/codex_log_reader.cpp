@@ -1,7 +1,11 @@
 #include "agent/codex_log_reader.hpp"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include <fmt/format.h>
 
@@ -94,6 +98,46 @@ bool is_codex_reader(pid_t pid, const fs::path& fifo) {
     if (pid <= 1 || ::getpgid(pid) != pid) return false;
     auto words = command_line_of(pid);
     return words && words->find(shell_quote_path(fifo)) != std::string::npos;
+}
+
+namespace {
+
+// The process group of `pid`, read from /proc/<pid>/stat (the field after the state, past the
+// command name in parentheses, which may itself hold blanks and parentheses).
+std::optional<pid_t> process_group_of(const fs::path& proc_dir) {
+    std::ifstream in(proc_dir / "stat");
+    std::string stat;
+    if (!std::getline(in, stat)) return std::nullopt;
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    char state = 0;
+    int parent = 0, group = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %d %d", &state, &parent, &group) != 3) return std::nullopt;
+    return static_cast<pid_t>(group);
+}
+
+bool holds_file(const fs::path& proc_dir, dev_t dev, ino_t ino) {
+    std::error_code ec;
+    for (fs::directory_iterator it(proc_dir / "fd", ec), end; !ec && it != end; it.increment(ec)) {
+        struct stat st;
+        if (::stat(it->path().c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<bool> reader_holds_fifo(pid_t group, const fs::path& fifo) {
+    struct stat pipe_st;
+    std::error_code ec;
+    if (::stat(fifo.c_str(), &pipe_st) != 0 || !fs::is_directory("/proc/self/fd", ec)) return std::nullopt;
+    for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (process_group_of(it->path()) == group && holds_file(it->path(), pipe_st.st_dev, pipe_st.st_ino))
+            return true;
+    }
+    return false;
 }
 
 void stop_codex_reader(std::string_view pid_text, const std::optional<std::string>& fifo) {

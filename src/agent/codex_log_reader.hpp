@@ -39,6 +39,9 @@ std::string codex_reader_text(const std::filesystem::path& fifo, std::string_vie
 // Whether `pid` is still the reader of that named pipe: it leads its own process group and its
 // command line names the pipe. A pid that has since been given to another process is not.
 bool is_codex_reader(pid_t pid, const std::filesystem::path& fifo);
+// Whether a process of the reader's process group holds the named pipe open: the reader is running
+// and reading. Unknown (no /proc to look into): nullopt.
+std::optional<bool> reader_holds_fifo(pid_t group, const std::filesystem::path& fifo);
 // Ends the reader's whole process group when `pid_text` still names the reader of `fifo`.
 void stop_codex_reader(std::string_view pid_text, const std::optional<std::string>& fifo);
 

@@ -80,14 +80,20 @@ Child start_reader(const std::string& text, const fs::path& log) {
     }
 }
 
-// A reader that cannot run (a program missing or failing) ends at once; one that works waits on
-// the pipe.
-bool ended_at_once(Child& reader) {
-    for (int k = 0; k < 15; ++k) {
+// A reader that cannot run (a program missing or failing) ends at once; one that works opens the
+// pipe and waits on it. Watched until one or the other is seen, however slowly the machine starts
+// the pipeline; where nothing tells whether the pipe is open, a short while without an ending counts.
+bool ended_at_once(Child& reader, const fs::path& fifo) {
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    for (;;) {
         if (reader.try_wait()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const std::optional<bool> reading = reader_holds_fifo(reader.pid(), fifo);
+        const auto waited = steady_clock::now() - start;
+        if (reading.value_or(waited > milliseconds(300))) return reader.try_wait().has_value();
+        if (waited > seconds(10)) return false;
+        std::this_thread::sleep_for(milliseconds(10));
     }
-    return false;
 }
 
 void stop_group(Child& reader) {
@@ -181,7 +187,7 @@ void log_codex_start() {
         stop_group(reader);
         throw;
     }
-    if (ended_at_once(reader)) {
+    if (ended_at_once(reader, fifo)) {
         tmux.run({"pipe-pane", "-t", pane});
         const std::string message = "Codex log 실패: 로그 reader가 바로 끝났습니다.";
         display_message(tmux, message);

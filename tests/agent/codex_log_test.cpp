@@ -4,8 +4,10 @@
 // `codex-status` and `codex-tail`.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "agent/codex_log_reader.hpp"
 #include "agent_panes.hpp"
@@ -90,6 +92,12 @@ TEST(CodexLogReader, StopsOnlyTheReaderItStarted) {
     wait_until([&] { return is_codex_reader(reader.pid(), fifo); });
     EXPECT_TRUE(is_codex_reader(reader.pid(), fifo));
     EXPECT_FALSE(is_codex_reader(stranger.pid(), fifo));
+    // The reader holds the pipe only once a writer has come (its cat waits in open until then).
+    EXPECT_EQ(reader_holds_fifo(reader.pid(), fifo), false);
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    EXPECT_TRUE(wait_until([&] { return reader_holds_fifo(reader.pid(), fifo) == true; }));
+    EXPECT_EQ(reader_holds_fifo(stranger.pid(), fifo), false);
     stop_codex_reader(std::to_string(stranger.pid()), fifo.string());
     stop_codex_reader("12x", fifo.string());
     stop_codex_reader(std::to_string(reader.pid()), std::nullopt);
@@ -97,6 +105,7 @@ TEST(CodexLogReader, StopsOnlyTheReaderItStarted) {
     EXPECT_FALSE(reader.try_wait());
     stop_codex_reader(std::to_string(reader.pid()), fifo.string());
     EXPECT_EQ(reader.wait().signal(), SIGTERM);
+    ::close(writer);
     stranger.kill();
     stranger.wait();
 }
