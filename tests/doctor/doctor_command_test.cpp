@@ -211,7 +211,7 @@ public:
         RunResult started;
         ASSERT_TRUE(wait_until([&] { return (started = tmux({"new-session", "-d", "-x", "120", "-y", "40"})).status == 0; }))
             << started.err;
-        ASSERT_TRUE(wait_until([&] { return value({"show", "-sqv", "@__vesk_plugins_loaded"}) == "true"; }, 60s))
+        ASSERT_TRUE(wait_until([&] { return value({"show", "-sqv", "@__vesk_plugins_loaded"}) == "true"; }, 180s))
             << value({"list-keys"});
         // Doctor's tmux calls reach this server as they would from one of its panes.
         inst_.env.vars["TMUX"] = (inst_.env.tmp() / ("tmux-" + std::to_string(::getuid())) / socket_).string() + "," +
@@ -235,9 +235,13 @@ TEST(DoctorCommand, InsideTheUsersTmuxHealthyThenBroken) {
     json report = inst.report();
     EXPECT_EQ(severities(report), healthy(true));
     EXPECT_EQ(check(report, "@zelt")["summary"], "@zelt=" + inst.root.string());
-    // @vim_bin is unset: the doctor looks for "vim", as the editor check found it.
+    // @vim_bin is unset: the doctor looks for "vim", where the editor check found it (the versions
+    // are left out: a machine busy enough may let one of the two answers miss its time limit).
     const std::string editor = check(report, "editor")["summary"];
-    EXPECT_EQ(check(report, "@vim_bin")["summary"], "@vim_bin=vim: " + editor.substr(editor.find(' ', 4) + 1));
+    const std::string vim_path = editor.substr(12, editor.find(" (") - 12);
+    EXPECT_TRUE(editor.starts_with("vim editor: /")) << editor;
+    EXPECT_TRUE(check(report, "@vim_bin")["summary"].get<std::string>().starts_with("@vim_bin=vim: " + vim_path))
+        << check(report, "@vim_bin") << editor;
     EXPECT_EQ(check(report, "TMUX_CONF")["summary"], "TMUX_CONF=" + (inst.env.home() / ".tmux.conf").string());
     EXPECT_EQ(check(report, "TMUX_CONF_LOCAL")["summary"],
               "TMUX_CONF_LOCAL=" + (inst.env.home() / ".tmux.conf.local").string());

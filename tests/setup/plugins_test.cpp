@@ -184,7 +184,7 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
              {"prefix", "Enter", vesk + "pane zoom-toggle"},
              {"root", "M-Tab", vesk + "session tree-popup"}})
         EXPECT_NE(tmux({"list-keys", "-T", table, key}).out.find(command), std::string::npos) << table << " " << key;
-    EXPECT_TRUE(wait_until([&] { return tmux({"show", "-gqv", "@loaded_tmux-tab"}).out == "yes"; }, 60s));
+    EXPECT_TRUE(wait_until([&] { return tmux({"show", "-gqv", "@loaded_tmux-tab"}).out == "yes"; }, 180s));
     for (const auto& repo : kDefaultPluginRepos)
         EXPECT_EQ(tmux({"show", "-gqv", "@loaded_" + plugin_name(repo)}).out, "yes") << repo;
     EXPECT_EQ(tmux({"display", "-p", "#{pane_in_mode}"}).out, "0");  // a failing line or job opens view mode

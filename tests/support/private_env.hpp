@@ -84,7 +84,7 @@ std::string read_text(const fs::path& path);
 void write_script(const fs::path& path, const std::string& body);
 
 // Polls `done` every 20 ms until it holds or `limit` passes; its last answer.
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 // What `f` throws, or "(no error)".
 std::string error_text(const std::function<void()>& f);

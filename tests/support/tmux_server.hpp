@@ -26,7 +26,7 @@ namespace vesk::test {
 
 using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-constexpr std::chrono::milliseconds kTmuxDeadline{10000};
+constexpr std::chrono::milliseconds kTmuxDeadline{30000};
 
 class TmuxServer {
 public:
