@@ -50,4 +50,6 @@ void require_command(std::string_view program, const std::string& message) {
     throw Error(message);
 }
 
+std::filesystem::path current_exe(std::error_code& ec) { return std::filesystem::read_symlink("/proc/self/exe", ec); }
+
 }  // namespace vesk

@@ -19,6 +19,9 @@ std::string command_output(const ChildCommand& command);
 // PATH entry stands for the working directory. No execute-permission test. PATH unset: nothing.
 std::optional<std::filesystem::path> which(std::string_view program);
 
+// The program running now, symbolic links resolved; empty with `ec` set when it cannot be told.
+std::filesystem::path current_exe(std::error_code& ec);
+
 // Succeeds when `which` finds the program or a regular file of that name lies in the working
 // directory; otherwise throws Error(message), the caller's words unchanged.
 void require_command(std::string_view program, const std::string& message);

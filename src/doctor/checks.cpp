@@ -37,7 +37,7 @@ void push_programs(std::vector<Check>& checks) {
 
 void push_current_exe(std::vector<Check>& checks) {
     std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path self = current_exe(ec);
     if (ec) {
         checks.push_back(Check{"install", "current-exe", Severity::Warn, "현재 vesk 실행 파일 경로를 확인하지 못했습니다.",
                                SystemError(ec.value()).what(), std::nullopt});

@@ -17,7 +17,7 @@ Remedy install_remedy(std::string_view package, std::string hint) {
 
 Remedy vesk_remedy(std::string text, std::vector<std::string> args) {
     std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path self = current_exe(ec);
     return Remedy{std::move(text), Action{Recipe::make(ec ? "vesk" : path_text(self), std::move(args))}};
 }
 

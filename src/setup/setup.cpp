@@ -59,7 +59,7 @@ std::string stub_text(std::string_view fragment) {
 fs::path own_executable() {
     return with_context("현재 vesk 실행 파일 경로를 찾지 못했습니다.", [] {
         std::error_code ec;
-        fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+        fs::path exe = current_exe(ec);
         if (ec) throw SystemError(ec.value());
         return exe;
     });

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/quote.hpp"
 #include "core/text.hpp"
@@ -36,7 +37,7 @@ int client_size(const Tmux& tmux, const char* format, int fallback) {
 // The program that is running now, so the pane opens the same build.
 std::string own_program() {
     std::error_code ec;
-    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path self = current_exe(ec);
     if (ec) throw Error("실행 중인 프로그램의 경로를 알 수 없습니다");
     return path_text(self);
 }
