@@ -49,7 +49,7 @@ TEST(DoctorChecks, CommandChecksFindTheFirstCandidateAndAskItsVersion) {
     write_script(bin / "hangs", "/bin/sleep 60 & wait");
     const auto begin = std::chrono::steady_clock::now();
     c = command_check({"hangs"});
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, kVersionTimeLimit + std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, kVersionTimeLimit + std::chrono::seconds(15));  // well before the 60 s
     EXPECT_EQ(c.severity, Severity::Ok);
     EXPECT_EQ(c.summary, "bat: " + (bin / "hangs").string());
     EXPECT_EQ(c.detail, "선택된 명령: hangs (--version에 3초 안에 답하지 않아 버전은 확인하지 못했습니다)");
