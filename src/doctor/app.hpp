@@ -26,8 +26,15 @@
 
 namespace vesk::doctor {
 
-// Columns the doctor screen wants for this report: the widest id and summary (at least 14 and 16)
-// plus the screen's fixed 21 columns and its two borders; 53 for an empty report.
+// The widest id and the widest summary of the report, at least 14 and 16.
+struct ColumnWidths {
+    std::size_t id = 14;
+    std::size_t summary = 16;
+};
+ColumnWidths column_widths(const Report& report);
+
+// Columns the doctor screen wants for this report: its column widths plus the screen's fixed 21
+// columns and its two borders; 53 for an empty report.
 std::size_t natural_width(const Report& report);
 
 // The doctor screen on the terminal until the user leaves it.
@@ -83,6 +90,11 @@ struct App : ui::ListScreen<Row> {
 // The problems (errors, then warnings, then skipped checks, each in report order), a blank row,
 // then per group its passing checks, or one row for them while the group is folded.
 std::vector<Row> build_rows(const Report& report, const std::set<std::string, std::less<>>& expanded, bool show_all);
+
+// Warnings and errors: what the list puts first and what a remedy may be run for.
+bool is_problem(Severity severity);
+// The remedy that Enter would carry out: only a problem's, and only one that can run.
+std::optional<Action> runnable_fix(const App& app, std::string_view id);
 
 // A new screen over this report, the cursor on the first row.
 App make_app(Report report);

@@ -113,10 +113,6 @@ void add_all(std::vector<Line>& to, std::vector<Line> lines) {
     to.insert(to.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
 }
 
-bool can_run(const Check& check) {
-    return check.remedy && !std::holds_alternative<NoAction>(check.remedy->action.what);
-}
-
 void detail_lines(std::vector<Line>& lines, const Check& check, std::size_t text_width) {
     add_all(lines, paragraph(check.summary, text_width, Style{}));
     if (check.detail) {
@@ -170,9 +166,8 @@ Line hint_line(const App& app, const Check* check) {
         key("^C", " 화면을 닫아도 하던 일은 끝까지 갑니다");
         return line;
     }
-    const bool problem = check && std::holds_alternative<Detail>(app.mode) &&
-                         (check->severity == Severity::Warn || check->severity == Severity::Error);
-    if (problem && can_run(*check)) {
+    const bool problem = check && std::holds_alternative<Detail>(app.mode) && is_problem(check->severity);
+    if (problem && runnable_fix(app, check->id)) {
         key("Enter", " 지금 실행");
         line.add("   ", dim());
     } else if (problem) {

@@ -16,23 +16,6 @@ int problem_rank(Severity severity) {
     }
 }
 
-void set_widths(App& app) {
-    app.id_width = 14;
-    app.summary_width = 16;
-    for (const Check& check : app.report.checks) {
-        app.id_width = std::max(app.id_width, ui::screen_width(ui::show_controls(check.id)));
-        app.summary_width = std::max(app.summary_width, ui::screen_width(ui::show_controls(check.summary)));
-    }
-}
-
-// The remedy that Enter would carry out: only a problem's, and only one that can run.
-std::optional<Action> runnable_fix(const App& app, std::string_view id) {
-    const Check* check = app.report.find(id);
-    if (!check || (check->severity != Severity::Warn && check->severity != Severity::Error) || !check->remedy)
-        return std::nullopt;
-    if (std::holds_alternative<NoAction>(check->remedy->action.what)) return std::nullopt;
-    return check->remedy->action;
-}
 
 Step list_key(App app, const ui::Key& key) {
     using ui::KeyCode;
@@ -65,6 +48,15 @@ Step list_key(App app, const ui::Key& key) {
 
 }  // namespace
 
+bool is_problem(Severity severity) { return severity == Severity::Warn || severity == Severity::Error; }
+
+std::optional<Action> runnable_fix(const App& app, std::string_view id) {
+    const Check* check = app.report.find(id);
+    if (!check || !is_problem(check->severity) || !check->remedy) return std::nullopt;
+    if (std::holds_alternative<NoAction>(check->remedy->action.what)) return std::nullopt;
+    return check->remedy->action;
+}
+
 std::vector<Row> build_rows(const Report& report, const std::set<std::string, std::less<>>& expanded, bool show_all) {
     std::vector<std::size_t> problems;
     for (std::size_t i = 0; i < report.checks.size(); ++i)
@@ -94,9 +86,7 @@ std::vector<Row> build_rows(const Report& report, const std::set<std::string, st
 
 App make_app(Report report) {
     App app;
-    app.report = std::move(report);
-    set_widths(app);
-    ui::replace_rows(app, build_rows(app.report, app.expanded, app.show_all));
+    set_report(app, std::move(report));
     return app;
 }
 
@@ -104,7 +94,9 @@ void relayout(App& app) { ui::replace_rows(app, build_rows(app.report, app.expan
 
 void set_report(App& app, Report report) {
     app.report = std::move(report);
-    set_widths(app);
+    const ColumnWidths widths = column_widths(app.report);
+    app.id_width = widths.id;
+    app.summary_width = widths.summary;
     relayout(app);
 }
 
