@@ -110,7 +110,8 @@ void draw_key_box(const App& app, ui::Buffer& buffer) {
     const ui::Rect box = ui::centered(buffer.area(), width, height);
     if (box.empty()) return;
     buffer.clear(box);
-    ui::Block frame{ui::Borders::All, Style{}.with_fg(kAccent), Line(" 단축키 변경 ", Style{}.with_bold())};
+    // Titles keep their own style over the frame: this one is in the frame's colour.
+    ui::Block frame{ui::Borders::All, Style{}.with_fg(kAccent), Line(" 단축키 변경 ", Style{}.with_fg(kAccent).with_bold())};
     frame.render(buffer, box);
     ui::Rect inner = frame.inner(box);
     if (inner.height > 2) inner = ui::Rect{inner.x, static_cast<std::uint16_t>(inner.y + 1), inner.width,
