@@ -31,8 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kTargetOption = "@tidewell_target_pane";
-
 // Clears @tidewell_target_pane when the command ends, unless another staging area has set it to
 // a pane of its own meanwhile: that one's question must still find its pane.
 class TargetOptionGuard {
@@ -84,7 +82,7 @@ std::string resolve_project(const Tmux& tmux, const fs::path& git_root, const fs
     return "inbox";
 }
 
-void paste_into(const Tmux& tmux, const std::string& target, const fs::path& paste_file) {
+void paste_into(const Tmux& tmux, const std::string& target, const std::string& text) {
     const std::string buffer = fmt::format("tidewell-input-{}", ::getpid());
     auto drop_buffer = [&] {
         try {
@@ -93,9 +91,9 @@ void paste_into(const Tmux& tmux, const std::string& target, const fs::path& pas
         }
     };
     try {
-        // load-buffer takes the file from a path (set-buffer would refuse a text that begins with
-        // '-' or is longer than a command may be); the path is expanded as a format.
-        tmux.run({"load-buffer", "-b", buffer, tmux_format_escape(path_text(paste_file))});
+        // load-buffer reads the text from standard input (set-buffer would refuse a text that
+        // begins with '-' or is longer than a command may be).
+        tmux.run_with_input({"load-buffer", "-b", buffer, "-"}, text);
         tmux.run({"paste-buffer", "-t", target, "-b", buffer, "-p"});
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         tmux.run({"send-keys", "-t", target, "Enter"});
@@ -201,8 +199,7 @@ void chat(const Tmux& tmux, const TargetPaneArgs& args) {
     // Kept unstamped until the text has reached the pane: a question that was not sent never
     // reads as sent.
     if (!target || !pane_exists_quiet(tmux, *target)) throw Error("TideWell target pane not found.");
-    TempFile paste(text);
-    paste_into(tmux, *target, paste.path());
+    paste_into(tmux, *target, text);
     std::string sent_stamp = stamp;
     std::replace(sent_stamp.begin(), sent_stamp.end(), '_', ' ');
     write_file_atomically(question, stamp_first_line(text, sent_stamp));

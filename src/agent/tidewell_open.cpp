@@ -20,8 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kTargetOption = "@tidewell_target_pane";
-
 // The --target-pane value when given, else TMUX_PANE; none when that is empty.
 std::optional<std::string> target_of(const std::optional<std::string>& given) {
     std::optional<std::string> target = given ? given : env_var("TMUX_PANE");

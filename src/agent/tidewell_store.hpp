@@ -30,6 +30,10 @@ std::vector<std::string> read_history(const std::filesystem::path& file);
 // created when missing. Failures throw.
 void remember_in_history(const std::filesystem::path& file, std::string_view project);
 
+// The global option naming the pane a question is pasted into: set when the staging area opens,
+// read and cleared by the chat popup.
+inline constexpr const char* kTargetOption = "@tidewell_target_pane";
+
 // @tidewell_last_project_<session id>; the stored "require_scan" counts as none.
 std::optional<std::string> remembered_project(const Tmux& tmux, std::string_view session_id);
 void remember_project(const Tmux& tmux, std::string_view session_id, std::string_view project);
