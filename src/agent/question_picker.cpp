@@ -17,6 +17,7 @@
 #include "core/quote.hpp"
 #include "core/text.hpp"
 #include "pickers/fzf.hpp"
+#include "pickers/note_lines.hpp"
 #include "pickers/walkers.hpp"
 #include "tmux/tmux.hpp"
 
@@ -45,16 +46,8 @@ std::vector<fs::path> rg_hits(const fs::path& dir, std::string_view query) {
     rg.in = Stdio::Null;
     rg.out = Stdio::Pipe;
     rg.err = Stdio::Null;
-    Output out = run_child(rg);
     std::vector<fs::path> paths;
-    std::string_view rest = out.out;
-    while (!rest.empty()) {
-        std::size_t end = rest.find('\0');
-        std::string_view name = rest.substr(0, end);
-        if (!name.empty()) paths.emplace_back(std::string(name));
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
+    for (std::string& name : pickers::split_nul_entries(run_child(rg).out)) paths.emplace_back(std::move(name));
     return paths;
 }
 
@@ -152,17 +145,7 @@ void sort_paths_reverse(std::vector<fs::path>& paths) {
 
 std::uint64_t preview_height(const std::optional<std::string>& value) {
     if (!value) return kDefaultPreviewHeight;
-    std::string_view digits = *value;
-    if (digits.starts_with('+')) digits.remove_prefix(1);
-    if (digits.empty()) return kDefaultPreviewHeight;
-    std::uint64_t n = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return kDefaultPreviewHeight;
-        std::uint64_t d = static_cast<std::uint64_t>(c - '0');
-        if (n > (std::numeric_limits<std::uint64_t>::max() - d) / 10) return kDefaultPreviewHeight;
-        n = n * 10 + d;
-    }
-    return n;
+    return parse_line_number(*value).value_or(kDefaultPreviewHeight);
 }
 
 PreviewWindow preview_window_around(std::uint64_t line, std::uint64_t height) {
