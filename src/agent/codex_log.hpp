@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace vesk {
+class Tmux;
+}
+
 namespace vesk::agent {
 
 struct CodexRunArgs {
@@ -22,5 +26,8 @@ void log_codex_start();
 void log_codex_status();
 // `codex-tail`: follows the active log in the current pane, then closes the pane.
 void log_codex_tail();
+
+// Removes the pane's log marks (@codex_log, @codex_log_pid, @codex_fifo) once its pipe is gone.
+void unset_log_options(const Tmux& tmux, const std::string& pane);
 
 }  // namespace vesk::agent

@@ -53,11 +53,7 @@ std::string pane_report(const Tmux& tmux, const std::string& pane) {
 }
 
 std::string status_report(const Tmux& tmux) {
-    ChildCommand probe = tmux.command({"has-session"});
-    probe.in = Stdio::Null;
-    probe.out = Stdio::Null;
-    probe.err = Stdio::Null;
-    if (!run_child(probe).status.success()) return "tmux 세션을 찾을 수 없습니다.\n";
+    if (!tmux.capture({"has-session"}).status.success()) return "tmux 세션을 찾을 수 없습니다.\n";
     for (const auto& line : split_lines(tmux.output({"list-panes", "-a", "-F", "#{pane_id} #{?@codex_pane,1,0}"}))) {
         std::string_view rest = line;
         std::size_t blank = rest.find(' ');
@@ -92,7 +88,7 @@ void log_codex_run(const CodexRunArgs& args) {
               tmux_format_escape(fmt::format("{} popup message modal {}", shell_quote(vesk_bin(tmux)), shell_quote(kNotice)))});
     if (pane_option(tmux, *pane, "@codex_log")) {
         tmux.run({"pipe-pane", "-t", *pane});
-        for (const char* name : {"@codex_log", "@codex_log_pid", "@codex_fifo"}) unset_pane_option(tmux, *pane, name);
+        unset_log_options(tmux, *pane);
         display_message(tmux, "Codex log off (auto)");
     }
     tmux.run({"set-option", "-p", "-t", *pane, "@codex_pane", "1"});

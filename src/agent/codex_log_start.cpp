@@ -101,11 +101,11 @@ void stop_group(Child& reader) {
     reader.wait();
 }
 
+}  // namespace
+
 void unset_log_options(const Tmux& tmux, const std::string& pane) {
     for (const char* name : {"@codex_log", "@codex_log_pid", "@codex_fifo"}) unset_pane_option(tmux, pane, name);
 }
-
-}  // namespace
 
 void log_codex_toggle() {
     require_tmux("tmux 세션에서만 실행할 수 있습니다.");
@@ -124,12 +124,7 @@ void log_codex_toggle() {
         return;
     }
 
-    std::string pipe;
-    try {
-        pipe = tmux.display(pane, "#{pane_pipe}");
-    } catch (const std::exception&) {
-    }
-    if (!pipe.empty() && pipe != "0") {
+    if (pane_piped(tmux, pane)) {
         display_message(tmux, "다른 로그가 활성화되어 있습니다. 먼저 끄세요.");
         return;
     }

@@ -14,16 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool pane_piped(const Tmux& tmux, const std::string& pane) {
-    std::string pipe;
-    try {
-        pipe = tmux.display(pane, "#{pane_pipe}");
-    } catch (const std::exception&) {
-        return false;
-    }
-    return !pipe.empty() && pipe != "0";
-}
-
 // Another tool's pipe (the agent's log) is not ours to end or replace: it would stop silently
 // while its marks stay.
 bool refused_for_other_pipe(const Tmux& tmux, const std::string& pane) {

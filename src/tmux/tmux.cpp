@@ -178,6 +178,16 @@ std::optional<std::string> pane_option(const Tmux& tmux, std::string_view pane, 
     return non_empty(std::string(trim(*value)));
 }
 
+bool pane_piped(const Tmux& tmux, const std::string& pane) {
+    std::string pipe;
+    try {
+        pipe = tmux.display(pane, "#{pane_pipe}");
+    } catch (const std::exception&) {
+        return false;
+    }
+    return !pipe.empty() && pipe != "0";
+}
+
 void unset_pane_option(const Tmux& tmux, std::string_view pane, std::string_view name) {
     tmux.run({"set-option", "-p", "-t", std::string(pane), "-u", std::string(name)});
 }

@@ -94,6 +94,8 @@ void require_tmux(std::string_view message);
 std::string current_pane(const Tmux& tmux);
 // The value of a pane option, or nothing when unset, empty or unreadable.
 std::optional<std::string> pane_option(const Tmux& tmux, std::string_view pane, std::string_view name);
+// Whether something is piped from the pane (pipe-pane); a pane that cannot be asked is not.
+bool pane_piped(const Tmux& tmux, const std::string& pane);
 // set-option -p -t PANE -u NAME.
 void unset_pane_option(const Tmux& tmux, std::string_view pane, std::string_view name);
 // Appends tmux's "NAME VALUE" line for a pane option and a line end to `report`; nothing when the
