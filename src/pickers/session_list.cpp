@@ -4,6 +4,7 @@
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "pickers/session.hpp"
+#include "pickers/text.hpp"
 
 namespace vesk::pickers {
 
@@ -121,11 +122,8 @@ std::string tmux_session_name(std::string_view name) {
 std::vector<std::string> session_tree_lines(std::string_view listing) {
     std::vector<std::string> lines;
     for (const std::string& line : split_lines(listing)) {
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        std::string_view id = std::string_view(line).substr(tab + 1);
-        id = id.substr(0, id.find('\t'));
-        if (!id.empty()) lines.push_back(line);
+        const std::optional<std::string_view> id = tab_field(line, 1);
+        if (id && !id->empty()) lines.push_back(line);
     }
     std::stable_sort(lines.begin(), lines.end(),
                      [](const std::string& a, const std::string& b) { return to_lower(a) < to_lower(b); });

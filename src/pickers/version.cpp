@@ -14,6 +14,7 @@
 #include "pickers/fzf.hpp"
 #include "pickers/list_files.hpp"
 #include "pickers/picker_tmux.hpp"
+#include "pickers/text.hpp"
 #include "pickers/tools.hpp"
 #include "tmux/tmux.hpp"
 
@@ -22,16 +23,6 @@ namespace vesk::pickers {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string_view> split_tabs(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-        if (tab == std::string_view::npos) return fields;
-        start = tab + 1;
-    }
-}
 
 // "_$3": the per-session part of the option names; empty when tmux cannot say.
 std::string session_suffix(const Tmux& tmux) {
@@ -74,10 +65,10 @@ std::vector<std::string> version_picker_lines(const std::vector<VersionEntry>& e
 }
 
 std::optional<VersionEntry> parse_version_fzf_line(std::string_view line) {
-    const std::vector<std::string_view> fields = split_tabs(line);
-    if (fields.size() < 2) return std::nullopt;
-    return VersionEntry{std::string(trim(fields[0])), std::string(trim(fields[1])),
-                        fields.size() > 2 ? std::string(trim(fields[2])) : ""};
+    const std::optional<std::string_view> bin = tab_field(line, 1);
+    if (!bin) return std::nullopt;
+    return VersionEntry{std::string(trim(*tab_field(line, 0))), std::string(trim(*bin)),
+                        std::string(trim(tab_field(line, 2).value_or("")))};
 }
 
 std::string version_initial_query(const std::optional<std::string>& last_bin, const std::vector<VersionEntry>& entries) {
