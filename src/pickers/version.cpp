@@ -9,6 +9,7 @@
 #include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/git.hpp"
 #include "core/quote.hpp"
 #include "core/text.hpp"
 #include "pickers/fzf.hpp"
@@ -92,12 +93,8 @@ void version_controller() {
     require_command("git", "버전 컨트롤러: git을 찾을 수 없습니다.");
     Tmux tmux;
     const std::string dir = tmux.display(std::nullopt, "#{pane_current_path}");
-    std::string root;
-    try {
-        root = command_output(ChildCommand("git", {"-C", dir, "rev-parse", "--show-toplevel"}));
-    } catch (const std::exception&) {
-        // Not a repository (or not a directory git can enter): said below.
-    }
+    // Not a repository (or not a directory git can enter) gives nothing: said below.
+    const std::string root = git_output(dir, {"rev-parse", "--show-toplevel"}).value_or("");
     if (root.empty()) {
         display_message(tmux, "버전 컨트롤러: Git 저장소가 아닙니다.");
         return;
@@ -161,12 +158,7 @@ void version_exec() {
     prepend_tool_path();
     require_command("git", "git을 찾을 수 없습니다.");
     const std::string pane = env_non_empty("TMUX_PANE").value_or("");
-    std::string top;
-    try {
-        top = command_output(ChildCommand("git", {"rev-parse", "--show-toplevel"}));
-    } catch (const std::exception&) {
-        // Said below.
-    }
+    const std::string top = git_output(".", {"rev-parse", "--show-toplevel"}).value_or("");
     if (top.empty()) {
         std::fputs("Git 저장소가 아닙니다.\n", stdout);
         throw ExitCode(1);
@@ -181,9 +173,7 @@ void version_exec() {
         std::fputs("버전 컨트롤러가 지정되지 않았습니다.\n", stdout);
         throw ExitCode(1);
     }
-    std::error_code ec;
-    if (!which(bin) && !fs::is_regular_file(bin, ec))
-        throw Error("버전 컨트롤러 실행 파일을 찾을 수 없습니다: " + bin);
+    require_command(bin, "버전 컨트롤러 실행 파일을 찾을 수 없습니다: " + bin);
 
     std::fflush(stdout);
     const ExitStatus status = Child::spawn(ChildCommand("sh", {"-c", args.empty() ? bin : bin + " " + args})).wait();
