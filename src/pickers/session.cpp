@@ -9,6 +9,7 @@
 #include "core/text.hpp"
 #include "pickers/fzf.hpp"
 #include "pickers/list_files.hpp"
+#include "pickers/picker_tmux.hpp"
 #include "pickers/session.hpp"
 #include "pickers/text.hpp"
 #include "pickers/tools.hpp"
@@ -102,12 +103,8 @@ void session_create_popup() {
     require_fzf();
     Tmux tmux;
     const fs::path list = session_list(tmux);
-    std::string default_dir;
-    try {
-        default_dir = tmux.display(std::nullopt, "#{pane_current_path}");
-    } catch (const std::exception&) {
-        // No directory to offer: entries without one stay without.
-    }
+    // No directory to offer (""): entries without one stay without.
+    const std::string default_dir = quiet_display(tmux, std::nullopt, "#{pane_current_path}");
 
     SessionEntry entry;
     for (;;) {
