@@ -26,8 +26,6 @@ std::optional<std::string> last_component(const fs::path& dir) {
     return name;
 }
 
-std::size_t char_count(std::string_view text) { return decode_utf8(text).size(); }
-
 }  // namespace
 
 std::vector<SessionEntry> parse_session_entries(std::string_view text, std::string_view default_dir) {
@@ -60,12 +58,11 @@ std::vector<SessionEntry> session_entries(const fs::path& list, std::string_view
 
 std::vector<std::string> format_session_entries(const std::vector<SessionEntry>& entries) {
     std::size_t longest = 0;
-    for (const auto& e : entries) longest = std::max(longest, char_count(e.name));
+    for (const auto& e : entries) longest = std::max(longest, decode_utf8(e.name).size());
     std::vector<std::string> lines;
     for (const auto& e : entries) {
         const std::string dir = path_text(e.dir);
-        lines.push_back(e.name + std::string(longest - char_count(e.name), ' ') + " | " + dir + "\t" + e.name + "\t" +
-                        dir);
+        lines.push_back(pad_chars(e.name, longest) + " | " + dir + "\t" + e.name + "\t" + dir);
     }
     return lines;
 }

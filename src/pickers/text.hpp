@@ -18,6 +18,10 @@ bool subsequence_match(std::string_view query, std::string_view candidate);
 // The text padded with blanks to `width` columns (display_width); never cut.
 std::string pad_display(std::string_view text, std::size_t width);
 
+// The text padded with blanks to `width` characters (as decode_utf8 counts them, wide or not):
+// the list pickers line up their labels this way. Never cut.
+std::string pad_chars(std::string_view text, std::size_t width);
+
 // The TAB-separated field `index` (0-based) of a line; nothing when the line has fewer fields.
 std::optional<std::string_view> tab_field(std::string_view line, std::size_t index);
 
