@@ -57,12 +57,8 @@ std::vector<std::string> dir_popup_candidates(const fs::path& root) {
 }
 
 void change_pane_dir(const Tmux& tmux, const std::string& pane, const fs::path& dir) {
-    std::string command;
-    try {
-        command = tmux.display(pane, "#{pane_current_command}");
-    } catch (const std::exception&) {
-        // Unknown: not typed into.
-    }
+    // Unknown (""): not typed into.
+    const std::string command = quiet_display(tmux, pane, "#{pane_current_command}");
     if (is_shell_command(command)) {
         // Typed literally (-l), so no word is read as a key name; a relative favourite that starts
         // with '-' is "./-x", never an option of cd.

@@ -5,6 +5,7 @@
 #include "core/git.hpp"
 #include "core/text.hpp"
 #include "pickers/note_lines.hpp"
+#include "pickers/text.hpp"
 
 namespace vesk::pickers {
 
@@ -28,16 +29,6 @@ std::string search_command(std::string_view query) {
 std::string_view strip_dot_slashes(std::string_view text) {
     while (text.starts_with("./")) text.remove_prefix(2);
     return text;
-}
-
-// The TAB-separated field `index` (0-based) of a line; nothing when the line has fewer fields.
-std::optional<std::string_view> tab_field(std::string_view line, std::size_t index) {
-    for (std::size_t i = 0; i < index; ++i) {
-        std::size_t tab = line.find('\t');
-        if (tab == std::string_view::npos) return std::nullopt;
-        line.remove_prefix(tab + 1);
-    }
-    return line.substr(0, line.find('\t'));
 }
 
 }  // namespace

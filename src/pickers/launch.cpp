@@ -46,15 +46,10 @@ std::vector<std::string> launch_picker_lines(const std::vector<LaunchEntry>& ent
 }
 
 std::optional<LaunchEntry> parse_launch_fzf_line(std::string_view line) {
-    std::vector<std::string> parts;
-    for (std::size_t start = 0; parts.size() < 3;) {
-        const std::size_t tab = line.find('\t', start);
-        parts.emplace_back(trim(line.substr(start, tab == std::string_view::npos ? tab : tab - start)));
-        if (tab == std::string_view::npos) break;
-        start = tab + 1;
-    }
-    if (parts.size() < 3) return std::nullopt;
-    return LaunchEntry{parts[0], parts[1], parts[2]};
+    const std::optional<std::string_view> command = tab_field(line, 2);
+    if (!command) return std::nullopt;
+    return LaunchEntry{std::string(trim(*tab_field(line, 0))), std::string(trim(*tab_field(line, 1))),
+                       std::string(trim(*command))};
 }
 
 std::vector<std::string> launch_fzf_args(const std::optional<std::string>& keyword) {

@@ -47,9 +47,7 @@ std::string note_dir_picker_lines(const std::vector<NoteDirEntry>& entries) {
     for (const auto& e : entries) longest = std::max(longest, decode_utf8(e.label).size());
     std::string out;
     for (const auto& e : entries) {
-        out += e.label;
-        out.append(longest - decode_utf8(e.label).size(), ' ');
-        out += " | " + e.path + "\t" + e.keyword + "\t" + e.path + "\n";
+        out += pad_chars(e.label, longest) + " | " + e.path + "\t" + e.keyword + "\t" + e.path + "\n";
     }
     return out;
 }

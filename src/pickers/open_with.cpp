@@ -13,6 +13,7 @@
 #include "pickers/finder.hpp"
 #include "pickers/fzf.hpp"
 #include "pickers/note_lines.hpp"
+#include "pickers/text.hpp"
 #include "pickers/tools.hpp"
 
 namespace vesk::pickers {
@@ -38,9 +39,7 @@ std::string open_with_picker_lines(const std::vector<OpenWithEntry>& entries) {
     for (const auto& e : entries) longest = std::max(longest, decode_utf8(e.keyword).size());
     std::string out;
     for (const auto& e : entries) {
-        out += e.keyword;
-        out.append(longest - decode_utf8(e.keyword).size(), ' ');
-        out += " | " + e.command + "\t" + e.command + "\n";
+        out += pad_chars(e.keyword, longest) + " | " + e.command + "\t" + e.command + "\n";
     }
     return out;
 }

@@ -14,14 +14,6 @@ namespace vesk::pickers {
 
 namespace {
 
-std::string quiet_display(const Tmux& tmux, const std::string& target, std::string_view format) {
-    try {
-        return tmux.display(target, format);
-    } catch (const std::exception&) {
-        return "";
-    }
-}
-
 void print_in_popup(std::string_view message) {
     std::fflush(stdout);
     std::string text = std::string(message) + "\n";
@@ -53,13 +45,15 @@ std::string origin_pane(const Tmux& tmux) {
     return last;
 }
 
-std::string current_session_id(const Tmux& tmux) {
+std::string quiet_display(const Tmux& tmux, const std::optional<std::string>& target, std::string_view format) {
     try {
-        return tmux.display(std::nullopt, "#{session_id}");
+        return tmux.display(target, format);
     } catch (const std::exception&) {
         return "";
     }
 }
+
+std::string current_session_id(const Tmux& tmux) { return quiet_display(tmux, std::nullopt, "#{session_id}"); }
 
 void tell_and_fail(const Tmux& tmux, std::string_view message) {
     display_message(tmux, message);

@@ -2,6 +2,7 @@
 // in, and how it tells the user something before it gives up.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ namespace vesk::pickers {
 // picker itself, which closes when it ends. There it is the window's other active pane, else the
 // pane that was active before. Exit99 when there is none.
 std::string origin_pane(const Tmux& tmux);
+
+// Tmux::display, or "" when tmux cannot say (no server, no such target): for what a picker can
+// go on without.
+std::string quiet_display(const Tmux& tmux, const std::optional<std::string>& target, std::string_view format);
 
 // The current session's id ("$3"): a session's name may start with '$' or '=' or hold what a
 // target would read otherwise, its id names exactly it. Empty when tmux cannot say.

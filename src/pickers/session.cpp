@@ -9,7 +9,9 @@
 #include "core/text.hpp"
 #include "pickers/fzf.hpp"
 #include "pickers/list_files.hpp"
+#include "pickers/picker_tmux.hpp"
 #include "pickers/session.hpp"
+#include "pickers/text.hpp"
 #include "pickers/tools.hpp"
 #include "tmux/popup_message.hpp"
 #include "tmux/tmux.hpp"
@@ -51,15 +53,9 @@ std::optional<SessionEntry> chosen_entry(const std::vector<SessionEntry>& entrie
                                          const std::vector<std::string>& lines, std::string_view selection) {
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (trim_end(lines[i]) == trim_end(selection)) return entries[i];
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = selection.find('\t', start);
-        fields.push_back(selection.substr(start, tab == std::string_view::npos ? tab : tab - start));
-        if (tab == std::string_view::npos) break;
-        start = tab + 1;
-    }
-    if (fields.size() < 2) return std::nullopt;
-    return SessionEntry{std::string(trim(fields[1])), fs::path(std::string(fields.size() > 2 ? trim(fields[2]) : "")),
+    const std::optional<std::string_view> name = tab_field(selection, 1);
+    if (!name) return std::nullopt;
+    return SessionEntry{std::string(trim(*name)), fs::path(std::string(trim(tab_field(selection, 2).value_or("")))),
                         ""};
 }
 
@@ -107,12 +103,8 @@ void session_create_popup() {
     require_fzf();
     Tmux tmux;
     const fs::path list = session_list(tmux);
-    std::string default_dir;
-    try {
-        default_dir = tmux.display(std::nullopt, "#{pane_current_path}");
-    } catch (const std::exception&) {
-        // No directory to offer: entries without one stay without.
-    }
+    // No directory to offer (""): entries without one stay without.
+    const std::string default_dir = quiet_display(tmux, std::nullopt, "#{pane_current_path}");
 
     SessionEntry entry;
     for (;;) {

@@ -4,6 +4,7 @@
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "pickers/session.hpp"
+#include "pickers/text.hpp"
 
 namespace vesk::pickers {
 
@@ -24,8 +25,6 @@ std::optional<std::string> last_component(const fs::path& dir) {
     if (name.empty() || name == "." || name == ".." || !is_valid_utf8(name)) return std::nullopt;
     return name;
 }
-
-std::size_t char_count(std::string_view text) { return decode_utf8(text).size(); }
 
 }  // namespace
 
@@ -59,12 +58,11 @@ std::vector<SessionEntry> session_entries(const fs::path& list, std::string_view
 
 std::vector<std::string> format_session_entries(const std::vector<SessionEntry>& entries) {
     std::size_t longest = 0;
-    for (const auto& e : entries) longest = std::max(longest, char_count(e.name));
+    for (const auto& e : entries) longest = std::max(longest, decode_utf8(e.name).size());
     std::vector<std::string> lines;
     for (const auto& e : entries) {
         const std::string dir = path_text(e.dir);
-        lines.push_back(e.name + std::string(longest - char_count(e.name), ' ') + " | " + dir + "\t" + e.name + "\t" +
-                        dir);
+        lines.push_back(pad_chars(e.name, longest) + " | " + dir + "\t" + e.name + "\t" + dir);
     }
     return lines;
 }
@@ -121,11 +119,8 @@ std::string tmux_session_name(std::string_view name) {
 std::vector<std::string> session_tree_lines(std::string_view listing) {
     std::vector<std::string> lines;
     for (const std::string& line : split_lines(listing)) {
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        std::string_view id = std::string_view(line).substr(tab + 1);
-        id = id.substr(0, id.find('\t'));
-        if (!id.empty()) lines.push_back(line);
+        const std::optional<std::string_view> id = tab_field(line, 1);
+        if (id && !id->empty()) lines.push_back(line);
     }
     std::stable_sort(lines.begin(), lines.end(),
                      [](const std::string& a, const std::string& b) { return to_lower(a) < to_lower(b); });

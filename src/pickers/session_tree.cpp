@@ -4,6 +4,7 @@
 #include "core/text.hpp"
 #include "pickers/fzf.hpp"
 #include "pickers/session.hpp"
+#include "pickers/text.hpp"
 #include "pickers/tools.hpp"
 #include "tmux/tmux.hpp"
 
@@ -34,10 +35,7 @@ void session_tree_popup() {
         return;
     }
     const std::string& line = pick.selection.empty() ? pick.key : pick.selection;
-    const std::size_t tab = line.find('\t');
-    if (tab == std::string::npos) return;
-    std::string_view id = std::string_view(line).substr(tab + 1);
-    id = trim(id.substr(0, id.find('\t')));
+    const std::string_view id = trim(tab_field(line, 1).value_or(""));
     if (!id.empty()) tmux.run({"switch-client", "-t", std::string(id)});
 }
 

@@ -64,6 +64,22 @@ std::string pad_display(std::string_view text, std::size_t width) {
     return out;
 }
 
+std::string pad_chars(std::string_view text, std::size_t width) {
+    std::string out(text);
+    const std::size_t have = decode_utf8(text).size();
+    if (have < width) out.append(width - have, ' ');
+    return out;
+}
+
+std::optional<std::string_view> tab_field(std::string_view line, std::size_t index) {
+    for (std::size_t i = 0; i < index; ++i) {
+        std::size_t tab = line.find('\t');
+        if (tab == std::string_view::npos) return std::nullopt;
+        line.remove_prefix(tab + 1);
+    }
+    return line.substr(0, line.find('\t'));
+}
+
 std::string strip_trailing_slash(const std::filesystem::path& path) {
     std::string text = path_text(path);
     while (!text.empty() && text.back() == '/') text.pop_back();

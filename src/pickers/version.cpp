@@ -9,11 +9,13 @@
 #include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/git.hpp"
 #include "core/quote.hpp"
 #include "core/text.hpp"
 #include "pickers/fzf.hpp"
 #include "pickers/list_files.hpp"
 #include "pickers/picker_tmux.hpp"
+#include "pickers/text.hpp"
 #include "pickers/tools.hpp"
 #include "tmux/tmux.hpp"
 
@@ -22,16 +24,6 @@ namespace vesk::pickers {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string_view> split_tabs(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (std::size_t start = 0;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
-        if (tab == std::string_view::npos) return fields;
-        start = tab + 1;
-    }
-}
 
 // "_$3": the per-session part of the option names; empty when tmux cannot say.
 std::string session_suffix(const Tmux& tmux) {
@@ -74,10 +66,10 @@ std::vector<std::string> version_picker_lines(const std::vector<VersionEntry>& e
 }
 
 std::optional<VersionEntry> parse_version_fzf_line(std::string_view line) {
-    const std::vector<std::string_view> fields = split_tabs(line);
-    if (fields.size() < 2) return std::nullopt;
-    return VersionEntry{std::string(trim(fields[0])), std::string(trim(fields[1])),
-                        fields.size() > 2 ? std::string(trim(fields[2])) : ""};
+    const std::optional<std::string_view> bin = tab_field(line, 1);
+    if (!bin) return std::nullopt;
+    return VersionEntry{std::string(trim(*tab_field(line, 0))), std::string(trim(*bin)),
+                        std::string(trim(tab_field(line, 2).value_or("")))};
 }
 
 std::string version_initial_query(const std::optional<std::string>& last_bin, const std::vector<VersionEntry>& entries) {
@@ -101,12 +93,8 @@ void version_controller() {
     require_command("git", "버전 컨트롤러: git을 찾을 수 없습니다.");
     Tmux tmux;
     const std::string dir = tmux.display(std::nullopt, "#{pane_current_path}");
-    std::string root;
-    try {
-        root = command_output(ChildCommand("git", {"-C", dir, "rev-parse", "--show-toplevel"}));
-    } catch (const std::exception&) {
-        // Not a repository (or not a directory git can enter): said below.
-    }
+    // Not a repository (or not a directory git can enter) gives nothing: said below.
+    const std::string root = git_output(dir, {"rev-parse", "--show-toplevel"}).value_or("");
     if (root.empty()) {
         display_message(tmux, "버전 컨트롤러: Git 저장소가 아닙니다.");
         return;
@@ -170,12 +158,7 @@ void version_exec() {
     prepend_tool_path();
     require_command("git", "git을 찾을 수 없습니다.");
     const std::string pane = env_non_empty("TMUX_PANE").value_or("");
-    std::string top;
-    try {
-        top = command_output(ChildCommand("git", {"rev-parse", "--show-toplevel"}));
-    } catch (const std::exception&) {
-        // Said below.
-    }
+    const std::string top = git_output(".", {"rev-parse", "--show-toplevel"}).value_or("");
     if (top.empty()) {
         std::fputs("Git 저장소가 아닙니다.\n", stdout);
         throw ExitCode(1);
@@ -190,9 +173,7 @@ void version_exec() {
         std::fputs("버전 컨트롤러가 지정되지 않았습니다.\n", stdout);
         throw ExitCode(1);
     }
-    std::error_code ec;
-    if (!which(bin) && !fs::is_regular_file(bin, ec))
-        throw Error("버전 컨트롤러 실행 파일을 찾을 수 없습니다: " + bin);
+    require_command(bin, "버전 컨트롤러 실행 파일을 찾을 수 없습니다: " + bin);
 
     std::fflush(stdout);
     const ExitStatus status = Child::spawn(ChildCommand("sh", {"-c", args.empty() ? bin : bin + " " + args})).wait();

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <limits>
 
 #include "core/env.hpp"
 #include "core/error.hpp"
@@ -165,16 +164,9 @@ void popup_message(const PopupMessageArgs& args) {
 std::chrono::milliseconds display_panes_wait(const std::optional<std::string>& option) {
     constexpr std::chrono::milliseconds fallback{1000};
     if (!option) return fallback;
-    std::string_view text = trim(*option);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty()) return fallback;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return fallback;
-        std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return fallback;
-        value = value * 10 + digit;
-    }
+    const std::optional<std::uint64_t> parsed = parse_line_number(trim(*option));
+    if (!parsed) return fallback;
+    std::uint64_t value = *parsed;
     // Keep the wait representable; nobody waits for a popup longer than a day anyway.
     constexpr std::uint64_t longest = 24ULL * 60 * 60 * 1000;
     if (value > longest) value = longest;
