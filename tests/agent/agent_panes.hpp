@@ -2,7 +2,6 @@
 // would start it, and the stand-in agent that records what reaches its terminal.
 #pragma once
 
-#include <cstdlib>
 #include <thread>
 
 #include "support/picker_session.hpp"
@@ -14,8 +13,7 @@ namespace vesk::test {
 // TMUX_PANE as tmux sets them, the session's PATH.
 inline EnvChanges pane_env(PickerSession& s, PrivateEnv& env, const EnvChanges& extra = {}) {
     EnvChanges changes = inside_tmux(env.env());
-    const char* path = std::getenv("PATH");
-    changes.emplace_back("PATH", s.bin().string() + ":" + (path ? path : "/usr/bin:/bin"));
+    changes.emplace_back("PATH", s.path());
     changes.insert(changes.end(), extra.begin(), extra.end());
     return changes;
 }

@@ -148,20 +148,12 @@ protected:
         EXPECT_TRUE(s.wait_for_text("OpenAI Codex가 시작되었습니다.")) << s.screen();
         s.press({"Enter"});
         EXPECT_TRUE(s.wait_for_no_text("OpenAI Codex가 시작되었습니다.")) << s.screen();
-        EXPECT_TRUE(wait_until([&] { return opt(pane, "@codex_pane") == "1"; }));
+        EXPECT_TRUE(wait_until([&] { return s.server().pane_option(pane, "@codex_pane") == "1"; }));
         return pane;
     }
     // A message covers the status line until a key is pressed: an unbound prefixed key, which
     // reaches no pane.
     void dismiss_message() { s.press_prefixed("F12"); }
-    std::string option(const std::string& pane, const std::string& name) {
-        return s.server().tmux({"show-options", "-pqv", "-t", pane, name}).out;
-    }
-    std::string opt(const std::string& pane, const std::string& name) {
-        std::string v = option(pane, name);
-        if (!v.empty() && v.back() == '\n') v.pop_back();
-        return v;
-    }
 
     PrivateEnv env;
     PickerSession s{env};
@@ -176,15 +168,15 @@ TEST_F(CodexPane, LogOnCleanTextTailAndOff) {
     EXPECT_EQ(read_text(record.string() + ".args"), std::string("--model\0o3\0-q\0", 14));
 
     s.press_prefixed("C-g");
-    ASSERT_TRUE(wait_until([&] { return !opt(pane, "@codex_log").empty(); })) << s.screen();
-    const fs::path log = opt(pane, "@codex_log");
+    ASSERT_TRUE(wait_until([&] { return !s.server().pane_option(pane, "@codex_log").empty(); })) << s.screen();
+    const fs::path log = s.server().pane_option(pane, "@codex_log");
     EXPECT_EQ(log.parent_path(), project / ".agent" / "chat");
     EXPECT_TRUE(log.filename().string().ends_with("_my-proj-#1.log")) << log;
     EXPECT_TRUE(s.wait_for_text("Codex log on: " + log.string() + " (FIFO ok)")) << s.screen();
     dismiss_message();
     EXPECT_TRUE(s.wait_for_text("CLOG")) << s.screen();
-    const fs::path fifo = opt(pane, "@codex_fifo");
-    const pid_t reader = std::stoi(opt(pane, "@codex_log_pid"));
+    const fs::path fifo = s.server().pane_option(pane, "@codex_fifo");
+    const pid_t reader = std::stoi(s.server().pane_option(pane, "@codex_log_pid"));
     struct stat st;
     ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -209,13 +201,13 @@ TEST_F(CodexPane, LogOnCleanTextTailAndOff) {
     EXPECT_TRUE(wait_until([&] { return !s.server().pane_exists(tail); }));
 
     s.press_prefixed("C-g");
-    EXPECT_TRUE(wait_until([&] { return opt(pane, "@codex_log").empty(); }));
+    EXPECT_TRUE(wait_until([&] { return s.server().pane_option(pane, "@codex_log").empty(); }));
     EXPECT_TRUE(s.wait_for_text("Codex log off")) << s.screen();
     dismiss_message();
     EXPECT_TRUE(s.wait_for_no_text("Codex log off")) << s.screen();
     EXPECT_EQ(s.screen().find("CLOG"), std::string::npos) << s.screen();
-    EXPECT_EQ(opt(pane, "@codex_fifo"), "");
-    EXPECT_EQ(opt(pane, "@codex_log_pid"), "");
+    EXPECT_EQ(s.server().pane_option(pane, "@codex_fifo"), "");
+    EXPECT_EQ(s.server().pane_option(pane, "@codex_log_pid"), "");
     EXPECT_FALSE(fs::exists(fs::symlink_status(fifo)));
     EXPECT_TRUE(wait_until([&] { return ::kill(-reader, 0) != 0; }));
     EXPECT_EQ(s.server().format(pane, "#{pane_pipe}"), "0");
@@ -223,7 +215,7 @@ TEST_F(CodexPane, LogOnCleanTextTailAndOff) {
     // The agent's status is the command's; the mark goes with the agent.
     write_text(record.string() + ".end", "");
     EXPECT_EQ(s.server().wait_for_exit(pane), 7);
-    EXPECT_EQ(opt(pane, "@codex_pane"), "");
+    EXPECT_EQ(s.server().pane_option(pane, "@codex_pane"), "");
     EXPECT_EQ(read_text(log), kClean);
 }
 
@@ -234,14 +226,14 @@ TEST_F(CodexPane, RefusalsAndAReaderThatCannotRun) {
     s.server().tmux_ok({"pipe-pane", "-t", pane, "cat > /dev/null"});
     s.press_prefixed("C-g");
     EXPECT_TRUE(s.wait_for_text("다른 로그가 활성화되어 있습니다. 먼저 끄세요.")) << s.screen();
-    EXPECT_EQ(opt(pane, "@codex_log"), "");
+    EXPECT_EQ(s.server().pane_option(pane, "@codex_log"), "");
     s.server().tmux_ok({"pipe-pane", "-t", pane});
 
     // A reader that dies at once is a failure, not "FIFO ok": the pane is left as it was.
     const fs::path fake = s.add_program("stdbuf", "exit 1");
     s.press_prefixed("C-g");
     EXPECT_TRUE(s.wait_for_text("Codex log 실패: 로그 reader가 바로 끝났습니다.")) << s.screen();
-    EXPECT_EQ(opt(pane, "@codex_log"), "");
+    EXPECT_EQ(s.server().pane_option(pane, "@codex_log"), "");
     EXPECT_EQ(s.server().format(pane, "#{pane_pipe}"), "0");
     fs::remove(fake);
     s.press({"q"});  // run-shell's report of the failed job
@@ -254,7 +246,7 @@ TEST_F(CodexPane, RefusalsAndAReaderThatCannotRun) {
         s.server().tmux_ok({"set-option", "-p", "-t", pane, name, value});
     s.press_prefixed("C-g");
     EXPECT_TRUE(s.wait_for_text("Codex log off")) << s.screen();
-    EXPECT_TRUE(wait_until([&] { return opt(pane, "@codex_log").empty(); }));
+    EXPECT_TRUE(wait_until([&] { return s.server().pane_option(pane, "@codex_log").empty(); }));
     EXPECT_FALSE(stranger.try_wait());
     stranger.kill();
     stranger.wait();
@@ -263,7 +255,7 @@ TEST_F(CodexPane, RefusalsAndAReaderThatCannotRun) {
     const std::string plain = run_vesk(s, env, {"log", "codex-start"}, project);
     EXPECT_EQ(s.server().wait_for_exit(plain), 0);
     EXPECT_TRUE(s.wait_for_text("Codex pane 표식이 없습니다. codex-run.sh로 실행 중인지 확인하세요.")) << s.screen();
-    EXPECT_EQ(opt(plain, "@codex_log"), "");
+    EXPECT_EQ(s.server().pane_option(plain, "@codex_log"), "");
 
     write_text(record.string() + ".go", "");
     write_text(record.string() + ".end", "");
@@ -280,11 +272,11 @@ TEST_F(CodexPane, CtrlCEndsTheAgentAndClearsTheMark) {
         project);
     EXPECT_TRUE(s.wait_for_text("OpenAI Codex가 시작되었습니다.")) << s.screen();
     s.press({"Enter"});
-    ASSERT_TRUE(wait_until([&] { return opt(pane, "@codex_pane") == "1"; }));
+    ASSERT_TRUE(wait_until([&] { return s.server().pane_option(pane, "@codex_pane") == "1"; }));
     s.server().send_keys(pane, {"C-c"});
     ASSERT_TRUE(wait_until([&] { return fs::exists(status); }));
     EXPECT_EQ(read_text(status), "130\n");
-    EXPECT_EQ(opt(pane, "@codex_pane"), "");
+    EXPECT_EQ(s.server().pane_option(pane, "@codex_pane"), "");
 }
 
 // Outside tmux the program becomes the agent: arguments unchanged, its status the command's.

@@ -4,7 +4,6 @@
 
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <utime.h>
 
 #include <optional>
 #include <thread>
@@ -17,11 +16,6 @@ namespace vesk::test {
 namespace {
 
 using Words = std::vector<std::string>;
-
-void set_mtime(const fs::path& path, std::int64_t seconds) {
-    struct utimbuf times{static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
-    ASSERT_EQ(::utime(path.c_str(), &times), 0) << path;
-}
 
 TEST(VaultRoot, DefaultPointerFileCacheAndRelativeRoots) {
     VaultBed bed;

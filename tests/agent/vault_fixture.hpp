@@ -3,6 +3,10 @@
 // stand-ins (trash, open), and the vault at $HOME/.quillbox unless a test says otherwise.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <utime.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,6 +17,12 @@
 #include "support/tmux_server.hpp"
 
 namespace vesk::test {
+
+// Index lines carry each file's modification time and listings order by it, so tests pin it down.
+inline void set_mtime(const fs::path& path, std::int64_t seconds) {
+    struct utimbuf times{static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
+    ASSERT_EQ(::utime(path.c_str(), &times), 0) << path;
+}
 
 struct VaultBed {
     PrivateEnv env;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <utime.h>
 
 #include <algorithm>
 
@@ -11,20 +10,16 @@
 #include "agent/vault_index.hpp"
 #include "agent/vault_root.hpp"
 #include "core/error.hpp"
-#include "support/private_env.hpp"
+#include "vault_fixture.hpp"
 
 namespace vesk::agent {
 namespace {
 
 using test::TempDir;
+using test::set_mtime;
 using test::read_text;
 using test::write_text;
 namespace fs = std::filesystem;
-
-void set_mtime(const fs::path& path, std::int64_t seconds) {
-    struct utimbuf times{static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
-    ASSERT_EQ(::utime(path.c_str(), &times), 0) << path;
-}
 
 std::vector<std::string> lines_of(const std::vector<QuillboxIndexEntry>& entries) {
     std::vector<std::string> lines;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <utime.h>
 
 #include "core/text.hpp"
 #include "support/screen_run.hpp"
@@ -17,11 +16,6 @@ using Calls = std::vector<std::vector<std::string>>;
 
 // A name that must arrive as it is and run nothing (no '/' and no line break: it is one file name).
 const std::string kHostile = "it's \"q\" $(touch PWNED) `touch BT`;|:#{pane_id}#(touch P2) 한글";
-
-void set_mtime(const fs::path& path, std::int64_t seconds) {
-    struct utimbuf times{static_cast<time_t>(seconds), static_cast<time_t>(seconds)};
-    ASSERT_EQ(::utime(path.c_str(), &times), 0) << path;
-}
 
 // Nothing of the hostile name ran in any of these folders.
 void expect_nothing_ran(const std::vector<fs::path>& dirs) {

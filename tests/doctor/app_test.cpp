@@ -7,12 +7,14 @@
 #include "core/text.hpp"
 #include "doctor/app.hpp"
 #include "support/private_env.hpp"
+#include "support/screen_rows.hpp"
 #include "ui/screen_width.hpp"
 
 namespace vesk::doctor::app {
 namespace {
 
 namespace fs = std::filesystem;
+using test::screen_rows;
 using ui::Key;
 using ui::KeyCode;
 using namespace ui::palette;
@@ -65,18 +67,6 @@ std::string mode_id(const App& app) {
     if (const auto* r = std::get_if<Running>(&app.mode)) return r->id;
     if (const auto* d = std::get_if<Done>(&app.mode)) return d->id;
     return "";
-}
-
-// The rows drawn, each without the right border and the blanks before it.
-std::vector<std::string> rows_of(const ui::Buffer& buffer) {
-    std::vector<std::string> rows;
-    for (std::uint16_t y = 0; y < buffer.area().height; ++y) {
-        std::string s = buffer.row_text(y);
-        if (s.starts_with("│") && s.ends_with("│")) s.erase(s.size() - std::string("│").size());
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-        rows.push_back(s);
-    }
-    return rows;
 }
 
 ui::Buffer drawn(App& app, std::uint16_t width, std::uint16_t height) {
@@ -318,7 +308,7 @@ TEST(DoctorScreen, LayoutArithmetic) {
 TEST(DoctorScreen, DrawsTheListWithCountsGlyphsAndColours) {
     App app = make_app(sample());
     ui::Buffer buffer = drawn(app, 80, 24);
-    auto rows = rows_of(buffer);
+    auto rows = screen_rows(buffer);
     EXPECT_EQ(rows[0], "┌ Doctor ──────────────────────────────────────────────────────────────────────┐");
     EXPECT_EQ(rows[1], "│   ● 1 문제  ▲ 2 주의  ✔ 4 정상  · 1 확인 못 함");
     EXPECT_EQ(rows[2], "├──────────────────────────────────────────────────────────────────────────────┤");
@@ -359,13 +349,13 @@ TEST(DoctorScreen, DrawsTheListWithCountsGlyphsAndColours) {
     press(app, U'a');
     press(app, KeyCode::End);
     buffer = drawn(app, 80, 24);
-    rows = rows_of(buffer);
+    rows = screen_rows(buffer);
     EXPECT_EQ(rows[1], "│   ● 1 문제  ▲ 2 주의  ✔ 4 정상  · 1 확인 못 함                 모두 보는 중");
     EXPECT_EQ(rows[9], "│    ✔   system     fzf             fzf: /usr/bin/fzf (␛[31m0.38␛[0m)");
     EXPECT_EQ(cell_of(buffer, 9, "/").style, ui::Style{}.with_fg(kDim));
     press(app, U'a');
     press(app, KeyCode::End);
-    EXPECT_EQ(rows_of(drawn(app, 80, 24))[9], "│  ▸ ✔   features   2개 정상        Enter로 펼칩니다");
+    EXPECT_EQ(screen_rows(drawn(app, 80, 24))[9], "│  ▸ ✔   features   2개 정상        Enter로 펼칩니다");
 
     // A header with no skipped check shows it all dim. At 40 x 12 the id column shrinks to one
     // column and the footer keeps the close key.
@@ -374,7 +364,7 @@ TEST(DoctorScreen, DrawsTheListWithCountsGlyphsAndColours) {
     App plain = make_app(no_skip);
     for (const char* part : {"·", "0", "확"}) EXPECT_EQ(cell_of(drawn(plain, 80, 24), 1, part).style, ui::Style{}.with_fg(kDim));
     buffer = drawn(plain, 40, 12);
-    rows = rows_of(buffer);
+    rows = screen_rows(buffer);
     EXPECT_EQ(rows[1], "│   ● 1 문제  ▲ 2 주의  ✔ 4 정상  · 0");
     EXPECT_EQ(rows[3], "│  ▸ ●   install    …  bin/vesk 점검 …");
     EXPECT_EQ(rows[5], "│    ▲   features   …  vesk config dir…");
@@ -517,7 +507,7 @@ TEST(DoctorScreen, EverySizeDrawsAndNoControlCharacterReachesTheScreen) {
     App app = make_app(report);
     EXPECT_EQ(app.summary_width, 227u);
     const ui::Buffer buffer = drawn(app, 80, 24);
-    EXPECT_EQ(rows_of(buffer)[3].substr(0, std::string("│  ▸ ●   install    bin/vesk        bin/vesk: ␛]0;title␇␛[2J␍␊�").size()),
+    EXPECT_EQ(screen_rows(buffer)[3].substr(0, std::string("│  ▸ ●   install    bin/vesk        bin/vesk: ␛]0;title␇␛[2J␍␊�").size()),
               "│  ▸ ●   install    bin/vesk        bin/vesk: ␛]0;title␇␛[2J␍␊�");
 }
 

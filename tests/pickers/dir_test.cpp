@@ -5,8 +5,6 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include "core/text.hpp"
 #include "pickers/dir.hpp"
 #include "support/picker_session.hpp"
@@ -122,8 +120,8 @@ TEST_F(DirRoad, NoShellGetsAWindowAndAPickerPaneFindsItsOrigin) {
     // The picker in a pane made for it (as a floating pane of its own is): the cd goes to the
     // pane the user was in, not into the picker.
     s.server().tmux_ok({"select-window", "-t", shell});
-    s.server().tmux_ok({"split-window", "-t", shell, "--", "env",
-                        "PATH=" + s.bin().string() + ":" + std::getenv("PATH"), s.vesk().string(), "dir", "favorite"});
+    s.server().tmux_ok({"split-window", "-t", shell, "--", "env", "PATH=" + s.path(), s.vesk().string(), "dir",
+                        "favorite"});
     ASSERT_TRUE(s.wait_for_text("fav>")) << s.screen();
     ASSERT_TRUE(s.wait_for_text("2/2")) << s.screen();
     s.press({"Enter"});

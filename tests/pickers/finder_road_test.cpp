@@ -44,21 +44,6 @@ protected:
         ASSERT_TRUE(s.wait_for_text("M-f>")) << s.screen();
         ASSERT_TRUE(s.wait_for_text("파일명 검색")) << s.screen();
     }
-    // Types the query over the last one and waits until fzf shows exactly one line.
-    void ask(const std::string& query) {
-        s.press({"C-u"});
-        s.type(query);
-        ASSERT_TRUE(s.wait_for_text("> " + query)) << s.screen();
-        ASSERT_TRUE(s.wait_for_text(" 1/1")) << s.screen();
-    }
-    // Open With is up: the command whose entry `query` finds, Enter.
-    void open_with(const std::string& query) {
-        ASSERT_TRUE(s.wait_for_text("open>")) << s.screen();
-        s.press({"C-u"});
-        s.type(query);
-        ASSERT_TRUE(s.wait_for_text("│ > " + query)) << s.screen();
-        s.press({"Enter"});
-    }
     // The picker's state files in the private temporary directory.
     std::vector<fs::path> state_files() {
         std::vector<fs::path> found;
@@ -78,14 +63,14 @@ protected:
             fs::remove(env.root() / "records" / "rec");
             const std::string shell = s.shell_pane(repo);
             open_finder();
-            ask(dir + "/");
+            s.ask(dir + "/");
             s.press({"Enter"});
             ASSERT_TRUE(s.wait_for_text("open>")) << s.screen();
             EXPECT_EQ(option("@find_exec_file"), (repo / dir / name).string());
             EXPECT_EQ(option("@find_exec_origin_pane"), shell);
             EXPECT_EQ(option("@find_exec_is_shell"), "1");
             EXPECT_EQ(state_files(), std::vector<fs::path>{});
-            open_with("rec");
+            s.open_with("rec");
             const auto seen = s.recorded("rec");
             ASSERT_TRUE(seen) << s.screen();
             EXPECT_EQ(seen->cwd, repo.string());
@@ -115,7 +100,7 @@ TEST_F(FinderRoad, ContentHitOpensVimAtItsLineAndShowsItInThePreview) {
     open_finder();
     s.press({"C-t"});
     ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
-    ask("needle");
+    s.ask("needle");
     EXPECT_TRUE(s.client().wait_for_screen([&](const std::string& screen) {
         const std::size_t at = screen.find("> src/" + name);
         return at != std::string::npos && screen.find("7       the needle line", at) != std::string::npos;
@@ -126,7 +111,7 @@ TEST_F(FinderRoad, ContentHitOpensVimAtItsLineAndShowsItInThePreview) {
     ASSERT_TRUE(s.wait_for_text("open>")) << s.screen();
     EXPECT_EQ(option("@find_exec_file"), (repo / "src" / name).string());
     EXPECT_EQ(option("@find_exec_file_line"), "7");
-    open_with("vim");
+    s.open_with("vim");
     const auto vim = s.vim_view();
     ASSERT_TRUE(vim) << s.screen();
     EXPECT_EQ(vim->file, (repo / "src" / name).string());
@@ -171,7 +156,7 @@ TEST_F(FinderRoad, GitSourceUnderShAndPrivateStateFiles) {
     EXPECT_TRUE(s.wait_for_text(" 4/4")) << s.screen();
     s.press({"C-g"});
     ASSERT_TRUE(s.wait_for_text("Git 내용 검색")) << s.screen();
-    ask("find me staged");
+    s.ask("find me staged");
     // C-t goes back to the normal source and flips its mode, keeping the query.
     s.press({"C-t"});
     ASSERT_TRUE(s.wait_for_text("📝 내용 검색")) << s.screen();
@@ -201,7 +186,7 @@ TEST_F(FinderRoad, AltEnterTakesTheShellThereAndSplitsBesideAnythingElse) {
     write_text(dir / "target.md", "x\n");
     const std::string shell = s.shell_pane(repo);
     open_finder();
-    ask("target");
+    s.ask("target");
     s.press({"M-Enter"});
     ASSERT_TRUE(s.wait_for_no_text("M-f>")) << s.screen();
     EXPECT_TRUE(wait_until([&] { return s.server().format(shell, "#{pane_current_path}") == dir.string(); }))
@@ -213,7 +198,7 @@ TEST_F(FinderRoad, AltEnterTakesTheShellThereAndSplitsBesideAnythingElse) {
     const std::string origin = s.active_pane({"sleep", "600"}, repo);
     const std::vector<std::string> before = s.pane_ids();
     open_finder();
-    ask("target");
+    s.ask("target");
     s.press({"M-Enter"});
     const std::string split = s.wait_for_new_pane(before);
     ASSERT_NE(split, "") << s.screen();

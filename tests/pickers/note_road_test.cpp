@@ -43,19 +43,6 @@ protected:
         ASSERT_TRUE(s.wait_for_text("노트>")) << s.screen();
         ASSERT_TRUE(s.wait_for_text("파일명 검색")) << s.screen();
     }
-    void ask(const std::string& query, const std::string& count = " 1/1") {
-        s.press({"C-u"});
-        s.type(query);
-        ASSERT_TRUE(s.wait_for_text("> " + query)) << s.screen();
-        ASSERT_TRUE(s.wait_for_text(count)) << s.screen();
-    }
-    void open_with(const std::string& query) {
-        ASSERT_TRUE(s.wait_for_text("open>")) << s.screen();
-        s.press({"C-u"});
-        s.type(query);
-        ASSERT_TRUE(s.wait_for_text("│ > " + query)) << s.screen();
-        s.press({"Enter"});
-    }
     // The file and cursor line of the vim in the notes pane (it reads the notes' vimrc, not
     // VIMINIT, so it is asked).
     std::pair<std::string, int> vim_at() {
@@ -124,10 +111,10 @@ TEST_F(NoteRoad, ByNameAndByContentInVimThenThePaneCloses) {
     open_notes();
     EXPECT_EQ(session_option("@note_dir_keyword"), "w\n");
     EXPECT_EQ(session_option("@note_dir_path"), notes.string() + "\n");
-    ask("plan");
+    s.ask("plan");
     EXPECT_TRUE(s.wait_for_text("the plan")) << s.screen();  // the preview
     s.press({"Enter"});
-    open_with("vim");
+    s.open_with("vim");
     ASSERT_TRUE(s.wait_for_text("the plan")) << s.screen();
     EXPECT_EQ(vim_at(), (std::pair<std::string, int>{(notes / "plan.md").string(), 1})) << s.screen();
     quit_vim();
@@ -139,7 +126,7 @@ TEST_F(NoteRoad, ByNameAndByContentInVimThenThePaneCloses) {
     open_notes();
     s.press({"C-t"});
     ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
-    ask("needle");
+    s.ask("needle");
     s.press({"Enter"});
     ASSERT_TRUE(s.wait_for_text("open> vim")) << s.screen();
     s.press({"Enter"});
@@ -158,21 +145,21 @@ TEST_F(NoteRoad, DeleteRevealNewNoteAndEscape) {
     open_notes();
     s.press({"C-t"});
     ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
-    ask("zap");
+    s.ask("zap");
     s.press({"C-x"});
     EXPECT_TRUE(wait_until([&] { return !fs::exists(notes / "a:b.md"); }));
     EXPECT_TRUE(fs::exists(notes / "a"));
     // The picker stays, in the mode it was in; nothing to delete is said on the client.
     picker_again("zap");
     ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
-    ask("nothing matches this", " 0/0");
+    s.ask("nothing matches this", " 0/0");
     s.press({"C-x"});
     EXPECT_TRUE(s.wait_for_text("삭제할 파일이 없습니다.")) << s.screen();
 
     picker_again("nothing matches this");
     s.press({"C-t"});
     ASSERT_TRUE(s.wait_for_text("파일명 검색")) << s.screen();
-    ask("keep.md");
+    s.ask("keep.md");
     s.press({"C-o"});
     const auto revealed = s.recorded("open");
     ASSERT_TRUE(revealed) << s.screen();
@@ -181,7 +168,7 @@ TEST_F(NoteRoad, DeleteRevealNewNoteAndEscape) {
     // ctrl-n: a new note named by the time, made empty for a command that is not vim.
     picker_again("keep.md");
     s.press({"C-n"});
-    open_with("rec");
+    s.open_with("rec");
     const auto made = s.recorded("rec");
     ASSERT_TRUE(made) << s.screen();
     ASSERT_EQ(made->args.size(), 1u);
@@ -195,7 +182,7 @@ TEST_F(NoteRoad, DeleteRevealNewNoteAndEscape) {
     // with it.
     open_notes();
     EXPECT_EQ(leftovers().size(), 2u);
-    ask("no such note", " 0/0");
+    s.ask("no such note", " 0/0");
     s.press({"Escape"});
     EXPECT_TRUE(pane_closed()) << s.screen();
     EXPECT_TRUE(wait_until([&] { return leftovers().empty(); }));
@@ -209,9 +196,9 @@ TEST_F(NoteRoad, EveryNameOpensWithTheCommand) {
         write_text(notes / dir / name, "x\n");
         fs::remove(env.root() / "records" / "rec");
         open_notes();
-        ask(dir + "/");
+        s.ask(dir + "/");
         s.press({"Enter"});
-        open_with("rec");
+        s.open_with("rec");
         const auto seen = s.recorded("rec");
         ASSERT_TRUE(seen) << s.screen();
         EXPECT_EQ(seen->args, std::vector<std::string>{(notes / dir / name).string()});
@@ -226,22 +213,22 @@ TEST_F(NoteRoad, LeaderOInsertsAnotherNoteAtTheCursor) {
     write_text(notes / "snippet.md", "INSERTED ONE\nINSERTED TWO\n");
     write_text(notes / "one.md", "SINGLE\n");
     open_notes();
-    ask("main");
+    s.ask("main");
     s.press({"Enter"});
-    open_with("vim");
+    s.open_with("vim");
     ASSERT_TRUE(s.wait_for_text("first line")) << s.screen();
     ASSERT_EQ(vim_at().first, (notes / "main.md").string()) << s.screen();
 
     // On "line" of the first line: two lines split it there.
     s.type("gg0w o");
     ASSERT_TRUE(s.wait_for_text("노트>")) << s.screen();
-    ask("snip");
+    s.ask("snip");
     s.press({"Enter"});
     ASSERT_TRUE(s.wait_for_text("INSERTED TWOline")) << s.screen();
     // One line goes in where the cursor is, after the inserted text.
     s.type(" o");
     ASSERT_TRUE(s.wait_for_text("노트>")) << s.screen();
-    ask("one.md");
+    s.ask("one.md");
     s.press({"Enter"});
     ASSERT_TRUE(s.wait_for_text("INSERTED TWOSINGLEline")) << s.screen();
     // Esc in the picker inserts nothing and keeps vim.

@@ -5,6 +5,7 @@
 #include "core/env_guard.hpp"
 #include "plugin/source.hpp"
 #include "support/private_env.hpp"
+#include "support/screen_rows.hpp"
 #include "support/tmux_server.hpp"
 #include "ui/screen_width.hpp"
 
@@ -40,18 +41,11 @@ void type(App& app, std::u32string_view text) {
     for (char32_t c : text) press(app, Key::character(c));
 }
 
-// The rows drawn, each without the right border and the blanks before it.
+// The rows drawn at this size.
 std::vector<std::string> draw_rows(App& app, std::uint16_t width, std::uint16_t height) {
     ui::Buffer buffer(ui::Rect{0, 0, width, height});
     draw(app, buffer);
-    std::vector<std::string> rows;
-    for (std::uint16_t y = 0; y < height; ++y) {
-        std::string s = buffer.row_text(y);
-        if (s.starts_with("│") && s.ends_with("│")) s.erase(s.size() - std::string("│").size());
-        while (!s.empty() && s.back() == ' ') s.pop_back();
-        rows.push_back(s);
-    }
-    return rows;
+    return test::screen_rows(buffer);
 }
 
 const model::Entry& entry(const App& app, std::size_t i) { return app.catalog.entries()[i]; }

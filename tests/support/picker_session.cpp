@@ -1,5 +1,7 @@
 #include "support/picker_session.hpp"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <thread>
@@ -145,6 +147,21 @@ bool PickerSession::wait_for_text(const std::string& needle, std::chrono::millis
 
 bool PickerSession::wait_for_no_text(const std::string& needle, std::chrono::milliseconds deadline) const {
     return client_.wait_for_no_text(needle, deadline);
+}
+
+void PickerSession::ask(const std::string& query, const std::string& count) {
+    press({"C-u"});
+    type(query);
+    ASSERT_TRUE(wait_for_text("> " + query)) << screen();
+    ASSERT_TRUE(wait_for_text(count)) << screen();
+}
+
+void PickerSession::open_with(const std::string& query) {
+    ASSERT_TRUE(wait_for_text("open>")) << screen();
+    press({"C-u"});
+    type(query);
+    ASSERT_TRUE(wait_for_text("│ > " + query)) << screen();
+    press({"Enter"});
 }
 
 std::optional<VimView> PickerSession::vim_view() {

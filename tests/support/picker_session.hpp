@@ -62,8 +62,9 @@ public:
 
     TmuxServer& server() { return server_; }
     AttachedClient& client() { return client_; }
-    const fs::path& root() const { return root_; }  // @zelt
-    fs::path bin() const { return bin_; }           // first on the server's PATH
+    const fs::path& root() const { return root_; }     // @zelt
+    fs::path bin() const { return bin_; }              // first on the server's PATH
+    const std::string& path() const { return path_; }  // the server's PATH, bin() first
     fs::path vesk() const { return root_ / "bin" / "vesk"; }
 
     // Sources the distribution's files (paths below dist/) into the server, as the user's
@@ -98,6 +99,12 @@ public:
     std::string screen() const;
     bool wait_for_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_no_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
+
+    // Types the query over the last one at an fzf picker and waits until it shows `count` (by
+    // default exactly one line): Enter before that picks nothing. A failed wait fails the test.
+    void ask(const std::string& query, const std::string& count = " 1/1");
+    // Open With is up: the command whose entry `query` finds, Enter.
+    void open_with(const std::string& query);
 
     // The file and cursor line of the vim that started last, as it started (after its +N); then
     // quits it with keys typed at the client. Nothing when no vim started.
