@@ -1,6 +1,4 @@
 // `quillbox build-index` and `quillbox update-index`.
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "agent/quillbox.hpp"
@@ -46,8 +44,7 @@ void quillbox_update_index(const QuillboxFileArgs& args) {
     Tmux tmux;
     const fs::path root = qbox_root(tmux);
     const fs::path file = fs::absolute(fs::path(args.file));
-    struct stat st;
-    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (!regular_file_at(file)) return;
     if (!lies_under(file, root)) return;
     append_quillbox_index_entry(root, file);
 }
