@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "core/env.hpp"
+#include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
@@ -45,6 +46,12 @@ VaultLock::VaultLock(const fs::path& root) {
 
 VaultLock::~VaultLock() {
     if (fd_ >= 0) ::close(fd_);
+}
+
+void make_inbox(const fs::path& root) {
+    std::error_code ec;
+    fs::create_directories(root / "inbox", ec);
+    if (ec) throw SystemError(ec.value(), path_text(root / "inbox"));
 }
 
 fs::path normal_form(const fs::path& path) {

@@ -36,6 +36,8 @@ private:
 // The normal form without a trailing slash: "/vault/" and "/vault" name one folder, and
 // "notes/./a.md/" is "notes/a.md".
 std::filesystem::path normal_form(const std::filesystem::path& path);
+// Makes `root`/inbox with any folder missing on the way; an error when that fails.
+void make_inbox(const std::filesystem::path& root);
 
 // The part of `path` below `root`, compared component by component after resolving "." and ".."
 // lexically (links are not looked at): "" for the root itself, nothing when `path` lies outside.
