@@ -12,8 +12,12 @@
 
 namespace vesk::fzf {
 
+char32_t fold_case(char32_t c) { return static_cast<char32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(c))); }
+char32_t fold_latin(char32_t c) { return fzf_normalize(c); }
+
 namespace {
 
+using fuzzy::char_class;
 using fuzzy::CharClass;
 
 // fzf's scoring constants (scheme "default").
@@ -30,23 +34,10 @@ constexpr int kBonusBoundaryDelimiter = kBonusBoundary + 1;
 // Beyond this many cells the optimal alignment is too dear and fzf takes the greedy one.
 constexpr std::size_t kSlabCells = 100 * 1024;
 
-// fzf orders its classes white, non-word, delimiter, lower, upper, letter, number; "after
-// non-word" in that order means a delimiter or a word character.
-int rank(CharClass c) {
-    switch (c) {
-        case CharClass::White: return 0;
-        case CharClass::NonWord: return 1;
-        case CharClass::Delimiter: return 2;
-        case CharClass::Lower: return 3;
-        case CharClass::Upper: return 4;
-        case CharClass::Letter: return 5;
-        case CharClass::Number: return 6;
-    }
-    return 1;
-}
-
 int fzf_bonus(CharClass prev, CharClass cur) {
-    if (rank(cur) > rank(CharClass::NonWord)) {
+    // fzf orders its classes white, non-word, delimiter, lower, upper, letter, number and gives the
+    // boundary bonus to a class after non-word: a delimiter or a word character.
+    if (cur != CharClass::White && cur != CharClass::NonWord) {
         if (prev == CharClass::White) return kBonusBoundaryWhite;
         if (prev == CharClass::Delimiter) return kBonusBoundaryDelimiter;
         if (prev == CharClass::NonWord) return kBonusBoundary;
@@ -59,18 +50,12 @@ int fzf_bonus(CharClass prev, CharClass cur) {
     return 0;
 }
 
-CharClass class_of(char32_t c) { return fuzzy::char_class(c); }
-
-char32_t to_lower(char32_t c) { return static_cast<char32_t>(utf8proc_tolower(static_cast<utf8proc_int32_t>(c))); }
-
 // The lowering of the greedy and exact matchers: ASCII letters, and every character beyond ASCII.
 char32_t lower_any(char32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 32;
-    if (c > 0x7F) return to_lower(c);
+    if (c > 0x7F) return fold_case(c);
     return c;
 }
-
-char32_t normalized(char32_t c) { return fzf_normalize(c); }
 
 std::size_t leading_spaces(const Text& t) {
     std::size_t i = 0;
@@ -82,12 +67,6 @@ std::size_t trailing_spaces(const Text& t) {
     std::size_t i = 0;
     while (i < t.size && is_unicode_space(t.at(t.size - 1 - i))) ++i;
     return i;
-}
-
-std::size_t trim_length(const Text& t) {
-    std::size_t lead = leading_spaces(t);
-    if (lead == t.size) return 0;
-    return t.size - lead - trailing_spaces(t);
 }
 
 bool all_ascii(const std::u32string& s) {
@@ -143,12 +122,12 @@ int calculate_score(bool case_sensitive, bool normalize, const Text& t, const st
     std::size_t pidx = 0;
     int score = 0, consecutive = 0, first_bonus = 0;
     bool in_gap = false;
-    CharClass prev = sidx > 0 ? class_of(t.at(sidx - 1)) : CharClass::White;
+    CharClass prev = sidx > 0 ? char_class(t.at(sidx - 1)) : CharClass::White;
     for (std::size_t idx = sidx; idx < eidx; ++idx) {
         char32_t c = t.at(idx);
-        const CharClass cls = class_of(c);
+        const CharClass cls = char_class(c);
         if (!case_sensitive) c = lower_any(c);
-        if (normalize) c = normalized(c);
+        if (normalize) c = fold_latin(c);
         if (pidx < pattern.size() && c == pattern[pidx]) {
             score += kScoreMatch;
             int bonus = fzf_bonus(prev, cls);
@@ -178,7 +157,7 @@ std::optional<int> fuzzy_v1(bool case_sensitive, bool normalize, const Text& t, 
     if (!ascii_fuzzy_index(t, pattern, case_sensitive)) return std::nullopt;
     auto fold = [&](char32_t c) {
         if (!case_sensitive) c = lower_any(c);
-        if (normalize) c = normalized(c);
+        if (normalize) c = fold_latin(c);
         return c;
     };
     std::size_t pidx = 0;
@@ -210,16 +189,18 @@ std::optional<int> fuzzy_v1(bool case_sensitive, bool normalize, const Text& t, 
 
 // The text character as the prefix, suffix and equal matchers compare it.
 char32_t compared(char32_t c, bool case_sensitive, bool normalize) {
-    if (!case_sensitive) c = to_lower(c);
-    if (normalize) c = normalized(c);
+    if (!case_sensitive) c = fold_case(c);
+    if (normalize) c = fold_latin(c);
     return c;
 }
 
 }  // namespace
 
-char32_t fold_case(char32_t c) { return to_lower(c); }
-char32_t fold_latin(char32_t c) { return normalized(c); }
-std::size_t trimmed_length(const Text& t) { return trim_length(t); }
+std::size_t trimmed_length(const Text& t) {
+    std::size_t lead = leading_spaces(t);
+    if (lead == t.size) return 0;
+    return t.size - lead - trailing_spaces(t);
+}
 
 std::optional<int> match_fuzzy(bool case_sensitive, bool normalize, const Text& t, const std::u32string& pattern,
                              Scratch& s) {
@@ -248,12 +229,12 @@ std::optional<int> match_fuzzy(bool case_sensitive, bool normalize, const Text& 
     bool in_gap = false;
     for (std::size_t off = 0; off < n; ++off) {
         char32_t c = t.at(min_idx + off);
-        const CharClass cls = class_of(c);
+        const CharClass cls = char_class(c);
         if (c < 0x80) {
             if (!case_sensitive && cls == CharClass::Upper) c += 32;
         } else {
-            if (!case_sensitive && cls == CharClass::Upper) c = to_lower(c);
-            if (normalize) c = normalized(c);
+            if (!case_sensitive && cls == CharClass::Upper) c = fold_case(c);
+            if (normalize) c = fold_latin(c);
         }
         s.t[off] = c;
         const int bonus = fzf_bonus(prev, cls);
@@ -340,9 +321,10 @@ std::optional<int> match_exact(bool case_sensitive, bool normalize, const Text& 
     for (std::size_t index = 0; index < t.size; ++index) {
         char32_t c = t.at(index);
         if (!case_sensitive) c = lower_any(c);
-        if (normalize) c = normalized(c);
+        if (normalize) c = fold_latin(c);
         if (pattern[pidx] == c) {
-            if (pidx == 0) bonus = index == 0 ? kBonusBoundaryWhite : fzf_bonus(class_of(t.at(index - 1)), class_of(t.at(index)));
+            if (pidx == 0)
+                bonus = index == 0 ? kBonusBoundaryWhite : fzf_bonus(char_class(t.at(index - 1)), char_class(t.at(index)));
             if (++pidx == m) {
                 if (bonus > best_bonus) {
                     best_pos = index;
@@ -392,11 +374,11 @@ std::optional<int> match_equal(bool case_sensitive, bool normalize, const Text& 
     if (lead + trail > t.size || t.size - lead - trail != m) return std::nullopt;
     for (std::size_t i = 0; i < m; ++i) {
         char32_t c = t.at(lead + i);
-        if (!case_sensitive) c = to_lower(c);
+        if (!case_sensitive) c = fold_case(c);
         char32_t p = pattern[i];
         if (normalize) {
-            c = normalized(c);
-            p = normalized(p);
+            c = fold_latin(c);
+            p = fold_latin(p);
         }
         if (c != p) return std::nullopt;
     }

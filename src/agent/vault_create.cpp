@@ -55,18 +55,17 @@ void refuse_escape(std::string_view name) {
         throw Error(fmt::format("볼트 밖에는 항목을 만들 수 없습니다: {}", name));
 }
 
-// Creates the file empty when it is not there; an existing file keeps its content.
-void create_if_missing(const fs::path& path) {
+}  // namespace
+
+bool create_if_missing(const fs::path& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
         ::close(fd);
-        return;
+        return true;
     }
-    if (errno == EEXIST && regular_file_at(path)) return;
+    if (errno == EEXIST && regular_file_at(path)) return false;
     throw_errno(path_text(path));
 }
-
-}  // namespace
 
 std::string sanitize_quillbox_component(std::string_view text, bool file_name) {
     std::string out;

@@ -14,6 +14,10 @@ std::string sanitize_quillbox_component(std::string_view text, bool file_name);
 // sanitize_quillbox_component as a file name; the local time "%Y-%m-%d-%H-%M-%S" when nothing is left.
 std::string sanitize_quillbox_file(std::string_view text);
 
+// Creates the file empty when it is not there (true); an existing regular file keeps its content
+// (false); anything else at the path is an error.
+bool create_if_missing(const std::filesystem::path& path);
+
 // Where `create-named` puts the item the words name: a leading "/" names folders of the vault,
 // else the item goes to inbox/; ".md" is added to a name without a full stop. A name that would
 // leave the vault is an error.

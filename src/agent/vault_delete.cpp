@@ -28,15 +28,6 @@ namespace {
     throw ExitCode(1);
 }
 
-// The path with its links resolved lies in the vault (the vault's own links resolved as well).
-bool resolves_inside(const fs::path& root, const fs::path& path, bool allow_root) {
-    std::error_code ec;
-    const fs::path real_root = fs::canonical(root, ec);
-    if (ec) return false;
-    const fs::path real = fs::canonical(path, ec);
-    return !ec && lies_under(real, real_root, allow_root);
-}
-
 // Only a file of the vault goes: not the vault itself, nothing outside it or reached through a
 // link that leads out of it, no folder and no blank name.
 void check_deletable(const Tmux& tmux, const fs::path& root, const fs::path& path, const struct stat& st) {

@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 
 #include <fmt/format.h>
 
 #include "agent/quillbox.hpp"
 #include "agent/text.hpp"
+#include "agent/vault_create.hpp"
 #include "agent/vault_index.hpp"
 #include "agent/vault_root.hpp"
 #include "core/env.hpp"
@@ -196,14 +196,7 @@ void quillbox_create_vault() {
     fs::create_directories(inbox, ec);
     if (ec) throw SystemError(ec.value(), path_text(inbox));
     const fs::path path = inbox / (format_local_time("%Y-%m-%d_%H-%M-%S") + ".md");
-    bool fresh = false;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        ::close(fd);
-        fresh = true;
-    } else if (errno != EEXIST || !regular_file_at(path)) {
-        throw_errno(path_text(path));
-    }
+    const bool fresh = create_if_missing(path);
     end_with(edit_item(tmux, zelt, root, path, {"+startinsert"}, fresh));
 }
 

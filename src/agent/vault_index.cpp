@@ -375,16 +375,7 @@ std::optional<std::string> parse_index_line_for_path(std::string_view line) {
 std::uint64_t index_mtime(std::string_view line) {
     std::size_t bar = line.rfind('|');
     std::string_view field = trim(bar == std::string_view::npos ? line : line.substr(bar + 1));
-    if (field.starts_with('+')) field.remove_prefix(1);
-    if (field.empty()) return 0;
-    std::uint64_t value = 0;
-    for (char c : field) {
-        if (c < '0' || c > '9') return 0;
-        std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (UINT64_MAX - digit) / 10) return 0;
-        value = value * 10 + digit;
-    }
-    return value;
+    return parse_line_number(field).value_or(0);
 }
 
 }  // namespace vesk::agent

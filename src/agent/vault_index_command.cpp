@@ -1,15 +1,11 @@
 // `quillbox build-index` and `quillbox update-index`.
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "agent/quillbox.hpp"
 #include "agent/vault_ignore.hpp"
 #include "agent/vault_index.hpp"
 #include "agent/vault_root.hpp"
-#include "core/error.hpp"
 #include "core/files.hpp"
-#include "core/text.hpp"
 #include "tmux/tmux.hpp"
 
 namespace vesk::agent {
@@ -28,10 +24,7 @@ void quillbox_build_index() {
     const fs::path zelt = zelt_path(tmux);
     const fs::path root = qbox_root(tmux);
     std::error_code ec;
-    if (!fs::is_directory(root, ec)) {
-        fs::create_directories(root / "inbox", ec);
-        if (ec) throw SystemError(ec.value(), path_text(root / "inbox"));
-    }
+    if (!fs::is_directory(root, ec)) make_inbox(root);
     const std::vector<std::string> patterns = quillbox_ignore_patterns(zelt, root);
     // Held from the walk to the rename: a line appended meanwhile is then either found by the
     // walk or appended to the new index, never overwritten.
@@ -46,8 +39,7 @@ void quillbox_update_index(const QuillboxFileArgs& args) {
     Tmux tmux;
     const fs::path root = qbox_root(tmux);
     const fs::path file = fs::absolute(fs::path(args.file));
-    struct stat st;
-    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (!regular_file_at(file)) return;
     if (!lies_under(file, root)) return;
     append_quillbox_index_entry(root, file);
 }

@@ -21,6 +21,7 @@
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
+#include "pickers/tools.hpp"
 #include "pickers/walkers.hpp"
 #include "tmux/tmux.hpp"
 
@@ -113,10 +114,7 @@ std::vector<std::string> reversed_lines(std::string_view text) {
 std::string run_rg(const fs::path& root, std::vector<std::string> args) {
     ChildCommand rg("rg", std::move(args));
     rg.cwd = root.string();
-    rg.in = Stdio::Null;
-    rg.out = Stdio::Pipe;
-    rg.err = Stdio::Null;
-    return lossy_utf8(run_child(rg).out);
+    return command_output_allow_failure(rg);
 }
 
 void add_globs(std::vector<std::string>& args, const std::vector<std::string>& patterns) {
@@ -196,12 +194,7 @@ std::string list_recent_search(const fs::path& root, std::string_view query) {
         std::string name = rel.has_filename() ? path_text(rel.filename()) : std::string(line);
         shown.push_back(fmt::format("{} | {} | {}", dir, name, first_non_empty_line(file).value_or("(empty)")));
     });
-    std::string joined;
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        if (i) joined += '\n';
-        joined += shown[i];
-    }
-    return filter_lines(joined, query);
+    return filter_line_views(std::vector<std::string_view>(shown.begin(), shown.end()), query);
 }
 
 std::string list_file_move(const fs::path& root, std::string_view query) {
@@ -209,10 +202,7 @@ std::string list_file_move(const fs::path& root, std::string_view query) {
     if (which("find")) {
         ChildCommand find("find", {".", "-mindepth", "1", "-type", "d", "-not", "-path", "*/.*", "-print"});
         find.cwd = root.string();
-        find.in = Stdio::Null;
-        find.out = Stdio::Pipe;
-        find.err = Stdio::Null;
-        for (std::string& line : split_lines(lossy_utf8(run_child(find).out))) {
+        for (std::string& line : split_lines(command_output_allow_failure(find))) {
             if (line.starts_with("./")) line.erase(0, 2);
             dirs.push_back(std::move(line));
         }
@@ -222,8 +212,7 @@ std::string list_file_move(const fs::path& root, std::string_view query) {
     dirs = sort_like_shell(std::move(dirs));
     dirs.insert(dirs.begin(), ".");
     // fzf filters nothing in the picker: the typed query narrows the folders here.
-    if (!query.empty()) return filter_lines(lines_with_newline(dirs, ""), query);
-    return lines_with_newline(dirs, "");
+    return filter_lines(lines_with_newline(dirs, ""), query);
 }
 
 std::string quillbox_list_vaults(const fs::path& zelt, std::string_view current, std::string_view query) {

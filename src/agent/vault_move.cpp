@@ -40,25 +40,9 @@ int rename_no_replace(const fs::path& from, const fs::path& to) {
     return 0;
 }
 
-// A path the caller gave relative to the root, in its plain form ("notes/./a.md/" is "notes/a.md").
-fs::path plain_relative(const std::string& text) {
-    fs::path path = fs::path(text).lexically_normal();
-    if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
-    return path;
-}
-
 bool inside_root(const fs::path& root, const fs::path& rel, bool allow_root) {
     if (rel.is_absolute()) return false;
     return lies_under(root / rel, root, allow_root);
-}
-
-// The folder, with its links resolved, still lies in the vault.
-bool really_inside(const fs::path& root, const fs::path& folder) {
-    std::error_code ec;
-    fs::path real_root = fs::canonical(root, ec);
-    if (ec) return false;
-    fs::path real = fs::canonical(folder, ec);
-    return !ec && lies_under(real, real_root, true);
 }
 
 }  // namespace
@@ -66,16 +50,17 @@ bool really_inside(const fs::path& root, const fs::path& folder) {
 void quillbox_move_item(const QuillboxMoveArgs& args) {
     if (args.source_file.empty() || args.target_dir.empty()) throw Error("Error: Missing arguments");
     const fs::path root = args.qbox_root;
-    const fs::path source = plain_relative(args.source_file);
-    const fs::path target = plain_relative(args.target_dir);
+    const fs::path source = normal_form(args.source_file);
+    const fs::path target = normal_form(args.target_dir);
     const fs::path src = root / source;
-    if (!inside_root(root, source, false) || !regular_file_at(src) || !really_inside(root, src.parent_path()))
+    if (!inside_root(root, source, false) || !regular_file_at(src) ||
+        !resolves_inside(root, src.parent_path(), true))
         throw Error(fmt::format("Error: Source file not found: {}", args.source_file));
     const fs::path tgt = root / target;
     std::error_code ec;
     if (!inside_root(root, target, true) || !fs::is_directory(tgt, ec))
         throw Error(fmt::format("Error: Target directory not found: {}", args.target_dir));
-    if (!really_inside(root, tgt))
+    if (!resolves_inside(root, tgt, true))
         throw Error(fmt::format("Error: Target directory is outside the vault: {}", args.target_dir));
 
     const std::string name = is_valid_utf8(src.filename().native()) ? src.filename().native() : std::string();
@@ -102,10 +87,7 @@ void quillbox_move_item(const QuillboxMoveArgs& args) {
     }
     for (std::string& line : split_lines(text))
         if (!line.starts_with(head)) lines.push_back(std::move(line));
-    if (std::optional<QuillboxIndexEntry> entry = quillbox_index_entry(root, dest)) {
-        lines.push_back(fmt::format("{} | {} | {} | {}", to_root ? std::string() : path_text(target), entry->name,
-                                    entry->title, entry->mtime));
-    }
+    if (std::optional<QuillboxIndexEntry> entry = quillbox_index_entry(root, dest)) lines.push_back(entry->line());
     sort_index_lines(lines);
     write_file_atomically(args.index_file, lines_with_newline(lines, ""));
     const std::string out = moved + "\n";

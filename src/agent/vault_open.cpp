@@ -22,8 +22,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every later command of this picker (fzf's bindings, the edits, the item run) works in `root`.
-void use_root(const Tmux& tmux, const fs::path& root) {
+// Every later command of this picker (fzf's bindings, the edits, the item run) works in the vault
+// `raw` names, its inbox made. A relative root means the directory the picker opened in, for every
+// command it starts.
+void use_vault(const Tmux& tmux, const std::string& raw) {
+    fs::path root = expand_home(raw);
+    if (root.is_relative()) root = fs::absolute(root).lexically_normal();
+    make_inbox(root);
     set_env_var(kQuillboxRootVar, path_text(root));
     tmux.run({"set-option", "-gq", "@qbox_root", path_text(root)});
 }
@@ -32,21 +37,12 @@ void write_mode(const QuillboxRunFzfArgs& files, std::string_view mode) {
     write_file_atomically(files.mode_file, std::string(mode) + "\n");
 }
 
-void make_inbox(const fs::path& root) {
-    std::error_code ec;
-    fs::create_directories(root / "inbox", ec);
-    if (ec) throw SystemError(ec.value(), path_text(root / "inbox"));
-}
-
 // A child on the picker's terminal: its exit code, 1 when a signal ended it.
 int run_on_terminal(const ChildCommand& command) { return Child::spawn(command).wait().code().value_or(1); }
 
 void switch_vault(const Tmux& tmux, const std::string& raw) {
     const fs::path zelt = zelt_path(tmux);
-    fs::path root = expand_home(raw);
-    if (root.is_relative()) root = fs::absolute(root).lexically_normal();
-    make_inbox(root);
-    use_root(tmux, root);
+    use_vault(tmux, raw);
     write_file_atomically(zelt / "quillbox", raw + "\n", 0644);
     tmux.run({"set-option", "-gq", "@zelt/quillbox", raw});
     display_message(tmux, fmt::format("Vault switched to: {}", raw));
@@ -166,11 +162,7 @@ void quillbox_open(const QuillboxOpenArgs& args) {
                                          : tmux.option("@zelt/quillbox").value_or("");
     std::string raw(trim(text));
     if (raw.empty()) raw = "~/.quillbox";
-    fs::path root = expand_home(raw);
-    // A relative root means the directory the picker opened in, for every command it starts.
-    if (root.is_relative()) root = fs::absolute(root).lexically_normal();
-    make_inbox(root);
-    use_root(tmux, root);
+    use_vault(tmux, raw);
     tmux.run({"set-option", "-gq", "@zelt/quillbox", raw});
     if (!has_pointer) write_file_atomically(pointer, raw + "\n", 0644);
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "core/env.hpp"
+#include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
@@ -47,16 +48,17 @@ VaultLock::~VaultLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-namespace {
+void make_inbox(const fs::path& root) {
+    std::error_code ec;
+    fs::create_directories(root / "inbox", ec);
+    if (ec) throw SystemError(ec.value(), path_text(root / "inbox"));
+}
 
-// The normal form without a trailing slash: "/vault/" and "/vault" name one folder.
 fs::path normal_form(const fs::path& path) {
     fs::path p = path.lexically_normal();
     if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();
     return p;
 }
-
-}  // namespace
 
 std::optional<fs::path> path_below(const fs::path& path, const fs::path& root) {
     const fs::path p = normal_form(path);
@@ -78,6 +80,14 @@ std::optional<fs::path> path_below(const fs::path& path, const fs::path& root) {
 bool lies_under(const fs::path& path, const fs::path& root, bool allow_root) {
     std::optional<fs::path> rest = path_below(path, root);
     return rest && (allow_root || !rest->empty());
+}
+
+bool resolves_inside(const fs::path& root, const fs::path& path, bool allow_root) {
+    std::error_code ec;
+    const fs::path real_root = fs::canonical(root, ec);
+    if (ec) return false;
+    const fs::path real = fs::canonical(path, ec);
+    return !ec && lies_under(real, real_root, allow_root);
 }
 
 }  // namespace vesk::agent

@@ -33,10 +33,19 @@ private:
     int fd_ = -1;
 };
 
+// The normal form without a trailing slash: "/vault/" and "/vault" name one folder, and
+// "notes/./a.md/" is "notes/a.md".
+std::filesystem::path normal_form(const std::filesystem::path& path);
+// Makes `root`/inbox with any folder missing on the way; an error when that fails.
+void make_inbox(const std::filesystem::path& root);
+
 // The part of `path` below `root`, compared component by component after resolving "." and ".."
 // lexically (links are not looked at): "" for the root itself, nothing when `path` lies outside.
 std::optional<std::filesystem::path> path_below(const std::filesystem::path& path, const std::filesystem::path& root);
 // Whether `path` lies under `root` by path_below; the root itself counts when `allow_root`.
 bool lies_under(const std::filesystem::path& path, const std::filesystem::path& root, bool allow_root = false);
+// Whether `path` still lies under `root` by lies_under once the links of both are resolved; false
+// when either cannot be resolved.
+bool resolves_inside(const std::filesystem::path& root, const std::filesystem::path& path, bool allow_root);
 
 }  // namespace vesk::agent

@@ -1,7 +1,5 @@
 #include "agent/vault_selection.hpp"
 
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "agent/vault_index.hpp"
@@ -35,9 +33,7 @@ std::string joined_rel(std::string_view dir, std::string_view name) {
 
 ItemExists item_file_under(const fs::path& root) {
     return [root](std::string_view rel) {
-        if (rel.empty()) return false;
-        struct stat st;
-        return ::stat((root / fs::path(std::string(rel))).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        return !rel.empty() && regular_file_at(root / fs::path(std::string(rel)));
     };
 }
 
@@ -88,8 +84,7 @@ std::string joined_selection(const QuillboxModeSelectionArgs& args) {
 }
 
 std::optional<fs::path> path_from_mode_selection(const fs::path& root, const QuillboxModeSelectionArgs& args) {
-    struct stat st;
-    if (::stat(args.mode_file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (!regular_file_at(args.mode_file)) return std::nullopt;
     const std::string text = joined_selection(args);
     if (text.empty()) return std::nullopt;
     const std::string mode = read_mode_file(args.mode_file);
