@@ -34,7 +34,7 @@ void use_vault(const Tmux& tmux, const std::string& raw) {
 }
 
 void write_mode(const QuillboxRunFzfArgs& files, std::string_view mode) {
-    write_file_atomically(files.mode_file, std::string(mode) + "\n");
+    write_file_atomically(files.mode_file, std::string(mode) + "\n", 0600);
 }
 
 // A child on the picker's terminal: its exit code, 1 when a signal ended it.
@@ -43,7 +43,7 @@ int run_on_terminal(const ChildCommand& command) { return Child::spawn(command).
 void switch_vault(const Tmux& tmux, const std::string& raw) {
     const fs::path zelt = zelt_path(tmux);
     use_vault(tmux, raw);
-    write_file_atomically(zelt / "quillbox", raw + "\n", 0644);
+    write_file_atomically(zelt / "quillbox", raw + "\n");
     tmux.run({"set-option", "-gq", "@zelt/quillbox", raw});
     display_message(tmux, fmt::format("Vault switched to: {}", raw));
     display_message(tmux, "인덱싱을 시작합니다... (2000+ files)");
@@ -164,7 +164,7 @@ void quillbox_open(const QuillboxOpenArgs& args) {
     if (raw.empty()) raw = "~/.quillbox";
     use_vault(tmux, raw);
     tmux.run({"set-option", "-gq", "@zelt/quillbox", raw});
-    if (!has_pointer) write_file_atomically(pointer, raw + "\n", 0644);
+    if (!has_pointer) write_file_atomically(pointer, raw + "\n");
 
     if (args.target_pane) {
         if (!args.target_pane->empty()) set_env_var("QBZ_TARGET_PANE", *args.target_pane);
@@ -177,9 +177,9 @@ void quillbox_open(const QuillboxOpenArgs& args) {
     const QuillboxRunFzfArgs files{path_text(state.file("qbox-mode")), path_text(state.file("qbox-query")),
                                    path_text(state.file("qbox-move-source")),
                                    path_text(state.file("qbox-prev-mode"))};
-    write_file_atomically(files.mode_file, "index-search\n");
+    write_file_atomically(files.mode_file, "index-search\n", 0600);
     for (const std::string* empty : {&files.query_file, &files.source_file, &files.prev_mode_file})
-        write_file_atomically(*empty, "");
+        write_file_atomically(*empty, "", 0600);
     try {
         quillbox_open_loop(files);
     } catch (const ExitCode&) {

@@ -55,14 +55,21 @@ private:
 };
 
 // A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`, with the
-// permission bits `mode`; `on_signal` removes it when a signal ends the process meanwhile. A failed
-// write removes the file again and gives the errno; a failed create throws, naming the directory.
-int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, OnSignal& on_signal) {
+// permission bits `mode` and, when given, the group `group`; `on_signal` removes it when a signal
+// ends the process meanwhile. A failed write removes the file again and gives the errno; a failed
+// create throws, naming the directory.
+int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, OnSignal& on_signal,
+                   std::optional<gid_t> group = std::nullopt) {
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) throw_errno(path_text(std::filesystem::path(pattern).parent_path()));
     on_signal = OnSignal::remove(pattern);
+    // The replaced file's group where we may give it (one we belong to), so that a file shared
+    // with a group stays shared; where we may not, the file is still written. Set before the bits,
+    // which a change of group may clear.
+    if (group && ::fchown(fd, static_cast<uid_t>(-1), *group) != 0) {
+    }
     int err = 0;
-    if (mode != 0600 && ::fchmod(fd, mode) != 0) err = errno;
+    if ((mode != 0600 || group) && ::fchmod(fd, mode) != 0) err = errno;
     if (!err) {
         IgnoreFileSizeSignal guard;
         err = write_then_close(fd, bytes);
@@ -71,6 +78,22 @@ int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, 
     }
     if (err) ::unlink(pattern.c_str());
     return err;
+}
+
+// The file a user's path stands for: the end of its chain of symbolic links, which need not exist
+// yet (a dangling link is written through). A relative link is read from the folder holding it,
+// as the kernel does, so nothing is normalised away. As many links as the kernel follows.
+std::filesystem::path final_target(const std::filesystem::path& target) {
+    std::filesystem::path path = target;
+    for (int links = 0;; ++links) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        if (links == 40) throw SystemError(ELOOP, path_text(target));
+        std::error_code ec;
+        std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec) throw SystemError(ec.value(), path_text(path));
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
 }
 
 }  // namespace
@@ -190,8 +213,29 @@ std::optional<std::string> read_text_if_any(const std::filesystem::path& path) {
     return text;
 }
 
-void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, unsigned mode) {
-    std::filesystem::path dir = target.parent_path();
+unsigned new_file_mode() {
+    // The umask is only read by setting it; no other thread can create a file meanwhile.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~static_cast<unsigned>(mask);
+}
+
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, std::optional<unsigned> mode) {
+    // The temporary file goes beside the file really replaced, so that the rename never crosses
+    // file systems and a link's target is what changes.
+    const std::filesystem::path file = mode ? target : final_target(target);
+    unsigned bits = 0;
+    std::optional<gid_t> group;
+    if (mode) {
+        bits = *mode;
+    } else if (struct stat st; ::stat(file.c_str(), &st) == 0) {
+        bits = st.st_mode & 07777;
+        group = st.st_gid;
+    } else {
+        bits = new_file_mode();
+    }
+
+    std::filesystem::path dir = file.parent_path();
     if (dir.empty()) dir = ".";
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -199,11 +243,11 @@ void write_file_atomically(const std::filesystem::path& target, std::string_view
 
     std::string temp = (dir / ".tmpXXXXXX").native();
     OnSignal remove_temp;
-    if (int err = write_new_temp(temp, bytes, mode, remove_temp)) throw SystemError(err, temp);
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
+    if (int err = write_new_temp(temp, bytes, bits, remove_temp, group)) throw SystemError(err, temp);
+    if (::rename(temp.c_str(), file.c_str()) != 0) {
         int e = errno;
         ::unlink(temp.c_str());
-        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e, path_text(target)).what()));
+        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e, path_text(file)).what()));
     }
 }
 

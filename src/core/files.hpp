@@ -15,9 +15,21 @@ namespace vesk {
 // file in that directory and renames it over the target. The target ends up either with its old
 // content or the whole new content, and no temporary file is ever left behind, also when the file
 // size limit or a full disk stops the write (the error is then the system's, naming the temporary
-// file). `mode` gives the new file's permission bits (0600 unless the caller needs others, such as
-// a program's 0755). A failed rename throws Error("파일을 교체하지 못했습니다: <system text> (<target>)").
-void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, unsigned mode = 0600);
+// file). A failed rename throws Error("파일을 교체하지 못했습니다: <system text> (<target>)").
+//
+// Without `mode` the target is one of the user's files (an index, a list, an override, the tmux
+// configuration): an existing file keeps its permission bits and its group, a new one gets 0666
+// less the umask as a plain write would, and a target that is a symbolic link (into a dotfiles
+// repository, a shared folder) stays one: the file at the end of its chain of links is replaced,
+// created when the link dangles. A chain that never ends throws SystemError(ELOOP).
+// With `mode` the file is the program's own (a private state file at 0600, the installed program
+// at 0755): it gets exactly those bits, and the path itself is replaced, a link there included.
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes,
+                           std::optional<unsigned> mode = std::nullopt);
+
+// 0666 less the process's umask: the bits a plain write gives a new file, for a user's file that
+// has to be made some other way first (a private temporary file linked under its final name).
+unsigned new_file_mode();
 
 // stat succeeds (links followed) and names a regular file.
 bool regular_file_at(const std::filesystem::path& path);

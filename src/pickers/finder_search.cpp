@@ -224,7 +224,7 @@ void ugrep_hits(ListWriter& out, const std::string& top, const std::vector<std::
 }
 
 void write_mode(const std::string& file, const std::string& mode) {
-    write_file_atomically(file, mode + "\n");
+    write_file_atomically(file, mode + "\n", 0600);
     std::string line = mode + "\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);

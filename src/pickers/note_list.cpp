@@ -43,7 +43,7 @@ void note_list_command(const NoteListArgs& args) {
 
 void note_toggle_mode(const NoteModeFileArgs& args) {
     std::string next = read_note_mode(args.mode_file) == "filename" ? "content" : "filename";
-    write_file_atomically(args.mode_file, next + "\n");
+    write_file_atomically(args.mode_file, next + "\n", 0600);
     print_all(next + "\n");
 }
 

@@ -132,7 +132,7 @@ Job fetch(const fs::path& plugins_dir, std::string_view repo) {
     fs::path temp_dir = make_private_temp_dir(repo);
     int inherited = -1;
     try {
-        write_file_atomically(temp_dir / "tmux" / "tmux.conf", fmt::format("set -g @plugin '{}'\n", repo));
+        write_file_atomically(temp_dir / "tmux" / "tmux.conf", fmt::format("set -g @plugin '{}'\n", repo), 0600);
         ChildCommand command("bash", {(scripts / "install_plugins.sh").string()});
         command.set_env("XDG_CONFIG_HOME", temp_dir.string());
         // Its own session: leaving the screen closes the pane or popup, and the hang-up must not

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "support/private_env.hpp"
@@ -33,8 +35,78 @@ TEST(WriteFileAtomically, CreatesParentsAndReplacesWhole) {
     EXPECT_EQ(read_text(target), "한국어\n");
     struct stat st;
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);  // the new file's bits, not the old one's
+    EXPECT_EQ(st.st_mode & 07777, 0644u);  // the replaced file's bits
     EXPECT_EQ(names_in(dir / "a" / "b"), std::vector<std::string>{"conf"});
+}
+
+namespace {
+
+unsigned mode_of(const fs::path& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+}
+
+// Sets the umask for one test.
+struct UmaskGuard {
+    explicit UmaskGuard(mode_t mask) : old(::umask(mask)) {}
+    ~UmaskGuard() { ::umask(old); }
+    mode_t old;
+};
+
+}  // namespace
+
+// A user's file keeps what the user gave it: a group-readable index stays group-readable, a list
+// linked into a dotfiles repository stays linked and that file gets the text.
+TEST(WriteFileAtomically, UsersFilesKeepTheirModeAndLinksPrivateFilesGetTheirBits) {
+    TempDir dir;
+    UmaskGuard umask(027);
+    write_file_atomically(dir / "new", "x");
+    EXPECT_EQ(mode_of(dir / "new"), 0640u);
+    ::chmod((dir / "new").c_str(), 0604);
+    write_file_atomically(dir / "new", "y");
+    EXPECT_EQ(mode_of(dir / "new"), 0604u);
+
+    // A chain of links, relative and absolute, across folders: the links stay, the last file is
+    // replaced in its own folder, keeping its bits.
+    fs::create_directories(dir / "dots" / "deep");
+    write_text(dir / "dots" / "deep" / "list", "old\n");
+    ::chmod((dir / "dots" / "deep" / "list").c_str(), 0660);
+    fs::create_symlink("deep/list", dir / "dots" / "hop");
+    fs::create_directories(dir / "use");
+    fs::create_symlink(dir / "dots" / "hop", dir / "use" / "list");
+    write_file_atomically(dir / "use" / "list", "new\n");
+    EXPECT_EQ(fs::read_symlink(dir / "use" / "list"), dir / "dots" / "hop");
+    EXPECT_EQ(fs::read_symlink(dir / "dots" / "hop"), "deep/list");
+    EXPECT_EQ(read_text(dir / "dots" / "deep" / "list"), "new\n");
+    EXPECT_EQ(mode_of(dir / "dots" / "deep" / "list"), 0660u);
+    EXPECT_EQ(names_in(dir / "dots" / "deep"), std::vector<std::string>{"list"});
+    EXPECT_EQ(names_in(dir / "use"), std::vector<std::string>{"list"});
+
+    // A dangling link is written through (its folder made), a loop is refused, links untouched.
+    fs::create_symlink("later/made", dir / "use" / "dangling");
+    write_file_atomically(dir / "use" / "dangling", "d");
+    EXPECT_TRUE(fs::is_symlink(dir / "use" / "dangling"));
+    EXPECT_EQ(read_text(dir / "use" / "later" / "made"), "d");
+    EXPECT_EQ(mode_of(dir / "use" / "later" / "made"), 0640u);
+    fs::create_symlink("loop-b", dir / "use" / "loop-a");
+    fs::create_symlink("loop-a", dir / "use" / "loop-b");
+    try {
+        write_file_atomically(dir / "use" / "loop-a", "x");
+        ADD_FAILURE() << "a loop of links was written";
+    } catch (const SystemError& e) {
+        EXPECT_EQ(e.code, ELOOP);
+    }
+    EXPECT_EQ(fs::read_symlink(dir / "use" / "loop-a"), "loop-b");
+    EXPECT_EQ(names_in(dir / "use"), (std::vector<std::string>{"dangling", "later", "list", "loop-a", "loop-b"}));
+
+    // A private file gets exactly the bits asked, whatever was there, and its path is replaced
+    // itself: a link there is never followed.
+    write_file_atomically(dir / "new", "state", 0600);
+    EXPECT_EQ(mode_of(dir / "new"), 0600u);
+    fs::create_symlink(dir / "dots" / "deep" / "list", dir / "state");
+    write_file_atomically(dir / "state", "mode\n", 0600);
+    EXPECT_FALSE(fs::is_symlink(dir / "state"));
+    EXPECT_EQ(read_text(dir / "dots" / "deep" / "list"), "new\n");
 }
 
 TEST(WriteFileAtomically, FailuresLeaveNoTemporaryFileAndNoHalfTarget) {
