@@ -24,18 +24,7 @@ void touch(const fs::path& path) {
     ::close(fd);
 }
 
-void rewrite_list_file(const fs::path& path, std::string_view text) {
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(path, ec)) {
-        fs::path resolved = fs::weakly_canonical(path, ec);
-        if (!ec) target = resolved;
-    }
-    unsigned mode = 0644;
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    write_file_atomically(target, text, mode);
-}
+void rewrite_list_file(const fs::path& path, std::string_view text) { write_file_atomically(path, text); }
 
 void move_line_to_bottom(const fs::path& path, std::string_view line) {
     const std::string_view wanted = trim(line);
