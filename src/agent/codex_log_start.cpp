@@ -52,7 +52,7 @@ bool prepare_fifo(const fs::path& fifo) {
 // The log file, opened for appending by this process and handed to the reader: a link planted
 // at its name is refused, never followed.
 int open_log(const fs::path& log) {
-    int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) throw_errno(log.native());
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

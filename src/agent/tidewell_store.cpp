@@ -1,6 +1,7 @@
 #include "agent/tidewell_store.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -100,6 +101,12 @@ fs::path save_question(const fs::path& folder, std::string_view stamp, std::stri
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) throw_errno(folder.native());
     Unlinked temporary{pattern};
+    // The question is the user's file, made as a plain write would make it, not private.
+    if (::fchmod(fd, new_file_mode()) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw SystemError(err, pattern);
+    }
     write_and_close(fd, text);
     for (int n = 1;; ++n) {
         fs::path target = folder / (n == 1 ? fmt::format("{}.md", stamp) : fmt::format("{}_{}.md", stamp, n));

@@ -52,7 +52,12 @@ TEST(TidewellStore, HistoryAddsEachNameOnce) {
 
 TEST(TidewellStore, QuestionsOfTheSameSecondNeverReplaceEachOther) {
     TempDir dir;
+    const mode_t mask = ::umask(022);
     const fs::path first = save_question(dir.path(), "2026-12-07_22-30-15", "first\n");
+    ::umask(mask);
+    struct stat st;
+    ASSERT_EQ(::stat(first.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);  // the user's file, as a plain write makes it
     const fs::path second = save_question(dir.path(), "2026-12-07_22-30-15", "second\n");
     const fs::path third = save_question(dir.path(), "2026-12-07_22-30-15", "third\n");
     EXPECT_EQ(first.filename(), "2026-12-07_22-30-15.md");
