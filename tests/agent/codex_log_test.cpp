@@ -12,7 +12,6 @@
 #include "agent/codex_log_reader.hpp"
 #include "agent_panes.hpp"
 #include "core/command.hpp"
-#include "core/files.hpp"
 #include "core/process.hpp"
 
 namespace vesk::agent {
@@ -186,9 +185,6 @@ TEST_F(CodexPane, LogOnCleanTextTailAndOff) {
     write_text(record.string() + ".go", "");
     std::string logged;
     EXPECT_TRUE(wait_until([&] { return (logged = read_text(log)) == kClean; })) << logged;
-    // The log is the user's file, made as the shell's ">>" makes one (the server has our umask).
-    ASSERT_EQ(::stat(log.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, new_file_mode());
 
     // The report on the marked pane, printed and kept.
     const std::string status = s.server().run_in_pane({vesk_binary(), "log", "codex-status"}, pane_env(s, env), project);
