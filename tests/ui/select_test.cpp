@@ -75,6 +75,9 @@ TEST(Screen, ColoursFallBackToThePalette) {
     EXPECT_EQ(ui::palette_colour(Color::rgb(47, 51, 77), 256, false), 237);
     EXPECT_EQ(ui::palette_colour(Color::rgb(0, 0x87, 0xff), 256, false), 33);  // an exact cube entry
     EXPECT_EQ(ui::palette_colour(Color::rgb(130, 170, 255), 1 << 24, true), 0x82aaff);
+    // Direct colour reads numbers from 8 up as RGB: dark grey must not turn into 0x000008.
+    EXPECT_EQ(ui::palette_colour(ui::colors::dark_gray, 1 << 24, true), 0x7f7f7f);
+    EXPECT_EQ(ui::palette_colour(ui::colors::red, 1 << 24, true), 1);
     EXPECT_EQ(ui::palette_colour(ui::colors::dark_gray, 8, false), 7);
     EXPECT_EQ(ui::palette_colour(Color::indexed(111), 16, false), 12);
 }
