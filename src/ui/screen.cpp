@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -137,7 +138,8 @@ int palette_colour(Color c, int colors, bool direct) {
     }
     case Color::Kind::Rgb: {
         Rgb v{c.r, c.g, c.b};
-        if (direct) return (c.r << 16) | (c.g << 8) | c.b;
+        // Below 8 a direct-colour number is a basic colour (1 is red): near-black goes as 0x000008.
+        if (direct) return std::max((c.r << 16) | (c.g << 8) | c.b, 8);
         if (colors >= 256) return nearest_256(v);
         if (colors >= 8) return nearest_basic(v, colors >= 16 ? 16 : 8);
         return -1;
