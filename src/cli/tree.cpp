@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -782,6 +783,27 @@ void split_empty_values(std::vector<std::string>& words) {
     words = std::move(out);
 }
 
+// A flag takes no value. CLI11 would read `--strict=false` as strict turned off and `--json=0` as
+// no JSON: a caller that wrote either would get another report than it asked for, and no word
+// about it. A `--name=value` word that reached a flag (help and version included) is refused.
+// Words after "--" are data, and a word that set no flag (a query of a picker) is left alone.
+std::optional<std::string> flag_given_value(const std::vector<CLI::App*>& chain, const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        if (word == "--") break;
+        std::size_t eq = word.find('=');
+        if (!word.starts_with("--") || eq == std::string::npos) continue;
+        const std::string name = word.substr(2, eq - 2);
+        for (const CLI::App* app : chain) {
+            for (const CLI::Option* o : app->get_options()) {
+                if (o->nonpositional() && o->get_items_expected_max() == 0 && o->count() > 0 && o->check_lname(name))
+                    return "unexpected value '" + word.substr(eq + 1) + "' for '--" + name +
+                           "' found; no more were expected";
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // `help [COMMAND]...` under the root or a group: the help of the named command.
 int print_help_command(const Tree& tree, CLI::App* parent) {
     CLI::App* app = parent;
@@ -819,21 +841,16 @@ std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     if (words.size() <= 1) return finish_process(tree.help(&tree.root, false), stderr, 2);
 
     std::vector<std::string> reversed(words.rbegin(), words.rend() - 1);
+    // Help and version are answered once the words have been checked for flags given a value.
+    enum class Asked { Nothing, Help, AllHelp, Version } asked = Asked::Nothing;
     try {
         tree.root.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return finish_process(tree.help(selected_chain(tree.root).back(), false), stdout, 0);
+        asked = Asked::Help;
     } catch (const CLI::CallForAllHelp&) {
-        return finish_process(tree.help(selected_chain(tree.root).back(), true), stdout, 0);
+        asked = Asked::AllHelp;
     } catch (const CLI::CallForVersion&) {
-        // Only the root has a version; below it the flag is a word the command does not take.
-        CLI::App* app = selected_chain(tree.root).back();
-        if (app != &tree.root) {
-            auto flag = std::find_if(words.begin() + 1, words.end(),
-                                     [](const std::string& w) { return w == "-V" || w == "--version"; });
-            return usage_error(tree, app, "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
-        }
-        return finish_process(kVersionText, stdout, 0);
+        asked = Asked::Version;
     } catch (const CLI::RequiredError& e) {
         CLI::App* app = selected_chain(tree.root).back();
         std::vector<std::string> extra = app->remaining();
@@ -855,6 +872,21 @@ std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     }
 
     std::vector<CLI::App*> chain = selected_chain(tree.root);
+    if (auto refused = flag_given_value(chain, words)) return usage_error(tree, chain.back(), *refused);
+    switch (asked) {
+    case Asked::Help: return finish_process(tree.help(chain.back(), false), stdout, 0);
+    case Asked::AllHelp: return finish_process(tree.help(chain.back(), true), stdout, 0);
+    case Asked::Version:
+        // Only the root has a version; below it the flag is a word the command does not take.
+        if (chain.back() != &tree.root) {
+            auto flag = std::find_if(words.begin() + 1, words.end(),
+                                     [](const std::string& w) { return w == "-V" || w == "--version"; });
+            return usage_error(tree, chain.back(),
+                               "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
+        }
+        return finish_process(kVersionText, stdout, 0);
+    case Asked::Nothing: break;
+    }
     if (chain.back()->get_name() == "help") return print_help_command(tree, chain[chain.size() - 2]);
     try {
         tree.finish();

@@ -20,6 +20,8 @@ std::optional<std::string> env_non_empty(const char* name) {
 
 void set_env_var(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
 
+void unset_env_var(const char* name) { ::unsetenv(name); }
+
 std::vector<std::string> environment_entries() {
     std::vector<std::string> entries;
     for (char** entry = environ; *entry; ++entry) entries.emplace_back(*entry);

@@ -14,6 +14,8 @@ std::optional<std::string> env_var(const char* name);
 std::optional<std::string> env_non_empty(const char* name);
 // Sets the variable in this process, for every child started afterwards.
 void set_env_var(const char* name, const std::string& value);
+// Removes the variable from this process.
+void unset_env_var(const char* name);
 // Every NAME=VALUE entry, in order: the environment a child starts from.
 std::vector<std::string> environment_entries();
 

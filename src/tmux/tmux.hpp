@@ -36,13 +36,19 @@ public:
     // manager's path and closing the current pane go to the tmux the user runs.
     static Tmux named();
     // A private server on socket `socket` that reads no configuration of its own (-L SOCKET
-    // -f /dev/null before every command), started from `program`. TMUX and TMUX_PANE are removed
+    // -f /dev/null before every command), started from `program` by the first command that starts
+    // one. TMUX and TMUX_PANE are removed
     // from its environment so that nothing of the user's server leaks into it, and a signal that
     // ends vesk stops a client still running (it would otherwise start or keep a server alone).
     static Tmux private_server(std::string program, std::string socket);
 
     std::string bin;
-    std::vector<std::string> global_args;  // words before every command
+    // Words before every command. -N: a command that would start a server (list-keys,
+    // list-commands, new-session...) fails instead where none answers. With TMUX naming a dead
+    // server's socket, or any other path, tmux would remove what lies there, bind its socket in its
+    // place and read the user's configuration in the background. Only private servers are meant to
+    // start.
+    std::vector<std::string> global_args = {"-N"};
     std::vector<std::pair<std::string, std::optional<std::string>>> env;  // environment changes
     bool stop_on_signal = false;  // ChildCommand::stop_on_signal for every command
 

@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +13,9 @@
 
 #include "core/env.hpp"
 #include "core/error.hpp"
+#include "core/files.hpp"
 #include "core/text.hpp"
+#include "ui/true_colour.hpp"
 
 // Last: term.h defines macros with everyday names (lines, columns...).
 #include <ncursesw/curses.h>
@@ -76,24 +79,67 @@ void use_utf8_locale() {
     if (codeset == nullptr || std::strcmp(codeset, "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
+// ncurses on `type`; on a terminal that shows RGB while its entry knows only a palette, on a copy
+// of the entry that sends RGB (see true_colour.hpp), read from a private directory named by
+// TERMINFO for as long as ncurses reads it. Whatever goes wrong there leaves the palette.
+SCREEN* open_terminal(const std::string& type, int fd, std::FILE* out, std::FILE* in) {
+    std::optional<std::string> entry;
+    int status = 0;
+    if (setupterm(const_cast<char*>(type.c_str()), fd, &status) == OK) {
+        const int colours = tigetnum(const_cast<char*>("colors"));
+        if (colours >= 8 && colours < (1 << 24) &&
+            wants_true_colour(env_var("COLORTERM"), tigetflag(const_cast<char*>("RGB")) > 0,
+                              tigetflag(const_cast<char*>("Tc")) > 0))
+            entry = direct_colour_entry();
+        del_curterm(cur_term);
+    }
+    if (entry) {
+        try {
+            PrivateTempDir dir("vesk-terminfo");
+            // ncurses looks under the name's first letter, or under its code in hexadecimal where
+            // file names ignore case (macOS).
+            static_assert(kDirectColourTerm[0] == 'v');
+            for (const char* leaf : {"v", "76"}) {
+                std::filesystem::create_directory(dir.path() / leaf);
+                const std::filesystem::path file = dir.path() / leaf / kDirectColourTerm;
+                const int out_fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                if (out_fd < 0) throw_errno(file.string());
+                write_and_close(out_fd, *entry);
+            }
+            const std::optional<std::string> saved = env_var("TERMINFO");
+            set_env_var("TERMINFO", dir.path().string());
+            SCREEN* s = newterm(const_cast<char*>(kDirectColourTerm), out, in);
+            // Children started from the screen (a doctor's fix) find the user's terminals again.
+            if (saved) set_env_var("TERMINFO", *saved); else unset_env_var("TERMINFO");
+            if (s != nullptr) return s;
+        } catch (const std::exception&) {
+        }
+    }
+    return newterm(const_cast<char*>(type.c_str()), out, in);
+}
+
 }  // namespace
 
 int palette_colour(Color c, int colors, bool direct) {
     switch (c.kind) {
     case Color::Kind::Default: return -1;
-    case Color::Kind::Indexed:
+    case Color::Kind::Indexed: {
+        const Rgb v = rgb_of_index(c.index);
+        const Color as_rgb = Color::rgb(static_cast<uint8_t>(v.r), static_cast<uint8_t>(v.g), static_cast<uint8_t>(v.b));
+        // A direct-colour terminal reads every number from 8 up as RGB (8 is 0x000008, black): the
+        // rest of the palette goes as the colour xterm gives it.
+        if (direct && c.index >= 8) return palette_colour(as_rgb, colors, true);
         if (c.index < colors) return c.index;
         if (colors <= 0) return -1;
         // Bright colours on an eight-colour terminal: their plain variant; dark grey as grey,
         // since black would vanish on the usual dark background.
         if (c.index < 16 && colors >= 8) return c.index == 8 ? 7 : c.index - 8;
-        return palette_colour(Color::rgb(static_cast<uint8_t>(rgb_of_index(c.index).r),
-                                         static_cast<uint8_t>(rgb_of_index(c.index).g),
-                                         static_cast<uint8_t>(rgb_of_index(c.index).b)),
-                              colors, false);
+        return palette_colour(as_rgb, colors, false);
+    }
     case Color::Kind::Rgb: {
         Rgb v{c.r, c.g, c.b};
-        if (direct) return (c.r << 16) | (c.g << 8) | c.b;
+        // Below 8 a direct-colour number is a basic colour (1 is red): near-black goes as 0x000008.
+        if (direct) return std::max((c.r << 16) | (c.g << 8) | c.b, 8);
         if (colors >= 256) return nearest_256(v);
         if (colors >= 8) return nearest_basic(v, colors >= 16 ? 16 : 8);
         return -1;
@@ -117,7 +163,7 @@ Screen::Screen(const TerminalGuard& guard) : fd_(guard.fd()), reader_(guard.fd()
         throw SystemError(e);
     }
     std::string type = env_non_empty("TERM").value_or("xterm-256color");
-    SCREEN* s = newterm(type.c_str(), out_, in_);
+    SCREEN* s = open_terminal(type, fd_, out_, in_);
     if (s == nullptr) s = newterm("xterm", out_, in_);
     if (s == nullptr) {
         std::fclose(out_);

@@ -84,6 +84,17 @@ TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
         {{"config", "keybindings", "-V"}, "error: unexpected argument '-V'", "vesk config keybindings [OPTIONS]"},
         {{"doctor", "popup", "--json"}, "error: The following argument was not expected: --json", "vesk doctor popup"},
         {{"ui", "select", "--prompt"}, "", "vesk ui select [OPTIONS]"},
+        // A flag takes no value, whatever the value says.
+        {{"doctor", "--json=0"}, "error: unexpected value '0' for '--json' found; no more were expected",
+         "vesk doctor [OPTIONS] [COMMAND]"},
+        {{"doctor", "--json", "--strict=false"}, "error: unexpected value 'false' for '--strict' found; no more were expected",
+         "vesk doctor [OPTIONS] [COMMAND]"},
+        {{"doctor", "--strict=true"}, "error: unexpected value 'true' for '--strict' found; no more were expected",
+         "vesk doctor [OPTIONS] [COMMAND]"},
+        {{"session", "kill-and-next", "--confirmed=1"},
+         "error: unexpected value '1' for '--confirmed' found; no more were expected", "vesk session kill-and-next [OPTIONS]"},
+        {{"doctor", "--help=no"}, "error: unexpected value 'no' for '--help' found; no more were expected",
+         "vesk doctor [OPTIONS] [COMMAND]"},
         {{"mode", "extra"}, "", "vesk mode"},
         // An empty root would fill the working directory with bin/, doc/ and lists/.
         {{"setup", "--zeltdir", ""}, "error: invalid value '' for '--zeltdir <DIR>': the installation root cannot be empty",

@@ -128,5 +128,24 @@ TEST(DoctorScreenInTmux, TheTerminalComesBackWhenTheScreenIsKilledOrLeft) {
     expect_terminal_restored(server, pane, dir);
 }
 
+TEST(DoctorScreenInTmux, TheCursorRowIsNavyWhereTheTerminalShowsRgb) {
+    PrivateEnv env;
+    TmuxServer server(100, 30, env.tmp());
+    // xterm-256color has no RGB flag: COLORTERM alone says that the terminal shows RGB.
+    const std::vector<std::pair<std::optional<std::string>, std::string>> cases = {
+        {"truecolor", "\x1b[48;2;47;51;77m"}, {"24bit", "\x1b[48;2;47;51;77m"}, {std::nullopt, "\x1b[48;5;237m"}};
+    for (const auto& [colorterm, background] : cases) {
+        EnvChanges vars = inside_tmux(env.env());
+        vars.emplace_back("TERM", "xterm-256color");
+        vars.emplace_back("COLORTERM", colorterm);
+        const std::string pane = server.run_in_pane({vesk_binary(), "doctor"}, vars, env.root());
+        ASSERT_TRUE(server.wait_for_text(pane, "↑↓ 이동", 20s)) << server.capture(pane);
+        const std::string row = line_with(server.tmux_ok({"capture-pane", "-p", "-e", "-t", pane}), "▸");
+        EXPECT_TRUE(has(row, background)) << colorterm.value_or("(unset)") << ": " << row;
+        server.send_keys(pane, {"q"});
+        EXPECT_EQ(server.wait_for_exit(pane), 0);
+    }
+}
+
 }  // namespace
 }  // namespace vesk::test

@@ -14,6 +14,7 @@
 #include "setup/installed.hpp"
 #include "support/plugin_repos.hpp"
 #include "support/tmux_server.hpp"
+#include "tmux/tmux.hpp"
 
 namespace vesk::test {
 namespace {
@@ -227,6 +228,24 @@ private:
     Installation& inst_;
     std::string socket_ = "vesk-test-user-" + std::to_string(::getpid());
 };
+
+TEST(DoctorCommand, NoServerWhereTmuxPointsIsReportedAndNoneStarted) {
+    // A dead server's TMUX, or a hostile one: a server started there replaces the path's content.
+    PrivateEnv env;
+    const fs::path file = env.root() / "precious";
+    write_text(file, "precious\n");
+    env.vars["TMUX"] = file.string() + ",1,0";
+    const RunResult r = env.run({"doctor", "--json"});
+    Tmux stray("tmux");
+    stray.global_args = {"-S", file.string()};
+    stray.capture({"kill-server"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(read_text(file), "precious\n");
+    const json report = json::parse(r.out);
+    EXPECT_EQ(check(report, "@zelt")["severity"], "error");
+    EXPECT_EQ(check(report, "list-keys")["severity"], "warn");
+    EXPECT_EQ(check(report, "list-keys")["remedy"], "tmux server 상태와 TMUX_BIN 설정을 확인하십시오.");
+}
 
 TEST(DoctorCommand, InsideTheUsersTmuxHealthyThenBroken) {
     Installation inst;

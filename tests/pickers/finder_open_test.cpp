@@ -21,7 +21,7 @@ protected:
         // $PICK; display-popup: nothing to show without a client. Everything else goes to tmux.
         write_script(stub, "sep=''; for w in \"$@\"; do printf '%s%s' \"$sep\" \"$w\"; sep=$(printf '\\t'); done >> " +
                                shell_quote(log.string()) + "\nprintf '\\n' >> " + shell_quote(log.string()) +
-                               "\ncase $1 in\n"
+                               "\nsub=$1; [ \"$sub\" = -N ] && sub=$2\ncase $sub in\n"
                                "new-pane) printf '%s|%s\\n' \"$(tmux show-option -gqv @find_exec_file)\" "
                                "\"$(tmux show-option -gqv @find_exec_file_line)\" > " + shell_quote(seen.string()) +
                                "\n  [ -z \"$PICK\" ] || tmux set-option -g @find_exec_file \"$PICK\"; echo '%77'; exit 0 ;;\n"

@@ -231,6 +231,7 @@ std::vector<std::vector<std::string>> recorded_calls(const fs::path& log) {
         std::stringstream fields(line);
         for (std::string word; std::getline(fields, word, '\t');) words.push_back(word);
         if (line.empty() || line.ends_with('\t')) words.push_back("");
+        if (!words.empty() && words.front() == "-N") words.erase(words.begin());
         calls.push_back(std::move(words));
     }
     return calls;

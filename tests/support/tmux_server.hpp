@@ -121,7 +121,9 @@ fs::path recording_tmux_path();
 fs::path floating_tmux_path();  // the floating-pane layer
 std::string real_tmux();        // the first tmux on PATH that is not one of this tree's stand-ins
 
-// The calls the recording tmux logged, one word list per call.
+// The calls the recording tmux logged, one word list per call. The -N that begins every call to
+// the user's server (never start one) is left out, so that the calls read as the commands
+// themselves.
 std::vector<std::vector<std::string>> recorded_calls(const fs::path& log);
 
 }  // namespace vesk::test

@@ -50,6 +50,25 @@ TEST(Tmux, ProgramRunOutputAndFailures) {
     EXPECT_EQ(error_text([] { Tmux().run({"list-sessions"}); }), "No such file or directory (os error 2)");
 }
 
+TEST(Tmux, NoServerStartsWhereTmuxPointsAtNone) {
+    // A dead server's TMUX, or a hostile one: a server started there replaces the path's content.
+    TempDir dir;
+    EnvGuard env;
+    const fs::path file = dir / "precious";
+    write_text(file, "precious\n");
+    env.set("TMUX", file.string() + ",1,0");
+    env.set("HOME", dir.path().string());
+    env.set("TMUX_BIN", std::nullopt);
+    for (const Words& args : {Words{"list-keys"}, Words{"list-commands"}, Words{"new-session", "-d"}}) {
+        EXPECT_FALSE(Tmux().capture(args).status.success()) << args[0];
+        EXPECT_FALSE(Tmux::named().capture(args).status.success()) << args[0];
+    }
+    Tmux stray("tmux");
+    stray.global_args = {"-S", file.string()};
+    stray.capture({"kill-server"});
+    EXPECT_EQ(read_text(file), "precious\n");
+}
+
 TEST(Tmux, OptionsAndTheInstallationRoot) {
     RecordedServer s;
     Tmux tmux;

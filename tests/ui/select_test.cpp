@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/screen.hpp"
+#include "ui/true_colour.hpp"
 
 using namespace vesk;
 using ui::Key;
@@ -75,6 +76,14 @@ TEST(Screen, ColoursFallBackToThePalette) {
     EXPECT_EQ(ui::palette_colour(Color::rgb(47, 51, 77), 256, false), 237);
     EXPECT_EQ(ui::palette_colour(Color::rgb(0, 0x87, 0xff), 256, false), 33);  // an exact cube entry
     EXPECT_EQ(ui::palette_colour(Color::rgb(130, 170, 255), 1 << 24, true), 0x82aaff);
+    // Direct colour reads numbers from 8 up as RGB: dark grey must not turn into 0x000008.
+    EXPECT_EQ(ui::palette_colour(ui::colors::dark_gray, 1 << 24, true), 0x7f7f7f);
+    EXPECT_EQ(ui::palette_colour(ui::colors::red, 1 << 24, true), 1);
+    EXPECT_EQ(ui::palette_colour(Color::rgb(0, 0, 1), 1 << 24, true), 8);
+    // RGB where COLORTERM or the terminfo entry (RGB, tmux's Tc) says so.
+    EXPECT_TRUE(ui::wants_true_colour("truecolor", false, false) && ui::wants_true_colour("24bit", false, false));
+    EXPECT_TRUE(ui::wants_true_colour(std::nullopt, true, false) && ui::wants_true_colour(std::nullopt, false, true));
+    EXPECT_FALSE(ui::wants_true_colour(std::nullopt, false, false) || ui::wants_true_colour("256", false, false));
     EXPECT_EQ(ui::palette_colour(ui::colors::dark_gray, 8, false), 7);
     EXPECT_EQ(ui::palette_colour(Color::indexed(111), 16, false), 12);
 }
