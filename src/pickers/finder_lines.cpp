@@ -58,7 +58,9 @@ std::vector<std::pair<std::string, std::optional<std::string>>> multimode_env(co
     return {{"VESK_FINDER_BIN", files.program},     {"VESK_FINDER_ROOT", files.root},
             {"VESK_MF_SOURCE", files.source},       {"VESK_MF_MODE", files.mode},
             {"VESK_MF_GIT_MODE", files.git_mode},   {"VESK_MF_ROOT", files.root_file},
-            {"VESK_MF_GIT_ROOT", files.git_root_file}};
+            {"VESK_MF_GIT_ROOT", files.git_root_file},
+            // The preview: the whole file, or the lines around a hit (see note_preview).
+            {"VESK_PREVIEW_SPAN", "file"}};
 }
 
 std::vector<std::string> multimode_fzf_args() {

@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "core/process.hpp"
+#include "core/text.hpp"
 #include "pickers/note_lines.hpp"
 #include "support/picker_session.hpp"
 #include "support/screen_run.hpp"
@@ -119,6 +120,30 @@ TEST_F(FinderRoad, ContentHitOpensVimAtItsLineAndShowsItInThePreview) {
     EXPECT_TRUE(s.server().wait_for_text(shell, "cd '" + repo.string() + "' && vim +7 'src/it'\\''s"))
         << s.server().capture(shell);
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
+}
+
+// The preview holds the whole file, for fzf to scroll through, and around a hit the 30 lines from
+// 15 before it, the hit's row (bat's highlight) no wider than the preview's.
+TEST_F(FinderRoad, PreviewShowsTheWholeFileOrTheLinesAroundAHit) {
+    std::string text;
+    for (int n = 1; n <= 200; ++n) text += fmt::format("row {:03}\n", n);
+    write_text(repo / "long.md", text);
+    s.shell_pane(repo);
+    open_finder();
+    s.ask("long.md");
+    EXPECT_TRUE(s.wait_for_text("1/200")) << s.screen();  // fzf's count of the preview's lines
+    s.press({"C-t"});
+    ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
+    s.ask("row 100");
+    ASSERT_TRUE(s.wait_for_text("row 114")) << s.screen();
+    const std::vector<std::string> rows = split_lines(s.screen());
+    const auto at = std::find_if(rows.begin(), rows.end(), [](const std::string& r) { return r.find("row 099") != r.npos; });
+    ASSERT_LT(at + 2, rows.end()) << s.screen();
+    EXPECT_NE(at[1].find("row 100"), std::string::npos) << s.screen();
+    EXPECT_NE(at[2].find("row 101"), std::string::npos) << s.screen();
+    for (const char* outside : {"row 084", "row 115"}) EXPECT_EQ(s.screen().find(outside), std::string::npos) << outside;
+    EXPECT_TRUE(s.screen().find("row 085") != std::string::npos) << s.screen();
+    s.press({"Escape"});
 }
 
 // The git source under a user whose shell is dash: the bindings still reach it. The state files
