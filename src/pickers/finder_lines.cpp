@@ -15,8 +15,7 @@ namespace {
 
 // The shell text of the bindings. They name their files only through the variables of
 // multimode_env, and take fzf's {q} and {} as the quoted words fzf makes of them: no outside text
-// is ever parsed as shell. Written for any POSIX shell; fzf runs them with the shell that
-// fzf_binding_shell names.
+// is ever parsed as shell. Written for any POSIX shell, which the fzf runner gives them.
 constexpr std::string_view kSourceIsGit = R"SH([ "$(cat "$VESK_MF_SOURCE" 2>/dev/null)" = git ])SH";
 
 std::string search_command(std::string_view query) {
