@@ -21,8 +21,8 @@ struct FzfExpect {
 
 // Runs `fzf` (looked up on PATH) with the arguments and SHELL set to fzf_binding_shell(), so that
 // its bindings and previews run under a POSIX shell whatever the user's SHELL; the input goes to
-// its standard input, standard error stays the terminal's. Returns standard output (lossy, untrimmed); the exit
-// status is ignored, so a cancelled fzf gives "".
+// its standard input, standard error stays the terminal's. Returns standard output (lossy,
+// untrimmed); the exit status is ignored, so a cancelled fzf gives "".
 std::string run_fzf_with_input(std::string_view input, const std::vector<std::string>& args);
 
 // As run_fzf_with_input, with the output trimmed at the end and the exit code reported.
