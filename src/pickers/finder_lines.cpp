@@ -15,8 +15,7 @@ namespace {
 
 // The shell text of the bindings. They name their files only through the variables of
 // multimode_env, and take fzf's {q} and {} as the quoted words fzf makes of them: no outside text
-// is ever parsed as shell. Written for any POSIX shell; fzf runs them with the shell that
-// fzf_binding_shell names.
+// is ever parsed as shell. Written for any POSIX shell, which the fzf runner gives them.
 constexpr std::string_view kSourceIsGit = R"SH([ "$(cat "$VESK_MF_SOURCE" 2>/dev/null)" = git ])SH";
 
 std::string search_command(std::string_view query) {
@@ -58,7 +57,9 @@ std::vector<std::pair<std::string, std::optional<std::string>>> multimode_env(co
     return {{"VESK_FINDER_BIN", files.program},     {"VESK_FINDER_ROOT", files.root},
             {"VESK_MF_SOURCE", files.source},       {"VESK_MF_MODE", files.mode},
             {"VESK_MF_GIT_MODE", files.git_mode},   {"VESK_MF_ROOT", files.root_file},
-            {"VESK_MF_GIT_ROOT", files.git_root_file}};
+            {"VESK_MF_GIT_ROOT", files.git_root_file},
+            // The preview: the whole file, or the lines around a hit (see note_preview).
+            {"VESK_PREVIEW_SPAN", "file"}};
 }
 
 std::vector<std::string> multimode_fzf_args() {

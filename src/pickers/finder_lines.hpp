@@ -33,7 +33,8 @@ std::optional<std::string> given_origin_pane(const std::optional<std::string>& t
 std::string open_with_popup_height(std::size_t entries);
 
 // The variables through which the picker's bindings reach its state; multimode sets them for fzf,
-// so that no path is ever written into a binding's shell text.
+// so that no path is ever written into a binding's shell text. VESK_PREVIEW_SPAN=file among them
+// has the preview show the whole file, or 30 lines from 15 before a hit.
 struct MultimodeFiles {
     std::string program;   // vesk, as the bindings call it back
     std::string root;      // the directory searched
@@ -50,7 +51,7 @@ std::vector<std::pair<std::string, std::optional<std::string>>> multimode_env(co
 // directory.
 std::vector<std::string> multimode_fzf_args();
 // The preview: `vesk note preview` on the root (or git top) file, the mode file of the source and
-// the line, which fzf passes as one quoted word.
+// the line, which fzf passes as one quoted word; its span comes from multimode_env.
 std::string multimode_preview_command();
 
 // The file and line a chosen line names, before it is joined to its base: for the git source a

@@ -156,9 +156,8 @@ void finder_multimode() {
     if (root.lexically_normal() == "/") throw Error("Error: Searching from root (/) is not allowed");
 
     const MultimodeState state(root);
-    FzfEnv env = multimode_env({program, path_text(root), state.source.path(), state.mode.path(), state.git_mode.path(),
-                                state.root_file.path(), state.git_root_file.path()});
-    env.emplace_back("SHELL", fzf_binding_shell());
+    const FzfEnv env = multimode_env({program, path_text(root), state.source.path(), state.mode.path(),
+                                      state.git_mode.path(), state.root_file.path(), state.git_root_file.path()});
     const std::string out = run_fzf_picker("", multimode_fzf_args(), env);
     if (out.empty()) return;
     const FzfExpect chosen = split_fzf_expect_output(out);

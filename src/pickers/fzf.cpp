@@ -11,9 +11,13 @@ namespace vesk {
 
 namespace {
 
+// The one start of fzf for every picker. fzf runs --bind, --preview and reload texts with
+// `$SHELL -c`, and those texts are written for a POSIX shell: the user's own shell (fish, nu, or
+// anything else SHELL names) would break them, so fzf always gets one that reads them.
 Output run_fzf(std::string_view input, const std::vector<std::string>& args, const FzfEnv& env = {}) {
     ChildCommand fzf("fzf", args);
-    fzf.env = env;
+    fzf.set_env("SHELL", fzf_binding_shell());
+    fzf.env.insert(fzf.env.end(), env.begin(), env.end());
     fzf.in = Stdio::Pipe;
     fzf.out = Stdio::Pipe;
     fzf.err = Stdio::Inherit;  // fzf may draw its screen there

@@ -19,9 +19,10 @@ struct FzfExpect {
     std::string selection;  // second line: the chosen candidate, whole
 };
 
-// Runs `fzf` (looked up on PATH) with the arguments; the input goes to its standard input,
-// standard error stays the terminal's. Returns standard output (lossy, untrimmed); the exit
-// status is ignored, so a cancelled fzf gives "".
+// Runs `fzf` (looked up on PATH) with the arguments and SHELL set to fzf_binding_shell(), so that
+// its bindings and previews run under a POSIX shell whatever the user's SHELL; the input goes to
+// its standard input, standard error stays the terminal's. Returns standard output (lossy,
+// untrimmed); the exit status is ignored, so a cancelled fzf gives "".
 std::string run_fzf_with_input(std::string_view input, const std::vector<std::string>& args);
 
 // As run_fzf_with_input, with the output trimmed at the end and the exit code reported.
@@ -30,7 +31,8 @@ FzfRun run_fzf_with_input_status(std::string_view input, const std::vector<std::
 // The first two lines of an `--expect` output, without their line endings.
 FzfExpect split_fzf_expect_output(std::string_view output);
 
-// Variables set (or, with nothing, removed) for fzf and so for the commands its bindings run.
+// Variables set (or, with nothing, removed) for fzf and so for the commands its bindings run, on
+// top of the SHELL that every run sets.
 using FzfEnv = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
 // A picker's run of fzf: what fzf printed, without its final line end, for a choice (or, with

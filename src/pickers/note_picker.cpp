@@ -56,8 +56,7 @@ std::optional<NoteChoice> run_note_picker(const fs::path& dir, NotePicker picker
     const FzfEnv env = {{"VESK_NOTE_BIN", program},
                         {"VESK_NOTE_DIR", path_text(dir)},
                         {"VESK_NOTE_MODE", path_text(mode.path())},
-                        {"VESK_NOTE_ROOT", path_text(root.path())},
-                        {"SHELL", fzf_binding_shell()}};
+                        {"VESK_NOTE_ROOT", path_text(root.path())}};
     const std::vector<std::string> args = note_picker_fzf_args(picker);
     for (;;) {
         const FzfExpect out = split_fzf_expect_output(run_fzf_picker("", args, env));

@@ -17,6 +17,7 @@
 #include "pickers/note.hpp"
 #include "pickers/note_files.hpp"
 #include "pickers/open_with.hpp"
+#include "pickers/picker_tmux.hpp"
 #include "pickers/text.hpp"
 #include "pickers/tools.hpp"
 #include "tmux/tmux.hpp"
@@ -85,14 +86,6 @@ fs::path note_dir_path(const std::string& written) {
     return text.empty() ? fs::path("/") : fs::path(text);
 }
 
-std::string session_name(const Tmux& tmux) {
-    try {
-        return tmux.display(std::nullopt, "#{session_name}");
-    } catch (const std::exception&) {
-        return "";
-    }
-}
-
 }  // namespace
 
 std::optional<NoteDirEntry> select_note_dir(const std::string& editor, const fs::path& list) {
@@ -141,7 +134,9 @@ void note_popup() {
     const fs::path dirs = zelt / "lists" / "note-dir.list";
     if (!fs::is_regular_file(dirs, ec)) throw Error("lists/note-dir.list 파일이 없습니다: " + path_text(dirs));
 
-    const std::string session = session_name(tmux);
+    // The session by its id: a name may start with '$' or '=', which a target reads as an id or
+    // an exact-match prefix, so its options would go to another session or nowhere.
+    const std::string session = current_session_id(tmux);
     const std::optional<NoteDirEntry> chosen = select_note_dir(editor, dirs);
     if (!chosen) return;
     const fs::path dir = note_dir_path(chosen->path);

@@ -34,7 +34,10 @@ void session_kill_and_next(const SessionKillArgs& args) {
         // text again: the program's path passes both with its '#' doubled twice.
         const std::string run = "run-shell -b " +
                                 tmux_double_quote(tmux_format_escape(program + " session kill-and-next --confirmed"));
-        tmux.run({"confirm-before", "-p", tmux_format_escape(prompt), tmux_format_escape(run)});
+        // -b: the prompt stays with the client and this call returns at once. Waiting for the
+        // answer, tmux would end this call with 1 on "n" or Esc, and run-shell would show a
+        // refusal as a failed command; only a "y" runs the command, so a refusal is a quiet cancel.
+        tmux.run({"confirm-before", "-b", "-p", tmux_format_escape(prompt), tmux_format_escape(run)});
         return;
     }
     if (count > 1) {

@@ -93,17 +93,15 @@ void log_search_popup() {
     const std::string program = shell_quote(vesk_bin(tmux));
     const std::string query = program + " log search-query " + file;
     const std::string preview = program + " log search-preview " + file + " {q}";
-    ChildCommand fzf("fzf", {"--phony", "--height=100%", "--border=rounded", "--prompt=search> "});
+    std::vector<std::string> args = {"--phony", "--height=100%", "--border=rounded", "--prompt=search> "};
     for (const char* event : {"start", "change", "ctrl-r", "f5"}) {
-        fzf.arg("--bind");
-        fzf.arg(std::string(event) + ":reload:" + query + " {q}");
+        args.emplace_back("--bind");
+        args.push_back(std::string(event) + ":reload:" + query + " {q}");
     }
-    fzf.args.insert(fzf.args.end(), {"--bind", "ctrl-d:clear-query", "--header",
-                                     "file: " + chosen + " (ctrl-r/F5 reload)", "--preview", preview,
-                                     "--preview-window=right:60%"});
+    args.insert(args.end(), {"--bind", "ctrl-d:clear-query", "--header", "file: " + chosen + " (ctrl-r/F5 reload)",
+                             "--preview", preview, "--preview-window=right:60%"});
     // A viewer: whatever line the user ends on is not acted upon.
-    fzf.out = Stdio::Null;
-    Child::spawn(fzf).wait();
+    run_fzf_picker("", args);
 }
 
 void log_search_query(const LogSearchArgs& args) {

@@ -26,6 +26,8 @@ TEST(FavoriteDirs, FormsAndCandidates) {
     EXPECT_EQ(normalize_favorite_dir("~user/x"), "~user/x");
     env.unset("HOME");
     EXPECT_EQ(normalize_favorite_dir("~"), "/");
+    EXPECT_EQ(normalize_favorite_dir("~/"), "/");  // home is "/", not the nothing that "/" becomes
+    EXPECT_EQ(normalize_favorite_dir("~/x/"), "/x");
 
     TempDir dir;
     for (const char* d : {"b", "a/c", "two\nlines", ".git/x"}) fs::create_directories(dir / d);

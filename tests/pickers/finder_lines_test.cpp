@@ -23,8 +23,9 @@ TEST(FinderLines, OriginHeightAndBindings) {
     // The bindings name their files only through variables: a root or a temporary directory with
     // quotes, "$(...)" or ")+" in its name can neither run code nor end an action early.
     const auto env = multimode_env({"/z'/bin/vesk", "/r)+x", "/t/s", "/t/m", "/t/g", "/t/r", "/t/gr"});
-    ASSERT_EQ(env.size(), 7u);
+    ASSERT_EQ(env.size(), 8u);
     EXPECT_EQ(env[1], (std::pair<std::string, std::optional<std::string>>{"VESK_FINDER_ROOT", "/r)+x"}));
+    EXPECT_EQ(env[7], (std::pair<std::string, std::optional<std::string>>{"VESK_PREVIEW_SPAN", "file"}));
     const std::vector<std::string> args = multimode_fzf_args();
     for (const std::string& arg : args) EXPECT_EQ(arg.find("/t/"), std::string::npos) << arg;
     EXPECT_EQ(args.front(), "--phony");

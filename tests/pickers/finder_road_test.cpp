@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "core/process.hpp"
+#include "core/text.hpp"
 #include "pickers/note_lines.hpp"
 #include "support/picker_session.hpp"
 #include "support/screen_run.hpp"
@@ -119,6 +120,32 @@ TEST_F(FinderRoad, ContentHitOpensVimAtItsLineAndShowsItInThePreview) {
     EXPECT_TRUE(s.server().wait_for_text(shell, "cd '" + repo.string() + "' && vim +7 'src/it'\\''s"))
         << s.server().capture(shell);
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
+}
+
+// The preview holds the whole file, for fzf to scroll through, and around a hit the 30 lines from
+// 15 before it, the hit's row (bat's highlight) no wider than the preview's.
+TEST_F(FinderRoad, PreviewShowsTheWholeFileOrTheLinesAroundAHit) {
+    std::string text;
+    for (int n = 1; n <= 200; ++n) text += fmt::format("row {:03}\n", n);
+    write_text(repo / "long.md", text);
+    s.shell_pane(repo);
+    open_finder();
+    s.ask("long.md");
+    EXPECT_TRUE(s.wait_for_text("1/200")) << s.screen();  // fzf's count of the preview's lines
+    s.press({"C-t"});
+    ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
+    s.ask("row 100");
+    ASSERT_TRUE(s.wait_for_text("row 114")) << s.screen();
+    const std::string screen = s.screen();
+    EXPECT_NE(screen.find("row 085"), std::string::npos) << screen;
+    for (const char* outside : {"row 084", "row 115"}) EXPECT_EQ(screen.find(outside), std::string::npos) << screen;
+    const std::vector<std::string> rows = split_lines(screen);
+    std::size_t at = 0;
+    while (at < rows.size() && rows[at].find("row 099") == std::string::npos) ++at;
+    ASSERT_LT(at + 2, rows.size()) << screen;
+    EXPECT_NE(rows[at + 1].find("row 100"), std::string::npos) << screen;
+    EXPECT_NE(rows[at + 2].find("row 101"), std::string::npos) << screen;  // no spilled row between
+    s.press({"Escape"});
 }
 
 // The git source under a user whose shell is dash: the bindings still reach it. The state files

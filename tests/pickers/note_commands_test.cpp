@@ -195,6 +195,13 @@ TEST(NoteCommands, PreviewWindowWithAndWithoutBat) {
     EXPECT_EQ(preview("./long.md\t99\tx", "+10"), numbered(94, 100));
     EXPECT_EQ(preview("./long.md\t0\tx", "3"), numbered(1, 3));
     EXPECT_EQ(preview("./missing.md\t3\tx", "many"), "");
+    // The finder's span (bat's is seen on its road), whatever the window: the whole file to scroll
+    // through, or 30 lines from 15 before a hit.
+    notes.env.vars["VESK_PREVIEW_SPAN"] = "file";
+    EXPECT_EQ(preview("./long.md", "20"), numbered(1, 100));
+    EXPECT_EQ(preview("./long.md\t50\tx", "20"), numbered(35, 64));
+    EXPECT_EQ(preview("./long.md\t16\tx", "0"), numbered(1, 30));
+    notes.env.vars["VESK_PREVIEW_SPAN"] = std::nullopt;
 
     // bat, found as Debian's batcat, shows the same window (its colours taken out).
     notes.use_tools({"batcat"});

@@ -138,6 +138,23 @@ TEST_F(NoteRoad, ByNameAndByContentInVimThenThePaneCloses) {
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
 }
 
+// A session named like another session's id ("$1"), which a target reads as that id: the notes
+// keep their options on the session they run in.
+TEST_F(NoteRoad, OptionsStayWithTheirSessionWhateverItsName) {
+    const std::string own = s.server().format(s.server().session(), "#{session_id}");
+    const std::string other = s.server().tmux_ok({"new-session", "-d", "-P", "-F", "#{session_id}", "-s", "other"});
+    s.server().tmux_ok({"rename-session", "-t", own, other});
+    open_notes();
+    auto option = [&](const std::string& session, const char* name) {
+        return s.server().tmux({"show-option", "-t", session, "-qv", name}).out;
+    };
+    EXPECT_EQ(option(own, "@note_dir_keyword"), "w\n");
+    EXPECT_EQ(option(own, "@note_dir_path"), notes.string() + "\n");
+    EXPECT_EQ(option(other, "@note_dir_keyword"), "");
+    s.press({"Escape"});
+    EXPECT_TRUE(pane_closed()) << s.screen();
+}
+
 TEST_F(NoteRoad, DeleteRevealNewNoteAndEscape) {
     write_text(notes / "a:b.md", "zap\n");
     write_text(notes / "a", "keep\n");  // what cutting "a:b.md" at its ':' would name

@@ -155,6 +155,13 @@ TEST_F(SessionRoad, KillAsksMovesOnAndEndsTheLast) {
         {"new-session", "-d", "-P", "-F", "#{session_id}", "-s", tmux_format_escape("$(touch PWNED) #S")});
     s.server().tmux_ok({"switch-client", "-t", doomed});
     ASSERT_TRUE(wait_until([&] { return client_session() == "$(touch PWNED) #S"; }));
+    // "n" is a cancel: the session stays, and nothing reports a failure or leaves view mode.
+    s.press_prefixed("C-k");
+    ASSERT_TRUE(s.wait_for_text("세션 \"$(touch PWNED) #S\"을 끝냅니까? (y/n)")) << s.screen();
+    s.type("n");
+    EXPECT_FALSE(s.wait_for_text("returned", std::chrono::milliseconds(1500))) << s.screen();
+    EXPECT_EQ(s.server().tmux_ok({"display", "-p", "-t", doomed, "#{pane_in_mode}"}), "0");
+    EXPECT_EQ(client_session(), "$(touch PWNED) #S");
     s.press_prefixed("C-k");
     ASSERT_TRUE(s.wait_for_text("세션 \"$(touch PWNED) #S\"을 끝냅니까? (y/n)")) << s.screen();
     s.type("y");

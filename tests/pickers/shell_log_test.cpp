@@ -114,6 +114,9 @@ TEST_F(ShellLogRoad, SearchPicksALogAndSearchesItLive) {
     write_text(repo / ".agent/chat/2026-01-01_10:00_x.log", "chat\n");
     write_text(repo / ".agent/shell/2026-01-02_10:00_x.log", "old\n");
     write_text(repo / ".agent/shell/2026-01-03_10:00_x.log", "alpha 1\nbeta 2\ngamma 3\n");
+    // The user's SHELL reads no POSIX text (here it is no shell at all): fzf's reload and preview
+    // run all the same.
+    s.server().tmux_ok({"set-environment", "-g", "SHELL", s.add_program("not-a-shell", "exit 3").string()});
     s.press_prefixed("C-x");
     ASSERT_TRUE(s.wait_for_text("log>")) << s.screen();
     ASSERT_TRUE(s.wait_for_text("3/3")) << s.screen();
@@ -127,6 +130,7 @@ TEST_F(ShellLogRoad, SearchPicksALogAndSearchesItLive) {
     EXPECT_TRUE(s.wait_for_text("gamma 3")) << s.screen();
     s.type("beta");
     EXPECT_TRUE(s.wait_for_text("2:beta 2")) << s.screen();
+    EXPECT_TRUE(s.wait_for_text("3-gamma 3")) << s.screen();  // the preview's context
     s.press({"Escape"});
     EXPECT_TRUE(s.wait_for_no_text("search>")) << s.screen();
 }
