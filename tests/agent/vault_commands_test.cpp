@@ -162,6 +162,12 @@ TEST(VaultList, IndexRecentVaultsAndFolders) {
     EXPECT_EQ(bed.qb({"list", "index-search"}).out, "p | c|d.md \n | a.md | new title \np | b.md | beta \n");
     EXPECT_EQ(bed.qb({"list", "index-search", "beta"}).out, "p | b.md | beta \n");
     EXPECT_EQ(bed.qb({"list", "index-search", "-zz"}).out, "");  // a query beginning with "-" is a query
+    // The user's own fzf filters, with the user's options.
+    write_text(r / ".index", " | axb.md | t | 1\n | ab.md | t | 2\n");
+    EXPECT_EQ(bed.qb({"list", "index-search", "ab"}).out, " | ab.md | t \n | axb.md | t \n");
+    bed.env.vars["FZF_DEFAULT_OPTS"] = "--exact";
+    EXPECT_EQ(bed.qb({"list", "index-search", "ab"}).out, " | ab.md | t \n");
+    bed.env.vars.erase("FZF_DEFAULT_OPTS");
 
     EXPECT_EQ(bed.qb({"list", "recent-search"}).out, "[No recent items yet]\n");
     write_text(r / "a.md", "\n  alpha line \n");
