@@ -238,6 +238,14 @@ TEST_F(VaultPickerKeys, EditImportAndCreate) {
     EXPECT_TRUE(wait_until([&] { return !fs::exists(idea); }));
     EXPECT_EQ(index_lines().size(), indexed);
 
+    // ".." in a name climbs nowhere: every "/" becomes '_' and the item is made in the inbox.
+    s.press({"C-d"});
+    s.type("a/../b");
+    s.press({"C-n"});
+    ASSERT_EQ(vim_file(), (r / "inbox" / "a_.._b").string()) << s.screen();
+    ex("q");
+    ASSERT_TRUE(s.wait_for_text("[MODE: index-search]")) << s.screen();
+
     // Written, it stays and is indexed.
     s.press({"C-d"});
     s.type("kept $(touch PWNED)");
