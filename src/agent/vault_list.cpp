@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <cstdint>
 #include <unordered_set>
 #include <utility>
 
@@ -102,7 +102,7 @@ private:
     std::size_t count_ = 0;
 };
 
-// The lines joined with "\n", as filter_lines takes them.
+// The lines joined with "\n", as a LineFilter takes them.
 template <class Lines>
 std::string joined_lines(const Lines& lines) {
     std::size_t size = 0;
