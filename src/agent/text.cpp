@@ -1,10 +1,11 @@
 #include "agent/text.hpp"
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 
 #include <fmt/format.h>
 
-#include "agent/fzf_filter.hpp"
 #include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/process.hpp"
@@ -34,53 +35,56 @@ bool smart_case_contains(std::string_view haystack, std::string_view needle) {
     return to_lower(haystack).find(to_lower(needle)) != std::string::npos;
 }
 
-std::string filter_line_views(std::span<const std::string_view> lines, std::string_view query) {
-    std::string out;
-    if (query.empty()) {
-        std::size_t size = 0;
-        for (std::string_view line : lines) size += line.size() + 1;
-        out.reserve(size);
-        for (std::string_view line : lines) {
-            out += line;
-            out += '\n';
-        }
-        return out;
+LineFilter::LineFilter(std::string_view query, bool to_stdout) : query_(query), to_stdout_(to_stdout) {
+    if (query_.empty() || !which("fzf")) return;
+    // The user's own fzf decides, as it does in every other picker: their FZF_DEFAULT_OPTS
+    // (--exact, --tiebreak, -i...) and their fzf's version hold here too.
+    command_ = ChildCommand("fzf", {"-f", query_});
+    command_.in = Stdio::Pipe;
+    command_.out = to_stdout ? Stdio::Inherit : Stdio::Pipe;
+    command_.err = Stdio::Null;
+    try {
+        fzf_.emplace(Child::spawn(command_));
+    } catch (const std::exception&) {
+        // Reported once there are lines to filter: a listing with none never needed fzf.
+        start_error_ = std::current_exception();
     }
-    if (which("fzf")) {
-        // The lines `fzf -f QUERY` prints, worked out here: fzf runs this on every keystroke, and
-        // starting it would cost more than the filtering.
-        const std::vector<std::size_t> order = fzf_filter_order(lines, query);
-        std::size_t size = 0;
-        for (std::size_t i : order) size += lines[i].size() + 1;
-        out.reserve(size);
-        for (std::size_t i : order) {
-            if (is_valid_utf8(lines[i])) out += lines[i];
-            else out += lossy_utf8(lines[i]);
-            out += '\n';
-        }
-        return out;
-    }
-    const std::string needle = to_lower(query);
-    for (std::string_view line : lines) {
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        if (to_lower(line).find(needle) == std::string::npos) continue;
-        out += line;
-        out += '\n';
-    }
-    return out;
 }
 
-std::string filter_lines(std::string_view text, std::string_view query) {
-    if (query.empty()) return with_final_newline(std::string(text));
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return filter_line_views(lines, query);
+LineFilter::~LineFilter() {
+    if (!fzf_) return;
+    fzf_->kill();
+    fzf_->wait();
 }
+
+std::string LineFilter::filter(std::string_view text) {
+    std::string out = filtered(text);
+    if (!to_stdout_) return out;
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return {};
+}
+
+std::string LineFilter::filtered(std::string_view text) {
+    if (query_.empty()) return with_final_newline(std::string(text));
+    if (start_error_) std::rethrow_exception(start_error_);
+    if (fzf_) {
+        if (to_stdout_) std::fflush(stdout);  // fzf's lines come after whatever we printed
+        Output out = finish_child(*fzf_, command_, text);
+        fzf_.reset();
+        if (out.input_errno) throw SystemError(out.input_errno);
+        // fzf prints a line of bytes that are not UTF-8 with one U+FFFD per bad byte already.
+        if (!is_valid_utf8(out.out)) out.out = lossy_utf8(out.out);
+        return with_final_newline(std::move(out.out));
+    }
+    const std::string needle = to_lower(query_);
+    std::vector<std::string> kept;
+    for (std::string& line : split_lines(text)) {
+        if (to_lower(line).find(needle) != std::string::npos) kept.push_back(std::move(line));
+    }
+    return lines_with_newline(kept, "");
+}
+
+std::string filter_lines(std::string_view text, std::string_view query) { return LineFilter(query).filter(text); }
 
 std::vector<std::string> sort_like_shell(std::vector<std::string> lines) {
     // Nothing to sort: handing sort a lone "\n" would bring back one empty line that was never there.

@@ -40,21 +40,6 @@ bool is_separator(char32_t c, bool file_name) {
     }
 }
 
-// A "/" path may name folders of the vault, never a place outside it.
-void refuse_escape(std::string_view name) {
-    std::string_view rest = name;
-    bool climbs = false;
-    while (!rest.empty()) {
-        std::size_t slash = rest.find('/');
-        std::string_view part = rest.substr(0, slash);
-        if (part == "..") climbs = true;
-        if (slash == std::string_view::npos) break;
-        rest.remove_prefix(slash + 1);
-    }
-    if (climbs || name.starts_with("//"))
-        throw Error(fmt::format("볼트 밖에는 항목을 만들 수 없습니다: {}", name));
-}
-
 }  // namespace
 
 bool create_if_missing(const fs::path& path) {
@@ -96,19 +81,37 @@ fs::path quillbox_named_path(const fs::path& root, const std::vector<std::string
     }
     std::string name(trim(joined));
     if (name.empty()) name = format_local_time(kTimeName);
-    refuse_escape(name);
 
     fs::path folder;
     std::string file;
     if (name.starts_with('/')) {
-        std::string rest = name.substr(1);
-        while (rest.ends_with('/')) rest.pop_back();
-        const std::size_t slash = rest.rfind('/');
-        const std::string part =
-            slash == std::string::npos ? std::string() : sanitize_quillbox_component(rest.substr(0, slash), false);
-        folder = part.empty() || part == "." ? root : root / fs::path(part);
-        file = sanitize_quillbox_file(slash == std::string::npos ? rest : rest.substr(slash + 1));
+        // The components as a path reads them: empty ones and "." name nothing, and a final ".."
+        // names a folder, not a file (the item then gets the time as its name).
+        std::vector<std::string_view> parts;
+        for (std::string_view rest = std::string_view(name).substr(1); !rest.empty();) {
+            const std::size_t slash = rest.find('/');
+            const std::string_view part = rest.substr(0, slash);
+            if (!part.empty() && part != ".") parts.push_back(part);
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        }
+        std::string_view last;
+        if (!parts.empty() && parts.back() != "..") {
+            last = parts.back();
+            parts.pop_back();
+        }
+        std::string folder_text;
+        for (std::string_view part : parts) {
+            if (!folder_text.empty()) folder_text += '/';
+            folder_text += part;
+        }
+        const std::string part = sanitize_quillbox_component(folder_text, false);
+        folder = (part.empty() || part == "." ? root : root / part).lexically_normal();
+        // ".." may climb back up within the vault, never above it.
+        if (!lies_under(folder, root, true)) throw Error(fmt::format("볼트 밖에는 항목을 만들 수 없습니다: {}", name));
+        folder = normal_form(folder);
+        file = sanitize_quillbox_file(last);
     } else {
+        // Every "/" becomes '_': whatever the name holds, the item lands in the inbox.
         folder = root / "inbox";
         file = sanitize_quillbox_file(name);
     }

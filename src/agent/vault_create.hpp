@@ -19,8 +19,9 @@ std::string sanitize_quillbox_file(std::string_view text);
 bool create_if_missing(const std::filesystem::path& path);
 
 // Where `create-named` puts the item the words name: a leading "/" names folders of the vault,
-// else the item goes to inbox/; ".md" is added to a name without a full stop. A name that would
-// leave the vault is an error.
+// else the item goes to inbox/ (every "/" of the name then becomes '_'); ".md" is added to a name
+// without a full stop. Folders whose ".." would climb above the vault, and the names "." and
+// "..", are an error.
 std::filesystem::path quillbox_named_path(const std::filesystem::path& root, const std::vector<std::string>& raw);
 
 }  // namespace vesk::agent

@@ -20,6 +20,7 @@
 #include "agent/vault_root.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/folder_walk.hpp"
 #include "core/text.hpp"
 
 namespace vesk::agent {
@@ -67,10 +68,11 @@ bool read_fd(int fd, std::size_t size, std::string& buffer) {
     return true;
 }
 
-// The title and the mtime of the file `name` in the folder `dirfd`. Unreadable contents give the
-// empty title; unreadable metadata is the error (`where` names the file for it).
+// The title and the mtime of the file `name` in the folder `dirfd`; nothing when the file is no
+// longer there. Unreadable contents give the empty title; unreadable metadata is the error
+// (`where` names the file for it).
 template <class Where>
-QuillboxIndexEntry read_entry(int dirfd, const char* name, const Where& where) {
+std::optional<QuillboxIndexEntry> read_entry(int dirfd, const char* name, const Where& where) {
     thread_local std::string buffer;
     QuillboxIndexEntry entry;
     struct stat st;
@@ -86,13 +88,14 @@ QuillboxIndexEntry read_entry(int dirfd, const char* name, const Where& where) {
         entry.title = text ? quillbox_title(std::string_view(buffer)) : quillbox_title(std::nullopt);
     } else {
         entry.title = quillbox_title(std::nullopt);
-        if (::fstatat(dirfd, name, &st, 0) != 0) throw_errno(path_text(where()));
+        if (::fstatat(dirfd, name, &st, 0) != 0) {
+            if (errno == ENOENT) return std::nullopt;
+            throw_errno(path_text(where()));
+        }
     }
     entry.mtime = seconds_of(st);
     return entry;
 }
-
-using DirId = std::pair<dev_t, ino_t>;
 
 // A file the walk found, read afterwards: folder (its place in Walk::folders) and name.
 struct FoundFile {
@@ -102,7 +105,7 @@ struct FoundFile {
 
 struct Walk {
     const std::vector<std::string>& patterns;
-    std::vector<DirId> chain;  // folders being walked: a link back to one of them is not followed
+    FoldersEntered entered;
     std::vector<std::string> folders;      // each folder walked: its path
     std::vector<std::string> folder_rels;  // and its path from the root ("" for the root)
     std::vector<FoundFile> files;
@@ -130,9 +133,9 @@ private:
     DIR* dir_;
 };
 
-// Walks the open folder `fd` (taken over), whose path is `path` and whose path relative to the
-// root is `rel_dir` ("" for the root itself), noting the files to read.
-void walk_folder(Walk& walk, int fd, const fs::path& path, const std::string& rel_dir) {
+// Walks the open folder `fd` (taken over) on the device `dev`, whose path is `path` and whose path
+// relative to the root is `rel_dir` ("" for the root itself), noting the files to read.
+void walk_folder(Walk& walk, int fd, dev_t dev, const fs::path& path, const std::string& rel_dir) {
     DIR* raw = ::fdopendir(fd);
     if (!raw) {
         int e = errno;
@@ -173,20 +176,21 @@ void walk_folder(Walk& walk, int fd, const fs::path& path, const std::string& re
         }
         if (type == DT_DIR) {
             int child = ::openat(dirfd, ent->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (child < 0 && errno == ENOENT) continue;  // removed since it was listed
             if (child < 0) throw_errno(path_text(path / ent->d_name));
             if (!have_stat && ::fstat(child, &st) != 0) {
                 int e = errno;
                 ::close(child);
                 throw SystemError(e, path_text(path / ent->d_name));
             }
-            DirId id{st.st_dev, st.st_ino};
-            if (std::find(walk.chain.begin(), walk.chain.end(), id) != walk.chain.end()) {
+            // A folder reached a second time (a link loop, two links to one folder) adds nothing
+            // but the same files under other names, and /proc or /sys never ends. Only a mount
+            // point can lead onto another filesystem, so only there is the type asked.
+            if (!walk.entered.first_time(st.st_dev, st.st_ino) || (st.st_dev != dev && generated_filesystem(child))) {
                 ::close(child);
                 continue;
             }
-            walk.chain.push_back(id);
-            walk_folder(walk, child, path / ent->d_name, rel_of());
-            walk.chain.pop_back();
+            walk_folder(walk, child, st.st_dev, path / ent->d_name, rel_of());
         } else if (type == DT_REG) {
             if (!name_is_text || has_line_break(raw_name) || has_line_break(rel_dir)) continue;
             walk.files.push_back({folder, std::string(raw_name)});
@@ -194,11 +198,12 @@ void walk_folder(Walk& walk, int fd, const fs::path& path, const std::string& re
     }
 }
 
-// Reads title and mtime of every file the walk found into its entry (`out`, one per file). Reading
-// thousands of small files is most of a build, and it goes as fast as the disk allows only with
-// several reads under way at once: a few threads take the files in turns of 64. The first error
-// seen stops them and is thrown.
-void read_found_files(const Walk& walk, QuillboxIndexEntry* out) {
+// Reads title and mtime of every file the walk found into its entry (`out`, one per file); `gone`
+// marks the files removed since they were listed (an editor's swap file, a sync tool at work).
+// Reading thousands of small files is most of a build, and it goes as fast as the disk allows
+// only with several reads under way at once: a few threads take the files in turns of 64. The
+// first error seen stops them and is thrown.
+void read_found_files(const Walk& walk, QuillboxIndexEntry* out, char* gone) {
     const std::size_t count = walk.files.size();
     constexpr std::size_t kTurn = 64;
     std::atomic<std::size_t> next{0};
@@ -214,9 +219,14 @@ void read_found_files(const Walk& walk, QuillboxIndexEntry* out) {
                     path = walk.folders[file.folder];
                     path += '/';
                     path += file.name;
-                    QuillboxIndexEntry read = read_entry(AT_FDCWD, path.c_str(), [&] { return fs::path(path); });
-                    out[i].title = std::move(read.title);
-                    out[i].mtime = read.mtime;
+                    std::optional<QuillboxIndexEntry> read =
+                        read_entry(AT_FDCWD, path.c_str(), [&] { return fs::path(path); });
+                    if (!read) {
+                        gone[i] = 1;
+                        continue;
+                    }
+                    out[i].title = std::move(read->title);
+                    out[i].mtime = read->mtime;
                 }
             }
         } catch (...) {
@@ -277,30 +287,43 @@ std::optional<QuillboxIndexEntry> quillbox_index_entry(const fs::path& root, con
     std::string dir = rel.has_parent_path() ? path_text(rel.parent_path()) : std::string();
     if (has_line_break(name) || has_line_break(dir)) return std::nullopt;
 
-    QuillboxIndexEntry entry = read_entry(AT_FDCWD, file.c_str(), [&] { return file; });
-    entry.dir = std::move(dir);
-    entry.name = name;
+    std::optional<QuillboxIndexEntry> entry = read_entry(AT_FDCWD, file.c_str(), [&] { return file; });
+    if (!entry) throw SystemError(ENOENT, path_text(file));
+    entry->dir = std::move(dir);
+    entry->name = name;
     return entry;
 }
 
 void collect_quillbox_index_entries(const fs::path& root, const fs::path& folder,
                                     const std::vector<std::string>& patterns,
                                     std::vector<QuillboxIndexEntry>& entries) {
+    const std::string rel_dir = path_text(relative_under(root, folder));
     Walk walk{patterns, {}, {}, {}, {}};
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) throw_errno(path_text(folder));
     struct stat st;
-    if (::fstat(fd, &st) == 0) walk.chain.emplace_back(st.st_dev, st.st_ino);
-    fs::path rel = relative_under(root, folder);
-    std::string rel_dir = path_text(rel);
-    walk_folder(walk, fd, folder, rel_dir);
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        throw SystemError(e, path_text(folder));
+    }
+    walk.entered.first_time(st.st_dev, st.st_ino);
+    walk_folder(walk, fd, st.st_dev, folder, rel_dir);
     const std::size_t first = entries.size();
     entries.resize(first + walk.files.size());
     for (std::size_t i = 0; i < walk.files.size(); ++i) {
         entries[first + i].dir = walk.folder_rels[walk.files[i].folder];
         entries[first + i].name = walk.files[i].name;
     }
-    read_found_files(walk, entries.data() + first);
+    std::vector<char> gone(walk.files.size(), 0);
+    read_found_files(walk, entries.data() + first, gone.data());
+    std::size_t kept = first;
+    for (std::size_t i = 0; i < walk.files.size(); ++i) {
+        if (gone[i]) continue;
+        if (kept != first + i) entries[kept] = std::move(entries[first + i]);
+        ++kept;
+    }
+    entries.resize(kept);
 }
 
 std::string quillbox_index_text(const std::vector<QuillboxIndexEntry>& entries) {

@@ -32,10 +32,12 @@ std::string quillbox_title(const std::optional<std::string_view>& text);
 std::optional<QuillboxIndexEntry> quillbox_index_entry(const std::filesystem::path& root,
                                                       const std::filesystem::path& file);
 
-// Walks `folder` (under `root`, links followed, each folder entered once per chain of folders)
-// and appends the entries of its files. Hidden entries, quillbox-ignore.list, .recent, .index
-// and whatever a pattern matches (by name, then by path relative to the root) are skipped; a
-// skipped folder is not entered. The first failure to list a folder or read metadata is thrown.
+// Walks `folder` (under `root`, links followed, each folder entered once by device and inode,
+// never into /proc, /sys and their kind) and appends the entries of its files. Hidden entries,
+// quillbox-ignore.list, .recent, .index and whatever a pattern matches (by name, then by path
+// relative to the root) are skipped; a skipped folder is not entered. A file or folder removed
+// between being listed and being read is left out; any other failure to list a folder or read
+// metadata is thrown.
 void collect_quillbox_index_entries(const std::filesystem::path& root, const std::filesystem::path& folder,
                                     const std::vector<std::string>& patterns,
                                     std::vector<QuillboxIndexEntry>& entries);

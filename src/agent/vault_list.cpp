@@ -3,8 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <unordered_set>
 #include <utility>
 
@@ -38,8 +39,8 @@ void for_each_line_backwards(std::string_view text, Visit&& visit) {
     if (end > 0 && text[end - 1] == '\n') --end;  // a final line end starts no empty line
     if (text.empty()) return;
     for (;;) {
-        std::size_t start = end;
-        while (start > 0 && text[start - 1] != '\n') --start;
+        const void* previous = end > 0 ? ::memrchr(text.data(), '\n', end) : nullptr;
+        const std::size_t start = previous ? static_cast<const char*>(previous) - text.data() + 1 : 0;
         std::string_view line = text.substr(start, end - start);
         if (line.ends_with('\r')) line.remove_suffix(1);
         visit(line);
@@ -101,6 +102,20 @@ private:
     std::size_t count_ = 0;
 };
 
+// The lines joined with "\n", as a LineFilter takes them.
+template <class Lines>
+std::string joined_lines(const Lines& lines) {
+    std::size_t size = 0;
+    for (const auto& line : lines) size += line.size() + 1;
+    std::string text;
+    text.reserve(size);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) text += '\n';
+        text += lines[i];
+    }
+    return text;
+}
+
 void print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 // Lines in reverse order.
@@ -131,7 +146,7 @@ void add_globs(std::vector<std::string>& args, const std::vector<std::string>& p
 
 }  // namespace
 
-std::string list_index_search(const fs::path& root, std::string_view query) {
+std::string list_index_search(const fs::path& root, LineFilter& filter) {
     const fs::path index = root / ".index";
     if (!regular_file_at(index)) return "(Index file not found or empty)\n";
     const FileBytes bytes(index);
@@ -150,7 +165,7 @@ std::string list_index_search(const fs::path& root, std::string_view query) {
         if (!seen.insert(file_fields(line))) return;
         shown.push_back(line.substr(0, third));
     });
-    return filter_line_views(shown, query);
+    return filter.filter(joined_lines(shown));
 }
 
 std::string list_deep_search(const fs::path& root, const std::vector<std::string>& patterns, std::string_view query) {
@@ -178,7 +193,7 @@ std::string list_deep_search(const fs::path& root, const std::vector<std::string
     return lines_with_newline(reversed_lines(run_rg(root, std::move(args))), "[No files found]");
 }
 
-std::string list_recent_search(const fs::path& root, std::string_view query) {
+std::string list_recent_search(const fs::path& root, LineFilter& filter) {
     const fs::path recent = root / ".recent";
     if (!regular_file_at(recent)) return "[No recent items yet]\n";
     const std::string text = read_file(recent);
@@ -194,7 +209,7 @@ std::string list_recent_search(const fs::path& root, std::string_view query) {
         std::string name = rel.has_filename() ? path_text(rel.filename()) : std::string(line);
         shown.push_back(fmt::format("{} | {} | {}", dir, name, first_non_empty_line(file).value_or("(empty)")));
     });
-    return filter_line_views(std::vector<std::string_view>(shown.begin(), shown.end()), query);
+    return filter.filter(joined_lines(shown));
 }
 
 std::string list_file_move(const fs::path& root, std::string_view query) {
@@ -236,18 +251,23 @@ std::string quillbox_list_vaults(const fs::path& zelt, std::string_view current,
 void quillbox_list(const QuillboxListArgs& args) {
     require_tmux("tmux 세션에서만 실행할 수 있습니다.");
     Tmux tmux;
-    const fs::path root = qbox_root(tmux);
     const std::string query = args.query.value_or("");
+    // fzf starts while the root is looked up and the lines are read, and prints what it keeps
+    // straight to our standard output: no copy of its output passes through here.
+    std::optional<LineFilter> filter;
+    if (args.mode == QuillboxListMode::IndexSearch || args.mode == QuillboxListMode::RecentSearch)
+        filter.emplace(query, true);
+    const fs::path root = qbox_root(tmux);
     std::string out;
     switch (args.mode) {
         case QuillboxListMode::IndexSearch:
-            out = list_index_search(root, query);
+            out = list_index_search(root, *filter);
             break;
         case QuillboxListMode::DeepSearch:
             out = list_deep_search(root, quillbox_ignore_patterns(zelt_path(tmux), root), query);
             break;
         case QuillboxListMode::RecentSearch:
-            out = list_recent_search(root, query);
+            out = list_recent_search(root, *filter);
             break;
         case QuillboxListMode::VaultSelect: {
             const fs::path zelt = zelt_path(tmux);

@@ -87,8 +87,9 @@ void move_item(const Tmux& tmux, const fs::path& root, const QuillboxRunFzfArgs&
     if (!source || source->empty() || folder.empty()) {
         display_message(tmux, "Move cancelled (Missing source or target).");
     } else {
-        ChildCommand move(vesk_bin(tmux),
-                          {"quillbox", "move-item", *source, folder, path_text(root / ".index"), path_text(root)});
+        // "--": an item or folder whose name begins with '-' is a name, not an option.
+        ChildCommand move(vesk_bin(tmux), {"quillbox", "move-item", "--", *source, folder, path_text(root / ".index"),
+                                           path_text(root)});
         const int code = run_on_terminal(move);
         display_message(tmux, code == 0 ? fmt::format("Moved to: {}", folder) : std::string("Move failed."));
     }

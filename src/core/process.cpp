@@ -244,6 +244,10 @@ void Child::kill(int sig) {
 
 Output run_child(const ChildCommand& command, std::string_view input) {
     Child child = Child::spawn(command);
+    return finish_child(child, command, input);
+}
+
+Output finish_child(Child& child, const ChildCommand& command, std::string_view input) {
     Output result;
     size_t written = 0;
     if (child.stdin_fd() >= 0) {

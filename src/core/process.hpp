@@ -116,6 +116,9 @@ private:
 // closed; piped output streams are read at the same time, so inputs and outputs of any size pass.
 // With a time limit, a child that outlives it is killed and reaped, and `timed_out` is set.
 Output run_child(const ChildCommand& command, std::string_view input = {});
+// What run_child does once the child is started, for a caller that had other work to do while it
+// started: `child` was spawned from `command`, and is waited for.
+Output finish_child(Child& child, const ChildCommand& command, std::string_view input = {});
 
 // Replaces this process with the program (searched on PATH) and its arguments; the other fields of
 // the command are not used. Standard output is flushed first. Returns only by throwing

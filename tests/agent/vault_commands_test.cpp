@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <optional>
 #include <thread>
 
@@ -127,6 +128,53 @@ TEST(VaultBuildIndex, OrderTitlesSkipsAndTheLock) {
     EXPECT_NE(read_text(r / ".index").find(" | late.md | late | "), std::string::npos);
 }
 
+TEST(VaultBuildIndex, EachFolderOnceAndNeverTheKernelsTrees) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    // Two links to the next folder in each of 16 folders: 65,535 ways down to the one file.
+    constexpr int kLevels = 16;
+    for (int i = 0; i < kLevels; ++i) {
+        fs::create_directories(r / ("d" + std::to_string(i)));
+        for (const char* link : {"a", "b"})
+            fs::create_directory_symlink("../d" + std::to_string(i + 1), r / ("d" + std::to_string(i)) / link);
+    }
+    write_text(r / ("d" + std::to_string(kLevels)) / "f.md", "deep\n");
+    fs::create_directory_symlink("/proc", r / "proc");
+    fs::create_directory_symlink("/sys", r / "sys");
+    ChildCommand build(vesk_binary(), {"quillbox", "build-index"});
+    build.env = bed.env.env();
+    Output out = run_child(build.stdout_(Stdio::Null).stderr_(Stdio::Pipe).limit(std::chrono::seconds(20)));
+    ASSERT_FALSE(out.timed_out);
+    ASSERT_TRUE(out.status.success()) << out.err;
+    const std::vector<std::string> lines = split_lines(read_text(r / ".index"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(" | f.md | deep | "), std::string::npos) << lines[0];
+}
+
+TEST(VaultBuildIndex, WhatVanishesDuringTheWalkIsLeftOut) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    for (int i = 0; i < 2000; ++i) write_text(r / "n" / (std::to_string(i) + ".md"), "kept\n");
+    // A sync tool at work: files and folders come and go while the builds walk.
+    std::atomic<bool> stop{false};
+    std::thread churn([&] {
+        for (int k = 0; !stop; ++k) {
+            const std::string made = std::to_string(k % 64), gone = std::to_string((k + 32) % 64);
+            write_text(r / "n" / ("swap" + made), "x\n");
+            fs::create_directories(r / ("tmp" + made));
+            fs::remove(r / "n" / ("swap" + gone));
+            fs::remove(r / ("tmp" + gone));
+        }
+    });
+    for (int run = 0; run < 20; ++run) {
+        RunResult res = bed.qb({"build-index"});
+        EXPECT_EQ(res.status, 0) << res.err;
+    }
+    stop = true;
+    churn.join();
+    EXPECT_GE(split_lines(read_text(r / ".index")).size(), 2000u);
+}
+
 TEST(VaultUpdateIndex, AppendsOnlyFilesInsideTheVault) {
     VaultBed bed;
     const fs::path r = bed.root();
@@ -184,6 +232,12 @@ TEST(VaultList, IndexRecentVaultsAndFolders) {
     EXPECT_EQ(bed.qb({"list", "index-search"}).out, "p | c|d.md \n | a.md | new title \np | b.md | beta \n");
     EXPECT_EQ(bed.qb({"list", "index-search", "beta"}).out, "p | b.md | beta \n");
     EXPECT_EQ(bed.qb({"list", "index-search", "-zz"}).out, "");  // a query beginning with "-" is a query
+    // The user's own fzf filters, with the user's options.
+    write_text(r / ".index", " | axb.md | t | 1\n | ab.md | t | 2\n");
+    EXPECT_EQ(bed.qb({"list", "index-search", "ab"}).out, " | ab.md | t \n | axb.md | t \n");
+    bed.env.vars["FZF_DEFAULT_OPTS"] = "--exact";
+    EXPECT_EQ(bed.qb({"list", "index-search", "ab"}).out, " | ab.md | t \n");
+    bed.env.vars.erase("FZF_DEFAULT_OPTS");
 
     EXPECT_EQ(bed.qb({"list", "recent-search"}).out, "[No recent items yet]\n");
     write_text(r / "a.md", "\n  alpha line \n");

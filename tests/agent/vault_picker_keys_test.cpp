@@ -177,6 +177,8 @@ TEST_F(VaultPickerKeys, MoveTakesTheLineAndTheFolderQuery) {
     write_text(r / "notes" / "a.md", "A title\n");
     fs::create_directories(r / "archive");
     fs::create_directories(r / folder);
+    write_text(r / "-x.txt", "Leading dash\n");
+    fs::create_directories(r / "-dir");
     open_picker();
     s.type("a.md");
     ASSERT_TRUE(s.wait_for_text("1/1")) << s.screen();
@@ -184,7 +186,7 @@ TEST_F(VaultPickerKeys, MoveTakesTheLineAndTheFolderQuery) {
     ASSERT_TRUE(s.wait_for_text("[MODE: file-move]")) << s.screen();
     // "." and every folder, under the header; the query narrows them.
     s.press({"C-d"});
-    ASSERT_TRUE(s.wait_for_text("5/5")) << s.screen();
+    ASSERT_TRUE(s.wait_for_text("6/6")) << s.screen();
     s.type("한글");
     ASSERT_TRUE(s.wait_for_text("1/1")) << s.screen();
     s.press({"Enter"});
@@ -194,8 +196,19 @@ TEST_F(VaultPickerKeys, MoveTakesTheLineAndTheFolderQuery) {
     ASSERT_TRUE(s.wait_for_text("[MODE: index-search]")) << s.screen();
     EXPECT_TRUE(s.wait_for_text(folder + " | a.md | A title")) << s.screen();
 
-    // µ (option-m on a Mac keyboard) is a binding of its own.
+    // µ (option-m on a Mac keyboard) is a binding of its own; names beginning with '-' move too.
+    s.press({"C-d"});
+    s.type("Leading");
+    ASSERT_TRUE(s.wait_for_text("1/1")) << s.screen();
     s.type("µ");
+    ASSERT_TRUE(s.wait_for_text("[MODE: file-move]")) << s.screen();
+    s.press({"C-d"});
+    s.type("-dir");
+    ASSERT_TRUE(s.wait_for_text("1/1")) << s.screen();
+    s.press({"Enter"});
+    ASSERT_TRUE(wait_until([&] { return fs::exists(r / "-dir" / "-x.txt"); })) << s.screen();
+    ASSERT_TRUE(s.wait_for_text("[MODE: index-search]")) << s.screen();
+    s.press({"M-m"});
     EXPECT_TRUE(s.wait_for_text("[MODE: file-move]")) << s.screen();
     // Closing the floating pane under the picker leaves no state behind either.
     s.server().tmux_ok({"display-popup", "-C"});
@@ -237,6 +250,14 @@ TEST_F(VaultPickerKeys, EditImportAndCreate) {
     ASSERT_TRUE(s.wait_for_text("[MODE: index-search]")) << s.screen();
     EXPECT_TRUE(wait_until([&] { return !fs::exists(idea); }));
     EXPECT_EQ(index_lines().size(), indexed);
+
+    // ".." in a name climbs nowhere: every "/" becomes '_' and the item is made in the inbox.
+    s.press({"C-d"});
+    s.type("a/../b");
+    s.press({"C-n"});
+    ASSERT_EQ(vim_file(), (r / "inbox" / "a_.._b").string()) << s.screen();
+    ex("q");
+    ASSERT_TRUE(s.wait_for_text("[MODE: index-search]")) << s.screen();
 
     // Written, it stays and is indexed.
     s.press({"C-d"});

@@ -56,6 +56,8 @@ std::vector<std::pair<std::string, std::optional<std::string>>> PrivateEnv::env(
         {"LC_ALL", std::nullopt},    {"TMUX", std::nullopt},
         {"TMUX_PANE", std::nullopt}, {"TMUX_BIN", std::nullopt},
         {"VISUAL", std::nullopt},    {"EDITOR", std::nullopt},
+        // The listings filter through fzf, which reads these.
+        {"FZF_DEFAULT_OPTS", std::nullopt}, {"FZF_DEFAULT_COMMAND", std::nullopt},
     };
     for (const auto& [k, v] : vars) out.emplace_back(k, v);
     return out;
