@@ -67,6 +67,7 @@ int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, 
     // with a group stays shared; where we may not, the file is still written. Set before the bits,
     // which a change of group may clear.
     if (group && ::fchown(fd, static_cast<uid_t>(-1), *group) != 0) {
+        // Not a group of ours: the file keeps ours.
     }
     int err = 0;
     if ((mode != 0600 || group) && ::fchmod(fd, mode) != 0) err = errno;

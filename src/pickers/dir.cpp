@@ -24,7 +24,6 @@ fs::path normalize_favorite_dir(std::string_view text) {
     const std::optional<std::string> home_var = env_var("HOME");
     const std::string home = home_var ? lossy_utf8(*home_var) : "/";
     std::string out;
-    const bool from_home = text.find("~~") != std::string_view::npos || text == "~" || text.starts_with("~/");
     if (text.find("~~") != std::string_view::npos) {
         while (text.starts_with("~~")) text.remove_prefix(2);
         out = home + "/" + std::string(text);
@@ -37,8 +36,9 @@ fs::path normalize_favorite_dir(std::string_view text) {
     }
     for (std::size_t pos; (pos = out.find("//")) != std::string::npos;) out.erase(pos, 1);
     while (out.ends_with('/')) out.pop_back();
-    // The line "/" names no directory, but home is "/" when HOME is unset.
-    if (out.empty() && from_home) out = "/";
+    // The line "/" names no directory, and neither does "~/" when HOME is unset: only a lone "~"
+    // stands for home itself, which is then "/".
+    if (out.empty() && text == "~") out = "/";
     return fs::path(out);
 }
 

@@ -24,8 +24,6 @@ void touch(const fs::path& path) {
     ::close(fd);
 }
 
-void rewrite_list_file(const fs::path& path, std::string_view text) { write_file_atomically(path, text); }
-
 void move_line_to_bottom(const fs::path& path, std::string_view line) {
     const std::string_view wanted = trim(line);
     std::string out;
@@ -36,7 +34,7 @@ void move_line_to_bottom(const fs::path& path, std::string_view line) {
     }
     out += wanted;
     out += '\n';
-    rewrite_list_file(path, out);
+    write_file_atomically(path, out);
 }
 
 std::string list_editor() {

