@@ -105,10 +105,9 @@ fs::path quillbox_named_path(const fs::path& root, const std::vector<std::string
             folder_text += part;
         }
         const std::string part = sanitize_quillbox_component(folder_text, false);
-        folder = (part.empty() || part == "." ? root : root / part).lexically_normal();
+        folder = normal_form(part.empty() || part == "." ? root : root / part);
         // ".." may climb back up within the vault, never above it.
         if (!lies_under(folder, root, true)) throw Error(fmt::format("볼트 밖에는 항목을 만들 수 없습니다: {}", name));
-        folder = normal_form(folder);
         file = sanitize_quillbox_file(last);
     } else {
         // Every "/" becomes '_': whatever the name holds, the item lands in the inbox.
