@@ -257,10 +257,9 @@ void Tree::tidewell() {
 void Tree::quillbox() {
     CLI::App* g = group("quillbox");
     if (!named("quillbox")) return;
-    // Queries and picker lines reach these leaves as they are, also when they begin with "-": after
-    // the first positional (a mode or the mode file) every word is taken as a positional.
+    // Queries and picker lines reach list, preview, delete-item and open-in-finder as they are, also
+    // when they begin with "-" (see mark_data_words).
     CLI::App* s = quillbox_list_app_ = leaf(g, "list");
-    s->positionals_at_end();
     quillbox_mode_opt_ = choice(s, "MODE", quillbox_mode_, kQuillboxModes)->required();
     optional(s, "QUERY", c_.quillbox_list.query);
     leaf(g, "build-index");
@@ -278,7 +277,6 @@ void Tree::quillbox() {
     required(s, "FILE", c_.quillbox_edit_with_vim.file);
     list(s, "EXTRA_ARGS", c_.quillbox_edit_with_vim.extra_args);
     s = leaf(g, "open-in-finder");
-    s->positionals_at_end();
     required(s, "MODE_FILE", c_.quillbox_open_in_finder.mode_file);
     list(s, "SELECTION", c_.quillbox_open_in_finder.selection);
     s = leaf(g, "move-item");
@@ -287,7 +285,6 @@ void Tree::quillbox() {
     required(s, "INDEX_FILE", c_.quillbox_move_item.index_file);
     required(s, "QBOX_ROOT", c_.quillbox_move_item.qbox_root);
     s = leaf(g, "delete-item");
-    s->positionals_at_end();
     required(s, "MODE_FILE", c_.quillbox_delete_item.mode_file);
     list(s, "SELECTION", c_.quillbox_delete_item.selection);
     s = leaf(g, "open");
@@ -299,7 +296,6 @@ void Tree::quillbox() {
     s->add_option("--source-file", c_.quillbox_run_fzf.source_file)->required()->type_name("SOURCE_FILE");
     s->add_option("--prev-mode-file", c_.quillbox_run_fzf.prev_mode_file)->required()->type_name("PREV_MODE_FILE");
     s = leaf(g, "preview");
-    s->positionals_at_end();
     required(s, "MODE_FILE", c_.quillbox_preview.mode_file);
     list(s, "SELECTION", c_.quillbox_preview.selection);
     help_command(g);
@@ -686,9 +682,25 @@ int usage_error(const Tree& tree, const CLI::App* app, const std::string& messag
                    stderr, 2);
 }
 
+// `-h` or `--help`, also given a value (which the flag rule then refuses).
+bool asks_for_help(std::string_view word) {
+    return word == "-h" || word == "--help" || word.starts_with("-h=") || word.starts_with("--help=");
+}
+
+// Whether a word from `first` on, before any "--", asks for help.
+bool help_among(const std::vector<std::string>& words, std::size_t first) {
+    for (std::size_t i = first; i < words.size() && words[i] != "--"; ++i) {
+        if (asks_for_help(words[i])) return true;
+    }
+    return false;
+}
+
 // Three lists take every word after them, also words that begin with "-" (`vesk log codex-run
-// --model x` hands `--model` to the agent; `quillbox create-named -draft` names an item). CLI11 would read such words as options, so they are
-// cut off before parsing and handed over afterwards.
+// --model x` hands `--model` to the agent; `quillbox edit-with-vim F -c x` hands `-c` to vim).
+// CLI11 would read such words as options, so they are cut off before parsing and handed over
+// afterwards. Such a list's words are data once it has begun: help is only asked for by a first
+// word `-h` or `--help`. `quillbox create-named -draft` names an item as typed, as long as no word
+// asks for help (the picker writes "--" before the name).
 //
 // The message of `popup message` also ends the command line, but only once its first word is
 // there: `popup message modal rc -1` shows "rc -1". The words after that first one are cut off
@@ -710,40 +722,37 @@ void split_trailing(std::vector<std::string>& words, Commands& commands, std::ve
                 break;
             }
         }
-    } else if (words.size() >= 3 && words[1] == "log" && words[2] == "codex-run") {
+    } else if (words.size() >= 3 && words[1] == "log" && words[2] == "codex-run" &&
+               !(words.size() > 3 && asks_for_help(words[3]))) {
         commands.log_codex_run.args.assign(words.begin() + 3, words.end());
         words.resize(3);
-    } else if (words.size() >= 5 && words[1] == "quillbox" && words[4] == "--" &&
-               (words[2] == "list" || words[2] == "preview" || words[2] == "delete-item" ||
-                words[2] == "open-in-finder")) {
-        // These take every word after their first as a positional (see Tree::quillbox); a "--"
-        // there still only marks the end of the options.
-        words.erase(words.begin() + 4);
-    } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "create-named" && words[3] != "-h" &&
-               words[3] != "--help") {
+    } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "create-named" && !help_among(words, 3)) {
         // The name is the words as typed in the picker, "-" at the start included.
         auto first = words.begin() + (words[3] == "--" ? 4 : 3);
         commands.quillbox_create_named.raw.assign(first, words.end());
         words.resize(3);
     } else if (words.size() >= 4 && words[1] == "quillbox" && words[2] == "edit-with-vim" &&
-               (words[3].empty() || words[3][0] != '-' || words[3] == "-")) {
+               (words[3].empty() || words[3][0] != '-' || words[3] == "-") &&
+               !(words.size() > 4 && asks_for_help(words[4]))) {
         // FILE itself is parsed as usual, so `edit-with-vim --help` still shows the help.
         commands.quillbox_edit_with_vim.extra_args.assign(words.begin() + 4, words.end());
         words.resize(4);
     }
 }
 
-// fzf's bindings hand the query ({q}) and the selected line ({}) to these commands as they are: a
-// query "--pre=rm" or "-e", or a line that begins with '-', is data and never an option. Once
-// the leading file arguments are there, a "--" goes before the rest when a word of it begins
-// with '-' and the caller wrote none.
+// fzf's bindings hand the query ({q}) and the selected lines ({}, {+}) to these commands as they
+// are: a query "--pre=rm" or "-e", or a line that begins with '-', is data and never an option.
+// Once the leading file arguments are there, a "--" goes before the rest when a word of it begins
+// with '-' and the caller wrote none. These words are no list that ends the command line, so a
+// `-h` or `--help` among them still asks for help: such words are left to the parser.
 struct DataWords {
     std::string_view group, leaf;
     std::size_t leading;  // positionals before the data words
 };
 constexpr DataWords kDataWords[] = {
-    {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2}, {"note", "delete", 2},
-    {"note", "reveal", 2}, {"finder", "mf-search", 1}, {"finder", "git-search", 1},
+    {"quillbox", "list", 1}, {"quillbox", "preview", 1}, {"quillbox", "delete-item", 1},
+    {"quillbox", "open-in-finder", 1}, {"note", "list", 1}, {"note", "search-content", 1}, {"note", "preview", 2},
+    {"note", "delete", 2}, {"note", "reveal", 2}, {"finder", "mf-search", 1}, {"finder", "git-search", 1},
     {"log", "search-query", 1}, {"log", "search-preview", 1},
     {"tidewell", "question-list", 1}, {"tidewell", "question-preview", 1},
 };
@@ -757,6 +766,7 @@ void mark_data_words(std::vector<std::string>& words) {
         for (std::size_t i = 3; i < first; ++i) {
             if (words[i].starts_with('-')) return;  // --help, or a usage error to report
         }
+        if (help_among(words, first)) return;
         auto data = words.begin() + static_cast<std::ptrdiff_t>(first);
         if (std::any_of(data, words.end(), [](const std::string& w) { return w.starts_with('-'); })) {
             words.insert(data, "--");
@@ -783,22 +793,33 @@ void split_empty_values(std::vector<std::string>& words) {
     words = std::move(out);
 }
 
-// A flag takes no value. CLI11 would read `--strict=false` as strict turned off and `--json=0` as
-// no JSON: a caller that wrote either would get another report than it asked for, and no word
-// about it. A `--name=value` word that reached a flag (help and version included) is refused.
-// Words after "--" are data, and a word that set no flag (a query of a picker) is left alone.
-std::optional<std::string> flag_given_value(const std::vector<CLI::App*>& chain, const std::vector<std::string>& words) {
-    for (const std::string& word : words) {
-        if (word == "--") break;
+CLI::App* subcommand_named(CLI::App* app, const std::string& name) {
+    try {
+        return app->get_subcommand(name);
+    } catch (const CLI::OptionNotFound&) {
+        return nullptr;
+    }
+}
+
+// A flag takes no value. CLI11 would read `--strict=false` as strict turned off, `--json=0` as no
+// JSON and `-V=1` as the version: a caller that wrote either would get another result than it
+// asked for, and no word about it. A `--name=value` or `-x=value` word (the value may be empty)
+// that names a flag of the command it stands under (help and version included) is refused before
+// anything is parsed or printed. Words after "--" are data, as are the words cut off before.
+std::optional<UsageError> flag_given_value(CLI::App& root, const std::vector<std::string>& words) {
+    CLI::App* app = &root;
+    for (std::size_t i = 1; i < words.size() && words[i] != "--"; ++i) {
+        const std::string& word = words[i];
         std::size_t eq = word.find('=');
-        if (!word.starts_with("--") || eq == std::string::npos) continue;
-        const std::string name = word.substr(2, eq - 2);
-        for (const CLI::App* app : chain) {
-            for (const CLI::Option* o : app->get_options()) {
-                if (o->nonpositional() && o->get_items_expected_max() == 0 && o->count() > 0 && o->check_lname(name))
-                    return "unexpected value '" + word.substr(eq + 1) + "' for '--" + name +
-                           "' found; no more were expected";
-            }
+        if (word.size() < 2 || word[0] != '-' || eq == std::string::npos) {
+            if (CLI::App* sub = subcommand_named(app, word)) app = sub;
+            continue;
+        }
+        const std::string name = word.substr(0, eq);
+        for (const CLI::Option* o : app->get_options()) {
+            if (o->nonpositional() && o->get_items_expected_max() == 0 && o->check_name(name))
+                return UsageError{app, "unexpected value '" + word.substr(eq + 1) + "' for '" + name +
+                                           "' found; no more were expected"};
         }
     }
     return std::nullopt;
@@ -808,11 +829,7 @@ std::optional<std::string> flag_given_value(const std::vector<CLI::App*>& chain,
 int print_help_command(const Tree& tree, CLI::App* parent) {
     CLI::App* app = parent;
     for (const std::string& word : tree.help_words) {
-        CLI::App* next = nullptr;
-        try {
-            next = app->get_subcommand(word);
-        } catch (const CLI::OptionNotFound&) {
-        }
+        CLI::App* next = subcommand_named(app, word);
         if (!next) return usage_error(tree, app, "unrecognized subcommand '" + word + "'");
         app = next;
     }
@@ -832,16 +849,16 @@ std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     std::vector<std::string> message_rest;
     split_trailing(words, commands, message_rest);
     mark_data_words(words);
-    split_empty_values(words);
     // The tree is never taken apart: it holds nothing but memory, which the process gives back
     // when it ends, and taking CLI11's objects apart costs about as much as building them, on
     // every call fzf makes per keystroke.
     Tree& tree = *new Tree(commands, words);
 
     if (words.size() <= 1) return finish_process(tree.help(&tree.root, false), stderr, 2);
+    if (auto refused = flag_given_value(tree.root, words)) return usage_error(tree, refused->app, refused->message);
+    split_empty_values(words);
 
     std::vector<std::string> reversed(words.rbegin(), words.rend() - 1);
-    // Help and version are answered once the words have been checked for flags given a value.
     enum class Asked { Nothing, Help, AllHelp, Version } asked = Asked::Nothing;
     try {
         tree.root.parse(reversed);
@@ -872,7 +889,6 @@ std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     }
 
     std::vector<CLI::App*> chain = selected_chain(tree.root);
-    if (auto refused = flag_given_value(chain, words)) return usage_error(tree, chain.back(), *refused);
     switch (asked) {
     case Asked::Help: return finish_process(tree.help(chain.back(), false), stdout, 0);
     case Asked::AllHelp: return finish_process(tree.help(chain.back(), true), stdout, 0);

@@ -2,8 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include <fmt/format.h>
+
+#include "core/text.hpp"
 
 namespace vesk {
 
@@ -25,6 +29,20 @@ void walk(const std::exception& e, Visit&& visit) {
     } catch (...) {
         visit(nullptr);
     }
+}
+
+// The text the user reads for one error of the chain. The C++ library words a failed file-system
+// call its own way ("filesystem error: cannot create directories: Permission denied [/p]"); it is
+// told as every other system error is: the system's text, the number and the path.
+std::string message_of(const std::exception& e) {
+    const auto* fs_error = dynamic_cast<const std::filesystem::filesystem_error*>(&e);
+    if (!fs_error) return e.what();
+    const std::error_code& code = fs_error->code();
+    if (code.category() != std::generic_category() && code.category() != std::system_category()) return e.what();
+    std::string paths = path_text(fs_error->path1());
+    if (!fs_error->path2().empty()) paths += ", " + path_text(fs_error->path2());
+    if (paths.empty()) return system_text(code.value());
+    return fmt::format("{} ({})", system_text(code.value()), paths);
 }
 
 void append_indented(std::string& out, std::string_view text, std::string_view first_prefix,
@@ -58,7 +76,7 @@ void rethrow_with_context(std::string message) { std::throw_with_nested(Error(st
 
 std::vector<std::string> error_chain(const std::exception& e) {
     std::vector<std::string> chain;
-    walk(e, [&](const std::exception* x) { chain.emplace_back(x ? x->what() : "unknown error"); });
+    walk(e, [&](const std::exception* x) { chain.push_back(x ? message_of(*x) : "unknown error"); });
     return chain;
 }
 

@@ -56,7 +56,8 @@ auto with_context(std::string_view message, F&& f) -> decltype(f()) {
     }
 }
 
-// The messages of the chain, outermost first.
+// The messages of the chain, outermost first. A std::filesystem::filesystem_error reads as a
+// SystemError does: "Permission denied (os error 13) (<path>)".
 std::vector<std::string> error_chain(const std::exception& e);
 // The chain joined with ": ", line breaks and tabs made blanks: for a status line with room for one.
 std::string error_one_line(const std::exception& e);

@@ -92,20 +92,40 @@ std::string tmux_format_escape(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// A control character (U+0000-001F, U+007F-009F) in its JSON form: \t \n \r, the others \u00xx in
+// lower-case hex. False for any other character, which is left to the caller.
+bool append_escaped_control(std::string& out, char32_t c) {
+    switch (c) {
+        case '\t': out += "\\t"; return true;
+        case '\n': out += "\\n"; return true;
+        case '\r': out += "\\r"; return true;
+        default:
+            if (c >= 0x20 && (c < 0x7f || c > 0x9f)) return false;
+            out += fmt::format("\\u{:04x}", static_cast<unsigned>(c));
+            return true;
+    }
+}
+
+}  // namespace
+
 std::string json_escape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char32_t c : decode_utf8(text)) {
-        switch (c) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            default:
-                if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) out += fmt::format("\\u{:04x}", static_cast<unsigned>(c));
-                else append_utf8(out, c);
-        }
+        if (c == '"') out += "\\\"";
+        else if (c == '\\') out += "\\\\";
+        else if (!append_escaped_control(out, c)) append_utf8(out, c);
+    }
+    return out;
+}
+
+std::string escape_controls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : decode_utf8(text)) {
+        if (!append_escaped_control(out, c)) append_utf8(out, c);
     }
     return out;
 }

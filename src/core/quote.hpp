@@ -32,5 +32,10 @@ std::string vim_single_quote_path(const std::filesystem::path& path);
 // JSON string body (no surrounding quotes): \t \n \r \" \\, other controls (U+0000-001F,
 // U+007F-009F) as \u00xx in lower-case hex; everything else copied.
 std::string json_escape(std::string_view text);
+// Text from outside (a tmux option's value, a program's answer) for a report read on a terminal:
+// the control characters written as json_escape writes them (\t, \n, \u001b...), so that none of
+// them moves the cursor or restyles the terminal; everything else, quotes and backslashes
+// included, as it is.
+std::string escape_controls(std::string_view text);
 
 }  // namespace vesk

@@ -36,20 +36,24 @@ std::string render_json(const Report& report) {
     return out;
 }
 
+// The plain report is read on a terminal: a value from outside (a tmux option, a program's
+// answer) shows its control characters as escapes instead of sending them to the terminal.
 std::string render_plain(const Report& report, bool strict) {
     std::string out = "vesk doctor\n";
     out += fmt::format("summary: {} ok, {} warn, {} error, {} skip\n", report.count(Severity::Ok),
                        report.count(Severity::Warn), report.count(Severity::Error), report.count(Severity::Skip));
     if (strict) out += "strict: warnings fail the check\n";
     for (std::string_view group : report.groups()) {
-        out += fmt::format("\n[{}]\n", group);
+        out += fmt::format("\n[{}]\n", escape_controls(group));
         for (const Check& c : report.checks) {
             if (c.group != group) continue;
-            out += fmt::format("  [{:>5}] {}: {}\n", upper(severity_label(c.severity)), c.id, c.summary);
-            if (c.detail) out += fmt::format("        detail: {}\n", *c.detail);
+            out += fmt::format("  [{:>5}] {}: {}\n", upper(severity_label(c.severity)), escape_controls(c.id),
+                               escape_controls(c.summary));
+            if (c.detail) out += fmt::format("        detail: {}\n", escape_controls(*c.detail));
             if (!c.remedy) continue;
-            out += fmt::format("        remedy: {}\n", c.remedy->text);
-            if (auto line = c.remedy->action.line()) out += fmt::format("        command: {}\n", *line);
+            out += fmt::format("        remedy: {}\n", escape_controls(c.remedy->text));
+            if (auto line = c.remedy->action.line())
+                out += fmt::format("        command: {}\n", escape_controls(*line));
         }
     }
     return out;

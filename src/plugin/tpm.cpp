@@ -50,14 +50,20 @@ void remove_quietly(const fs::path& dir) noexcept {
 // closed it. The install script inherits the descriptor (and so does everything it starts), so the
 // configuration outlives this process when the screen is left while the script still runs. The
 // helper gets a session of its own: closing the popup or the terminal does not take it along.
+// The shell we start only puts the helper in the background and exits, and is waited for here: the
+// helper is then nobody's child but init's, which reaps it, instead of lingering as a zombie of the
+// screen until the screen ends. (The background job gets /dev/null as its standard input, so the
+// pipe goes to it as descriptor 3.)
 int start_reaper(const fs::path& dir) {
-    ChildCommand command("sh", {"-c", "cat >/dev/null; rm -rf -- \"$1\"", "vesk-tpm-reaper", dir.string()});
+    ChildCommand command("sh", {"-c", "exec 3<&0; (cat <&3 >/dev/null; rm -rf -- \"$1\") & exit 0", "vesk-tpm-reaper",
+                                dir.string()});
     command.own_session().stdin_(Stdio::Pipe).stdout_(Stdio::Null).stderr_(Stdio::Null);
     Child reaper = Child::spawn(command);
+    reaper.wait();
     // The pipe end is close-on-exec; a duplicate without that flag is what the script inherits.
     int inheritable = ::fcntl(reaper.stdin_fd(), F_DUPFD, 3);
     if (inheritable < 0) throw_errno();
-    // Dropping `reaper` closes our close-on-exec end; the helper itself is not waited for.
+    // Dropping `reaper` closes our close-on-exec end.
     return inheritable;
 }
 

@@ -1,5 +1,7 @@
 #include "rebuild/reload.hpp"
 
+#include <vector>
+
 #include "tmux/tmux.hpp"
 #include "core/quote.hpp"
 #include "core/text.hpp"
@@ -9,9 +11,24 @@ namespace vesk::rebuild {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The path's words: "." and the empty words of repeated or trailing "/" say nothing, so
+// "$HOME/./.tmux.conf.local" and "$HOME//.tmux.conf.local" name the file the running tmux reads.
+// ".." stays: after a link it need not lead back where it came from.
+std::vector<fs::path> components(const fs::path& path) {
+    std::vector<fs::path> out;
+    for (const fs::path& part : path) {
+        if (!part.empty() && part != ".") out.push_back(part);
+    }
+    return out;
+}
+
+}  // namespace
+
 ReloadOutcome reload(const std::optional<fs::path>& home, const fs::path& output) {
     if (!home || !inside_tmux()) return {};
-    if (output != *home / ".tmux.conf.local") return {};
+    if (components(output) != components(*home / ".tmux.conf.local")) return {};
 
     // The reload goes to the tmux the user runs, not to $TMUX_BIN.
     const fs::path conf = *home / ".tmux.conf";

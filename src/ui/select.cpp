@@ -1,5 +1,6 @@
 #include "ui/select.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,8 +101,30 @@ std::vector<std::string> select_items(std::string_view text) {
     return items;
 }
 
+namespace {
+
+// The named source is read whole, whatever it is: scripts hand their list over as a file as often
+// as through a pipe (`--items-from <(...)`), and /dev/null is the empty list. A writer that never
+// comes keeps the command waiting, as it would on its standard input.
+std::string read_source(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw_errno(path);
+    std::string text;
+    try {
+        text = read_all(fd);
+    } catch (const SystemError& e) {
+        ::close(fd);
+        throw SystemError(e.code, path);
+    }
+    ::close(fd);
+    return text;
+}
+
+}  // namespace
+
 void ui_select_command(const UiSelectArgs& args) {
-    std::string text = !args.items_from || *args.items_from == "-" ? read_all(STDIN_FILENO) : read_file(*args.items_from);
+    std::string text =
+        !args.items_from || *args.items_from == "-" ? read_all(STDIN_FILENO) : read_source(*args.items_from);
     if (!is_valid_utf8(text)) throw Error("stream did not contain valid UTF-8");
     std::optional<std::string> chosen = ui_select(args.prompt, select_items(text), std::nullopt);
     if (!chosen) return;

@@ -52,6 +52,18 @@ TEST(Cli, HelpAndVersionGoToStandardOutputWithStatusZero) {
                                          "있는 운영체제입니다 [possible values: macos, linux, window]\n"));
 
     EXPECT_TRUE(contains(env.run({"config", "keybindings", "--help"}).out, "--zeltdir <DIR>"));
+
+    // Help after positional words, unless it falls inside a list that has begun taking words as data.
+    for (const auto& [args, usage] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"note", "list", "f", "--help"}, "vesk note list <MODE_FILE> [QUERY]"},
+             {{"quillbox", "list", "deep-search", "-h"}, "vesk quillbox list <MODE> [QUERY]"},
+             {{"quillbox", "create-named", "a", "--help"}, "vesk quillbox create-named [RAW]..."},
+             {{"quillbox", "edit-with-vim", "f", "--help"}, "vesk quillbox edit-with-vim <FILE> [EXTRA_ARGS]..."},
+             {{"log", "codex-run", "--help"}, "vesk log codex-run [ARGS]..."}}) {
+        RunResult r = env.run(args);
+        EXPECT_EQ(r.status, 0) << usage;
+        EXPECT_TRUE(starts_with(r.out, "Usage: " + usage + "\n")) << r.out << r.err;
+    }
 }
 
 TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
@@ -95,6 +107,12 @@ TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
          "error: unexpected value '1' for '--confirmed' found; no more were expected", "vesk session kill-and-next [OPTIONS]"},
         {{"doctor", "--help=no"}, "error: unexpected value 'no' for '--help' found; no more were expected",
          "vesk doctor [OPTIONS] [COMMAND]"},
+        {{"doctor", "--json="}, "error: unexpected value '' for '--json' found; no more were expected",
+         "vesk doctor [OPTIONS] [COMMAND]"},
+        {{"doctor", "-h=1"}, "error: unexpected value '1' for '-h' found; no more were expected",
+         "vesk doctor [OPTIONS] [COMMAND]"},
+        {{"-V=1"}, "error: unexpected value '1' for '-V' found; no more were expected", "vesk <COMMAND>"},
+        {{"--version="}, "error: unexpected value '' for '--version' found; no more were expected", "vesk <COMMAND>"},
         {{"mode", "extra"}, "", "vesk mode"},
         // An empty root would fill the working directory with bin/, doc/ and lists/.
         {{"setup", "--zeltdir", ""}, "error: invalid value '' for '--zeltdir <DIR>': the installation root cannot be empty",

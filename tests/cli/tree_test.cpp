@@ -72,8 +72,8 @@ TEST(Tree, TrailingListsTakeEveryWordAfterThem) {
     // Picker queries, lines and item names that begin with "-" are words, not options.
     EXPECT_EQ(parse({"quillbox", "list", "deep-search", "--pre=x"}).quillbox_list.query, "--pre=x");
     EXPECT_EQ(parse({"quillbox", "list", "deep-search", "--", "-x"}).quillbox_list.query, "-x");
-    EXPECT_EQ(parse({"quillbox", "preview", "M", "-a:3:x", "--help"}).quillbox_preview.selection,
-              (Words{"-a:3:x", "--help"}));
+    EXPECT_EQ(parse({"quillbox", "preview", "M", "-a:3:x", "--json=1"}).quillbox_preview.selection,
+              (Words{"-a:3:x", "--json=1"}));
     EXPECT_EQ(parse({"quillbox", "delete-item", "M", "--", "-a"}).quillbox_delete_item.selection, (Words{"-a"}));
     EXPECT_EQ(parse({"quillbox", "create-named", "-draft", "--x"}).quillbox_create_named.raw, (Words{"-draft", "--x"}));
     EXPECT_EQ(parse({"quillbox", "create-named", "--", "-x"}).quillbox_create_named.raw, (Words{"-x"}));

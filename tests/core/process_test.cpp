@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 
 #include "core/error.hpp"
 #include "core/process.hpp"
@@ -100,4 +101,15 @@ TEST(Errors, FormatsCausesAsTheUserSeesThem) {
               }),
               "Error: top\n\nCaused by:\n    0: middle\n    1: two\n       lines\n    2: bottom\n");
     EXPECT_TRUE(formatted([] { with_context("context", [] { throw Exit99(); }); }).ends_with("[99]"));
+    // The C++ library's file-system errors read as every other system error does.
+    vesk::test::TempDir dir;
+    vesk::test::write_text(dir / "file", "");
+    const std::filesystem::path below = dir / "file" / "x";
+    EXPECT_EQ(formatted([&] { with_context("outer", [&] { std::filesystem::create_directories(below); }); }),
+              "Error: outer\n\nCaused by:\n    Not a directory (os error 20) (" + below.string() + ")\n");
+    EXPECT_EQ(formatted([] {
+                  throw std::filesystem::filesystem_error("rename", "/a", "/b",
+                                                          std::make_error_code(std::errc::permission_denied));
+              }),
+              "Error: Permission denied (os error 13) (/a, /b)\n");
 }

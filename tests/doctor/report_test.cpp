@@ -21,7 +21,7 @@ Report sample() {
     r.checks.push_back(check("system", "zip", Severity::Warn, "zip 명령을 찾지 못했습니다."));
     r.checks.back().remedy = Remedy{"zip을 설치하십시오.", Action{NoAction{}}};
     r.checks.push_back(check("features", "config-dir", Severity::Error, "say \"hi\"\nnext"));
-    r.checks.back().detail = "tab\there";
+    r.checks.back().detail = "tab\there\x1b[2J";
     r.checks.back().remedy = Remedy{"만듭니다.", Action{Mkdir{"/tmp/it's a dir"}}};
     return r;
 }
@@ -59,10 +59,11 @@ TEST(DoctorReport, JsonAndPlainExactly) {
               "    {\"group\":\"system\",\"id\":\"zip\",\"severity\":\"warn\",\"summary\":\"zip 명령을 찾지 "
               "못했습니다.\",\"remedy\":\"zip을 설치하십시오.\"},\n"
               "    {\"group\":\"features\",\"id\":\"config-dir\",\"severity\":\"error\",\"summary\":\"say "
-              "\\\"hi\\\"\\nnext\",\"detail\":\"tab\\there\",\"remedy\":\"만듭니다.\",\"command\":\"mkdir -p "
+              "\\\"hi\\\"\\nnext\",\"detail\":\"tab\\there\\u001b[2J\",\"remedy\":\"만듭니다.\",\"command\":\"mkdir -p "
               "'/tmp/it'\\\\''s a dir'\"}\n"
               "  ]\n"
               "}\n");
+    // Plain text keeps quotes and Korean as they are, but no control character reaches the terminal.
     const std::string body =
         "\n[system]\n"
         "  [   OK] tmux: tmux: /usr/bin/tmux (tmux 3.3a)\n"
@@ -72,8 +73,8 @@ TEST(DoctorReport, JsonAndPlainExactly) {
         "\n[tmux]\n"
         "  [ SKIP] @zelt: 밖\n"
         "\n[features]\n"
-        "  [ERROR] config-dir: say \"hi\"\nnext\n"
-        "        detail: tab\there\n"
+        "  [ERROR] config-dir: say \"hi\"\\nnext\n"
+        "        detail: tab\\there\\u001b[2J\n"
         "        remedy: 만듭니다.\n"
         "        command: mkdir -p '/tmp/it'\\''s a dir'\n";
     const std::string head = "vesk doctor\nsummary: 1 ok, 1 warn, 1 error, 1 skip\n";

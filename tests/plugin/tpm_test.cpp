@@ -1,8 +1,11 @@
 #include "plugin/tpm.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -31,6 +34,21 @@ std::vector<fs::path> temp_dirs(const fs::path& tmp) {
     for (const auto& e : fs::directory_iterator(tmp))
         if (e.path().filename().string().starts_with("vesk-tpm-")) out.push_back(e.path());
     return out;
+}
+
+// Processes this one started that run sh, running or ended but not reaped ("[sh] <defunct>").
+int sh_children() {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator("/proc")) {
+        std::ifstream in(e.path() / "stat");
+        std::string stat;
+        if (!std::getline(in, stat) || stat.find(" (sh) ") == std::string::npos) continue;
+        std::istringstream rest(stat.substr(stat.rfind(')') + 2));
+        char state = 0;
+        pid_t parent = 0;
+        if (rest >> state >> parent && parent == ::getpid()) ++n;
+    }
+    return n;
 }
 
 // Polls a job until it ends: "ok" when it finished well, else its failure's message.
@@ -148,6 +166,8 @@ TEST(TpmJobs, FailedOrKilledScriptsReportTheirStatusAndLeaveNothingBehind) {
     // A job nobody asks about: its directory still goes once the script has ended.
     tpm::Job unasked = tpm::fetch(world.plugins(), "a/b");
     EXPECT_TRUE(wait_until([&] { return temp_dirs(world.tmp()).empty(); }));
+    // The helpers that removed them are not left to the screen to reap.
+    EXPECT_EQ(sh_children(), 0);
 }
 
 TEST(TpmJobs, LeavingWhileTheInstallerRunsKeepsItsConfigurationUntilItEnds) {

@@ -247,6 +247,11 @@ TEST(RebuildCommand, ReloadsTheRunningTmux) {
     EXPECT_NE(screen.find("설정을 다시 만들고 읽었습니다: " + local.string() + "\nstatus=0"), std::string::npos) << screen;
     EXPECT_EQ(server.global_option("@reloaded"), "yes");
     EXPECT_EQ(server.global_option("@zelt"), env.zelt().string());
+    // The same file written another way is still the one tmux reads.
+    server.tmux_ok({"set", "-g", "@reloaded", "again"});
+    screen = rebuild("--output '" + env.home().string() + "//./.tmux.conf.local'");
+    EXPECT_NE(screen.find("설정을 다시 만들고 읽었습니다: "), std::string::npos) << screen;
+    EXPECT_EQ(server.global_option("@reloaded"), "yes");
 
     // A ~/.tmux.conf that tmux refuses: the rebuild stands, the failure is reported, status 0.
     write_text(env.home() / ".tmux.conf", "no-such-command x\n");

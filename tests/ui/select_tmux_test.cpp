@@ -43,12 +43,12 @@ TEST(SelectInTmux, ChoosesCancelsAndRestoresTheTerminalEvenWhenKilled) {
     }
 
     // Killed: started in the background so that the script learns its process id (the selector
-    // still owns the terminal through /dev/tty).
+    // still owns the terminal through /dev/tty). The items come through a pipe, read whole as a file is.
     for (const char* note : {"before", "after", "status"}) fs::remove(dir / note);
     pane = server.run_in_pane({"bash", "-c",
                                "cd " + sh_quote(dir.string()) + " && stty -g > before; (" + sh_quote(vesk_binary()) +
-                                   " ui select --items-from items & echo $! > pid; wait $!) > out 2> err; echo $? > "
-                                   "status; stty -g > after"},
+                                   " ui select --items-from <(cat items) & echo $! > pid; wait $!) > out 2> err; "
+                                   "echo $? > status; stty -g > after"},
                               inside_tmux(env.env()));
     ASSERT_TRUE(server.wait_for_text(pane, "│한글 항목"));
     ASSERT_EQ(::kill(std::stoi(read_text(dir / "pid")), SIGTERM), 0);
@@ -57,9 +57,11 @@ TEST(SelectInTmux, ChoosesCancelsAndRestoresTheTerminalEvenWhenKilled) {
     expect_terminal_restored(server, pane, dir);
 
     // No items: nothing to choose, no terminal needed at all.
-    const RunResult empty = env.run({"ui", "select"}, "\n  \n");
-    EXPECT_EQ(empty.status, 0);
-    EXPECT_EQ(empty.out, "");
+    for (const RunResult& empty :
+         {env.run({"ui", "select"}, "\n  \n"), env.run({"ui", "select", "--items-from", "/dev/null"})}) {
+        EXPECT_EQ(empty.status, 0);
+        EXPECT_EQ(empty.out + empty.err, "");
+    }
     const RunResult missing = env.run({"ui", "select", "--items-from", (dir / "missing").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Error: No such file or directory (os error 2) (" + (dir / "missing").string() + ")\n");
