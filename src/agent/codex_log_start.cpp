@@ -1,6 +1,7 @@
 // `log codex-toggle` and `log codex-start`: the agent pane's output goes through pipe-pane into a
 // named pipe, and a detached reader cleans it and appends it to the project's log.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +102,30 @@ void stop_group(Child& reader) {
     reader.wait();
 }
 
+// With no reader, the pane's pipe (tmux's `cat > FIFO`) waits in its open of the named pipe, and
+// would wait there for good, holding the pipe. Opened here for reading, that open goes through;
+// its input, the pane, is already cut off, so it ends at once, which the hang-up on this end
+// tells. Then the named pipe goes, so that nothing waits on it again.
+void release_fifo(const fs::path& fifo) {
+    using namespace std::chrono;
+    const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        const auto deadline = steady_clock::now() + seconds(2);
+        char buffer[4096];
+        for (;;) {
+            const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+            pollfd watch{fd, POLLIN, 0};
+            const int ready = left > 0 ? ::poll(&watch, 1, static_cast<int>(left)) : 0;
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) break;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
+        }
+        ::close(fd);
+    }
+    ::unlink(fifo.c_str());
+}
+
 }  // namespace
 
 void unset_log_options(const Tmux& tmux, const std::string& pane) {
@@ -180,10 +205,12 @@ void log_codex_start() {
         tmux.run({"pipe-pane", "-t", pane, tmux_format_escape("cat > " + shell_quote_path(fifo))});
     } catch (...) {
         stop_group(reader);
+        ::unlink(fifo.c_str());
         throw;
     }
     if (ended_at_once(reader, fifo)) {
         tmux.run({"pipe-pane", "-t", pane});
+        release_fifo(fifo);
         const std::string message = "Codex log 실패: 로그 reader가 바로 끝났습니다.";
         display_message(tmux, message);
         throw Error(fmt::format("{} ({})", message, reader.try_wait()->describe()));

@@ -1,5 +1,10 @@
 #include "agent/preview.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -44,12 +49,57 @@ void show_range(const std::filesystem::path& path, std::optional<std::size_t> hi
     std::fflush(stdout);
 }
 
+bool read_title_lines(int fd, std::string& out) {
+    out.resize(kTitleBytes);
+    std::size_t used = 0;
+    bool ended = false;
+    while (used < out.size()) {
+        const std::size_t wanted = out.size() - used;
+        const ssize_t n = ::read(fd, out.data() + used, wanted);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        used += static_cast<std::size_t>(n);
+        // A regular file reads short only at its end: no second call to learn it.
+        if (static_cast<std::size_t>(n) < wanted) {
+            ended = true;
+            break;
+        }
+    }
+    out.resize(used);
+    std::size_t end = 0;
+    for (std::size_t lines = 0; lines < kTitleLines; ++lines) {
+        const std::size_t line_end = out.find('\n', end);
+        if (line_end == std::string::npos) {
+            end = std::string::npos;
+            break;
+        }
+        end = line_end + 1;
+    }
+    if (end != std::string::npos) {
+        out.resize(end);
+    } else if (!ended) {
+        // Stopped inside a character: the bytes of it that came are no fault of the file.
+        std::size_t lead = used;
+        while (lead > 0 && used - lead < 4 && (static_cast<unsigned char>(out[lead - 1]) & 0xC0) == 0x80) --lead;
+        if (lead > 0) {
+            const unsigned char first = static_cast<unsigned char>(out[lead - 1]);
+            const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+            if (used - (lead - 1) < length) out.resize(lead - 1);
+        }
+    }
+    return true;
+}
+
 std::optional<std::string> first_non_empty_line(const std::filesystem::path& path) {
-    auto text = read_text_if_any(path);
-    if (!text) return std::nullopt;
-    auto lines = split_lines(*text);
-    for (size_t k = 0; k < lines.size() && k < 20; ++k) {
-        if (!is_blank(lines[k])) return lines[k];
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st;
+    std::string text;
+    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && read_title_lines(fd, text);
+    ::close(fd);
+    if (!read || !is_valid_utf8(text)) return std::nullopt;
+    for (const std::string& line : split_lines(text)) {
+        if (!is_blank(line)) return line;
     }
     return std::nullopt;
 }

@@ -19,7 +19,20 @@ struct LineRange {
 void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
                 std::optional<LineRange> range);
 
-// The first non-blank line among the first 20, unchanged; none when unreadable or all blank.
+// The first non-blank line among the first 20, unchanged; none when unreadable, all blank or not
+// UTF-8 (as far as read_title_lines reads). A FIFO or a device is not read at all.
 std::optional<std::string> first_non_empty_line(const std::filesystem::path& path);
+
+// Reads into `out` no more of the regular file open on `fd` than a title can need: its first 20
+// lines, each with its line end, and never more than kTitleBytes (a character cut there is
+// dropped). False when reading fails.
+bool read_title_lines(int fd, std::string& out);
+
+// A title is the first non-blank line among the first twenty, cut to 100 characters, so a few
+// kilobytes are all it takes. Twenty lines of 3,000 bytes each still fit; a file of one endless
+// line (a minified script, a log, a gigabyte of base64) is read no further. Only a first line
+// longer than this and made mostly of blanks could give another title than the whole file would.
+inline constexpr std::size_t kTitleLines = 20;
+inline constexpr std::size_t kTitleBytes = std::size_t{64} << 10;
 
 }  // namespace vesk

@@ -1,6 +1,7 @@
 #include "agent/text.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 
@@ -43,6 +44,9 @@ LineFilter::LineFilter(std::string_view query, bool to_stdout) : query_(query), 
     command_.in = Stdio::Pipe;
     command_.out = to_stdout ? Stdio::Inherit : Stdio::Pipe;
     command_.err = Stdio::Null;
+    // Its lines go straight to our standard output: ended with us, it never prints into a list
+    // that fzf has already replaced, nor lingers after a picker that is gone.
+    command_.stop_on_signal = true;
     try {
         fzf_.emplace(Child::spawn(command_));
     } catch (const std::exception&) {
@@ -71,7 +75,9 @@ std::string LineFilter::filtered(std::string_view text) {
         if (to_stdout_) std::fflush(stdout);  // fzf's lines come after whatever we printed
         Output out = finish_child(*fzf_, command_, text);
         fzf_.reset();
-        if (out.input_errno) throw SystemError(out.input_errno);
+        // fzf ended before it read everything (an option of the user's it rejects, a kill): what it
+        // printed stands, as at any other end of it.
+        if (out.input_errno && out.input_errno != EPIPE) throw SystemError(out.input_errno);
         // fzf prints a line of bytes that are not UTF-8 with one U+FFFD per bad byte already.
         if (!is_valid_utf8(out.out)) out.out = lossy_utf8(out.out);
         return with_final_newline(std::move(out.out));

@@ -1,6 +1,5 @@
 #include "agent/vault_index.hpp"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 
 #include <fmt/format.h>
 
+#include "agent/preview.hpp"
 #include "agent/vault_ignore.hpp"
 #include "agent/vault_root.hpp"
 #include "core/error.hpp"
@@ -29,7 +29,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kTitleLines = 20;
 constexpr std::size_t kTitleChars = 100;
 
 std::uint64_t seconds_of(const struct stat& st) {
@@ -48,26 +47,6 @@ std::string_view first_chars(std::string_view text, std::size_t count) {
     return text.substr(0, i);
 }
 
-// Reads the whole regular file open on `fd`, whose size was `size` a moment ago, into `buffer`
-// (kept from file to file: a walk reads thousands of small files). False when reading fails.
-bool read_fd(int fd, std::size_t size, std::string& buffer) {
-    // Room for one byte more than the size: a read that comes back short has met the end, and no
-    // second call is needed to learn it.
-    buffer.resize(std::max(buffer.capacity(), size + 1));
-    std::size_t used = 0;
-    for (;;) {
-        if (used == buffer.size()) buffer.resize(buffer.size() * 2);
-        const std::size_t wanted = buffer.size() - used;
-        ssize_t n = ::read(fd, buffer.data() + used, wanted);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        used += static_cast<std::size_t>(n);
-        if (static_cast<std::size_t>(n) < wanted) break;
-    }
-    buffer.resize(used);
-    return true;
-}
-
 // The title and the mtime of the file `name` in the folder `dirfd`; nothing when the file is no
 // longer there. Unreadable contents give the empty title; unreadable metadata is the error
 // (`where` names the file for it).
@@ -81,8 +60,7 @@ std::optional<QuillboxIndexEntry> read_entry(int dirfd, const char* name, const 
         bool text = false;
         int stat_result = ::fstat(fd, &st);
         int stat_errno = errno;
-        if (stat_result == 0 && S_ISREG(st.st_mode))
-            text = read_fd(fd, static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)), buffer);
+        if (stat_result == 0 && S_ISREG(st.st_mode)) text = read_title_lines(fd, buffer);
         ::close(fd);
         if (stat_result != 0) throw SystemError(stat_errno, path_text(where()));
         entry.title = text ? quillbox_title(std::string_view(buffer)) : quillbox_title(std::nullopt);
@@ -97,105 +75,71 @@ std::optional<QuillboxIndexEntry> read_entry(int dirfd, const char* name, const 
     return entry;
 }
 
-// A file the walk found, read afterwards: folder (its place in Walk::folders) and name.
+// A file the walk found, read afterwards: folder (its place in FoundFiles::folders) and name.
 struct FoundFile {
     std::size_t folder;
     std::string name;
 };
 
-struct Walk {
-    const std::vector<std::string>& patterns;
-    FoldersEntered entered;
-    std::vector<std::string> folders;      // each folder walked: its path
+// What the walk found: the files, and the folders that hold any (the others need not be kept).
+struct FoundFiles {
+    std::vector<std::string> folders;      // the folder's path
     std::vector<std::string> folder_rels;  // and its path from the root ("" for the root)
     std::vector<FoundFile> files;
 };
 
-bool ignored(const Walk& walk, std::string_view name, bool name_is_text, std::string_view rel) {
-    for (const std::string& pattern : walk.patterns) {
+bool ignored(const std::vector<std::string>& patterns, std::string_view name, bool name_is_text, std::string_view rel) {
+    for (const std::string& pattern : patterns) {
         if (wildcard_match(pattern, name_is_text ? name : std::string_view()) || wildcard_match(pattern, rel))
             return true;
     }
     return false;
 }
 
-class DirHandle {
-public:
-    explicit DirHandle(DIR* dir) : dir_(dir) {}
-    ~DirHandle() {
-        if (dir_) ::closedir(dir_);
-    }
-    DirHandle(const DirHandle&) = delete;
-    DirHandle& operator=(const DirHandle&) = delete;
-    DIR* get() const { return dir_; }
-
-private:
-    DIR* dir_;
-};
-
-// Walks the open folder `fd` (taken over) on the device `dev`, whose path is `path` and whose path
-// relative to the root is `rel_dir` ("" for the root itself), noting the files to read.
-void walk_folder(Walk& walk, int fd, dev_t dev, const fs::path& path, const std::string& rel_dir) {
-    DIR* raw = ::fdopendir(fd);
-    if (!raw) {
-        int e = errno;
-        ::close(fd);
-        throw SystemError(e, path_text(path));
-    }
-    DirHandle dir(raw);
-    const int dirfd = ::dirfd(dir.get());
-    const std::size_t folder = walk.folders.size();
-    walk.folders.push_back(path.native());
-    walk.folder_rels.push_back(rel_dir);
-    for (;;) {
-        errno = 0;
-        struct dirent* ent = ::readdir(dir.get());
-        if (!ent) {
-            if (errno) throw_errno(path_text(path));
-            break;
+// Walks `folder`, whose path from the root is `rel_top`, noting the files to read.
+FoundFiles find_files(const fs::path& folder, const std::string& rel_top, const std::vector<std::string>& patterns) {
+    FoundFiles found;
+    FolderWalk walk(folder);
+    std::size_t serial = SIZE_MAX;
+    std::string rel_dir;          // of the folder the walk is in
+    std::size_t kept = SIZE_MAX;  // its place in found.folders, once it holds a file
+    while (walk.next()) {
+        if (walk.folder_serial() != serial) {
+            serial = walk.folder_serial();
+            const std::string_view below = walk.folder_below_top();
+            rel_dir = rel_top;
+            if (!rel_dir.empty() && !below.empty()) rel_dir += '/';
+            rel_dir += is_valid_utf8(below) ? std::string(below) : lossy_utf8(below);
+            kept = SIZE_MAX;
         }
-        const std::string_view raw_name = ent->d_name;
-        if (raw_name.starts_with('.')) continue;  // also . and .., .index and .recent
-        if (raw_name == "quillbox-ignore.list") continue;
-        const bool name_is_text = is_valid_utf8(raw_name);
-        // The path from the root is only needed for patterns and folders; most entries are files
-        // in a vault without patterns.
-        auto rel_of = [&] {
-            std::string name = name_is_text ? std::string(raw_name) : lossy_utf8(raw_name);
-            return rel_dir.empty() ? name : rel_dir + "/" + name;
-        };
-        if (!walk.patterns.empty() && ignored(walk, raw_name, name_is_text, rel_of())) continue;
-
-        unsigned char type = ent->d_type;
-        struct stat st;
-        bool have_stat = false;
-        if (type == DT_LNK || type == DT_UNKNOWN) {
-            if (::fstatat(dirfd, ent->d_name, &st, 0) != 0) continue;  // a dangling link
-            have_stat = true;
-            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        const std::string_view name = walk.name();
+        if (name.starts_with('.')) continue;  // also .index and .recent
+        if (name == "quillbox-ignore.list") continue;
+        const bool name_is_text = is_valid_utf8(name);
+        // The path from the root is only needed for patterns; most vaults have none.
+        if (!patterns.empty()) {
+            std::string rel = name_is_text ? std::string(name) : lossy_utf8(name);
+            if (!rel_dir.empty()) rel = rel_dir + "/" + rel;
+            if (ignored(patterns, name, name_is_text, rel)) continue;
         }
-        if (type == DT_DIR) {
-            int child = ::openat(dirfd, ent->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (child < 0 && errno == ENOENT) continue;  // removed since it was listed
-            if (child < 0) throw_errno(path_text(path / ent->d_name));
-            if (!have_stat && ::fstat(child, &st) != 0) {
-                int e = errno;
-                ::close(child);
-                throw SystemError(e, path_text(path / ent->d_name));
-            }
-            // A folder reached a second time (a link loop, two links to one folder) adds nothing
-            // but the same files under other names, and /proc or /sys never ends. Only a mount
-            // point can lead onto another filesystem, so only there is the type asked.
-            if (!walk.entered.first_time(st.st_dev, st.st_ino) || (st.st_dev != dev && generated_filesystem(child))) {
-                ::close(child);
-                continue;
-            }
-            walk_folder(walk, child, st.st_dev, path / ent->d_name, rel_of());
-        } else if (type == DT_REG) {
-            if (!name_is_text || has_line_break(raw_name) || has_line_break(rel_dir)) continue;
-            walk.files.push_back({folder, std::string(raw_name)});
+        switch (walk.kind()) {
+            case FolderWalk::Kind::Folder:
+                walk.enter();
+                break;
+            case FolderWalk::Kind::File:
+                if (!name_is_text || has_line_break(name) || has_line_break(rel_dir)) break;
+                if (kept == SIZE_MAX) {
+                    kept = found.folders.size();
+                    found.folders.push_back(walk.folder_path());
+                    found.folder_rels.push_back(rel_dir);
+                }
+                found.files.push_back({kept, std::string(name)});
+                break;
+            case FolderWalk::Kind::Other:
+                break;
         }
     }
+    return found;
 }
 
 // Reads title and mtime of every file the walk found into its entry (`out`, one per file); `gone`
@@ -203,7 +147,7 @@ void walk_folder(Walk& walk, int fd, dev_t dev, const fs::path& path, const std:
 // Reading thousands of small files is most of a build, and it goes as fast as the disk allows
 // only with several reads under way at once: a few threads take the files in turns of 64. The
 // first error seen stops them and is thrown.
-void read_found_files(const Walk& walk, QuillboxIndexEntry* out, char* gone) {
+void read_found_files(const FoundFiles& walk, QuillboxIndexEntry* out, char* gone) {
     const std::size_t count = walk.files.size();
     constexpr std::size_t kTurn = 64;
     std::atomic<std::size_t> next{0};
@@ -297,18 +241,7 @@ std::optional<QuillboxIndexEntry> quillbox_index_entry(const fs::path& root, con
 void collect_quillbox_index_entries(const fs::path& root, const fs::path& folder,
                                     const std::vector<std::string>& patterns,
                                     std::vector<QuillboxIndexEntry>& entries) {
-    const std::string rel_dir = path_text(relative_under(root, folder));
-    Walk walk{patterns, {}, {}, {}, {}};
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) throw_errno(path_text(folder));
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        int e = errno;
-        ::close(fd);
-        throw SystemError(e, path_text(folder));
-    }
-    walk.entered.first_time(st.st_dev, st.st_ino);
-    walk_folder(walk, fd, st.st_dev, folder, rel_dir);
+    const FoundFiles walk = find_files(folder, path_text(relative_under(root, folder)), patterns);
     const std::size_t first = entries.size();
     entries.resize(first + walk.files.size());
     for (std::size_t i = 0; i < walk.files.size(); ++i) {

@@ -33,11 +33,11 @@ std::optional<QuillboxIndexEntry> quillbox_index_entry(const std::filesystem::pa
                                                       const std::filesystem::path& file);
 
 // Walks `folder` (under `root`, links followed, each folder entered once by device and inode,
-// never into /proc, /sys and their kind) and appends the entries of its files. Hidden entries,
-// quillbox-ignore.list, .recent, .index and whatever a pattern matches (by name, then by path
-// relative to the root) are skipped; a skipped folder is not entered. A file or folder removed
-// between being listed and being read is left out; any other failure to list a folder or read
-// metadata is thrown.
+// never into /proc, /sys and their kind; any depth) and appends the entries of its files. Hidden
+// entries, quillbox-ignore.list, .recent, .index and whatever a pattern matches (by name, then by
+// path relative to the root) are skipped; a skipped folder is not entered. A file or folder
+// removed between being listed and being read is left out, and so is one whose path is too long
+// to open; any other failure to list a folder or read metadata is thrown.
 void collect_quillbox_index_entries(const std::filesystem::path& root, const std::filesystem::path& folder,
                                     const std::vector<std::string>& patterns,
                                     std::vector<QuillboxIndexEntry>& entries);

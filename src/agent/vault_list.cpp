@@ -132,6 +132,12 @@ std::string run_rg(const fs::path& root, std::vector<std::string> args) {
     return command_output_allow_failure(rg);
 }
 
+// A link in the vault may lead anywhere, /proc and /sys included, and rg follows links. The index
+// walk stops at the kernel's generated filesystems; rg can only be told to stay on the filesystem
+// where its search starts (kept through links in the one-thread walk that --sort makes), so it
+// does: a folder linked in from another disk is listed by name from the index, not searched here.
+constexpr const char* kOwnFilesystem = "--one-file-system";
+
 void add_globs(std::vector<std::string>& args, const std::vector<std::string>& patterns) {
     for (const std::string& pattern : patterns) {
         args.push_back("--glob");
@@ -174,7 +180,7 @@ std::string list_deep_search(const fs::path& root, const std::vector<std::string
         // The query goes after -e: one beginning with "-" would otherwise be read as an option.
         std::vector<std::string> args = {"--line-number", "--with-filename", "--no-heading", "--color=never",
                                          "--smart-case",  "--follow",        "--hidden",     "--sort",
-                                         "modified",      "-e",              std::string(query)};
+                                         "modified",      kOwnFilesystem,    "-e",           std::string(query)};
         add_globs(args, patterns);
         return lines_with_newline(reversed_lines(run_rg(root, std::move(args))),
                                   fmt::format("[No matches found for: {}]", query));
@@ -188,7 +194,7 @@ std::string list_deep_search(const fs::path& root, const std::vector<std::string
         }
         return lines_with_newline(paths, "[No files found]");
     }
-    std::vector<std::string> args = {"--files", "--hidden", "--follow", "--sort", "modified"};
+    std::vector<std::string> args = {"--files", "--hidden", "--follow", "--sort", "modified", kOwnFilesystem};
     add_globs(args, patterns);
     return lines_with_newline(reversed_lines(run_rg(root, std::move(args))), "[No files found]");
 }

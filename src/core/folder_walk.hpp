@@ -1,31 +1,85 @@
-// What a walk that follows symbolic links to folders needs in order to end: each folder entered
-// once, known by device and inode (a link loop, or several links to one folder nested level under
-// level, would walk the same tree again and again), and never the trees the kernel makes up as
-// they are read.
+// A walk below one folder that follows symbolic links to folders and ends on any tree: each folder
+// is entered once, known by device and inode (a link loop, or several links to one folder nested
+// level under level, would walk the same tree again and again), and never the trees the kernel
+// makes up as they are read (/proc, /sys and their kind).
+//
+// It does not recurse and keeps no path per level: a stack of the folders it is inside, each read
+// relative to the one above it (openat), and the one path of the folder it is in. A tree thousands
+// of levels deep costs memory in proportion to its depth, and the descriptors it holds are capped
+// (the folders high above are closed and opened again on the way back). An entry whose path is too
+// long to be opened (PATH_MAX) is passed over as if it were not there: nothing could open it by
+// that path afterwards, and everything below it would be as long.
 #pragma once
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <set>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 namespace vesk {
 
-// The folders a walk has entered.
-class FoldersEntered {
+class FolderWalk {
 public:
-    // True the first time the folder (device, inode) comes, which is then remembered; false after.
-    bool first_time(dev_t dev, ino_t ino) { return seen_.emplace(dev, ino).second; }
+    enum class Kind { Folder, File, Other };  // links followed; Other: a device, a FIFO, a dangling link...
+
+    // Opens and lists `top`; failing that throws SystemError naming it.
+    explicit FolderWalk(const std::filesystem::path& top);
+    ~FolderWalk();
+    FolderWalk(const FolderWalk&) = delete;
+    FolderWalk& operator=(const FolderWalk&) = delete;
+
+    // Moves to the next entry, in the order the listings give; the entries of a folder just
+    // entered come before the rest of the folder above it. False at the end of the walk.
+    bool next();
+
+    // The current entry (valid until next() or enter()): its name and what it is.
+    std::string_view name() const;
+    Kind kind();
+    // The path of the current entry's folder, that path below the top ("" for the top itself),
+    // and the entry's own path.
+    const std::string& folder_path() const { return path_; }
+    std::string_view folder_below_top() const;
+    std::string entry_path() const;
+    // Changes whenever the walk moves into another folder.
+    std::size_t folder_serial() const { return serial_; }
+
+    // Enters the current entry, a Folder: its entries come next. False, and nothing entered, for a
+    // folder entered before, one on a kernel filesystem, or one gone since it was listed. Any other
+    // failure to open or list it throws SystemError naming it; the walk can go on from there.
+    bool enter();
 
 private:
-    std::set<std::pair<dev_t, ino_t>> seen_;
-};
+    struct Listed {
+        std::string name;
+        unsigned char type;  // d_type
+    };
+    struct Frame {
+        int fd;
+        dev_t dev;
+        ino_t ino;
+        bool generated;  // on a filesystem the kernel makes up
+        std::vector<Listed> entries;
+        std::size_t next = 0;       // entries[next - 1] is the current entry
+        std::size_t path_size = 0;  // path_ is this folder's path up to here
+    };
 
-// Whether the folder lies on a filesystem the kernel generates as it is read: /proc holds a tree
-// per process with links back into the whole filesystem, /sys is a maze of links, and debugfs,
-// tracefs, the cgroup trees, securityfs and bpf are of the same kind. False when it cannot be told.
-bool generated_filesystem(int dir_fd);
-bool generated_filesystem(const std::filesystem::path& dir);
+    static int read_listing(int fd, std::vector<Listed>& entries);
+    void leave();
+    void reopen(std::size_t index, int child_fd);
+
+    std::vector<Frame> frames_;
+    std::size_t parked_end_ = 1;  // frames_[1, parked_end_) are closed for now
+    std::set<std::pair<dev_t, ino_t>> entered_;
+    std::string path_;
+    std::size_t top_size_ = 0;
+    std::size_t serial_ = 0;
+    std::optional<Kind> kind_;
+};
 
 }  // namespace vesk

@@ -88,18 +88,6 @@ std::vector<DirId> start_chain(const fs::path& dir) {
     return chain;
 }
 
-void walk_tree_in(const fs::path& dir, const TreeVisitor& visit, FoldersEntered& entered) {
-    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
-        if (!visit(path, id.has_value()) || !id) return;
-        if (!entered.first_time(id->first, id->second) || generated_filesystem(path)) return;
-        try {
-            walk_tree_in(path, visit, entered);
-        } catch (const SystemError&) {
-            // Unreadable (or gone meanwhile): what it held is simply not offered.
-        }
-    });
-}
-
 }  // namespace
 
 bool rg_files_each(const fs::path& dir, const std::function<void(std::string_view)>& visit) {
@@ -177,9 +165,16 @@ FileCollector matching_files(std::vector<fs::path>& out) {
 }
 
 void walk_tree(const fs::path& dir, const TreeVisitor& visit) {
-    FoldersEntered entered;
-    if (auto id = directory_id(dir)) entered.first_time(id->first, id->second);
-    walk_tree_in(dir, visit, entered);
+    FolderWalk walk(dir);
+    while (walk.next()) {
+        const bool is_dir = walk.kind() == FolderWalk::Kind::Folder;
+        if (!visit(fs::path(walk.entry_path()), is_dir) || !is_dir) continue;
+        try {
+            walk.enter();
+        } catch (const SystemError&) {
+            // Unreadable: what it holds is simply not offered.
+        }
+    }
 }
 
 void collect_dirs(const fs::path& root, const fs::path& dir, std::vector<std::string>& out) {

@@ -39,10 +39,11 @@ FileCollector matching_files(std::vector<std::filesystem::path>& out);
 using TreeVisitor = std::function<bool(const std::filesystem::path&, bool is_dir)>;
 
 // Every entry below `dir`, depth first, a directory before what it holds, in listing order. Made
-// for walks from wherever the user stands (even "/"): a directory is walked into once, so a link
-// loop or a second way to the same place is offered but not walked again; a directory below `dir`
-// that cannot be read is skipped; the kernel's generated trees (/proc, /sys and the like) are
-// offered but not walked into. Only an unreadable `dir` itself throws.
+// for walks from wherever the user stands (even "/") over trees of any depth: a directory is
+// walked into once, so a link loop or a second way to the same place is offered but not walked
+// again; a directory below `dir` that cannot be read is skipped; the kernel's generated trees
+// (/proc, /sys and the like) are offered but not walked into; an entry whose path is too long to
+// open is not offered. Only an unreadable `dir` itself throws.
 void walk_tree(const std::filesystem::path& dir, const TreeVisitor& visit);
 
 // Directories below `dir` as text relative to `root`, hidden ones included, skipping any

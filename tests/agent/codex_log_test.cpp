@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "agent/codex_log_reader.hpp"
 #include "agent_panes.hpp"
 #include "core/command.hpp"
@@ -108,6 +110,23 @@ TEST(CodexLogReader, StopsOnlyTheReaderItStarted) {
     ::close(writer);
     stranger.kill();
     stranger.wait();
+}
+
+// The command lines of the processes that hold `text` in theirs.
+std::vector<std::string> processes_naming(const std::string& text) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        std::string words;
+        try {
+            words = read_text(it->path() / "cmdline");
+        } catch (const std::exception&) {
+            continue;  // ended meanwhile
+        }
+        std::replace(words.begin(), words.end(), '\0', ' ');
+        if (words.find(text) != std::string::npos) found.push_back(words);
+    }
+    return found;
 }
 
 class CodexPane : public ::testing::Test {
@@ -235,6 +254,11 @@ TEST_F(CodexPane, RefusalsAndAReaderThatCannotRun) {
     EXPECT_TRUE(s.wait_for_text("Codex log 실패: 로그 reader가 바로 끝났습니다.")) << s.screen();
     EXPECT_EQ(s.server().pane_option(pane, "@codex_log"), "");
     EXPECT_EQ(s.server().format(pane, "#{pane_pipe}"), "0");
+    // Nothing of it is left: no pane pipe waiting on the named pipe, which is gone too.
+    const fs::path fifos = fs::path(s.server().global_option("@zelt")) / "fifo" / "codex";
+    EXPECT_TRUE(wait_until([&] { return processes_naming(fifos.string()).empty(); }))
+        << ::testing::PrintToString(processes_naming(fifos.string()));
+    EXPECT_TRUE(fs::is_empty(fifos));
     fs::remove(fake);
     s.press({"q"});  // run-shell's report of the failed job
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "agent/preview.hpp"
 #include "agent/text.hpp"
 #include "core/text.hpp"
@@ -22,8 +24,10 @@ TEST(AgentText, FirstNonEmptyLine) {
     TempDir dir;
     write_text(dir / "late", std::string(20, '\n') + "late\n");
     EXPECT_FALSE(first_non_empty_line(dir / "late"));
-    write_text(dir / "early", "\n \n  indented \n");
-    EXPECT_EQ(first_non_empty_line(dir / "early"), "  indented ");
+    write_text(dir / "early", "\n \n  indented \n" + std::string(20, '\n') + "\xff\n");
+    EXPECT_EQ(first_non_empty_line(dir / "early"), "  indented ");  // judged on its first 20 lines
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(first_non_empty_line(dir / "fifo"));  // not waited on
 }
 
 // filter_lines, sort_like_shell and show_range use fzf, sort and bat when they are there and

@@ -267,6 +267,33 @@ TEST(VaultList, IndexRecentVaultsAndFolders) {
     EXPECT_EQ(bed.qb({"list", "file-move", "nothing"}).out, "");
 }
 
+// The filter's fzf goes with the listing: one that quits early (an option it rejects) leaves what
+// it printed, whatever the size of the list, and one still running ends with the program.
+TEST(VaultList, TheFiltersFzfEndsWithTheListing) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    std::string index;
+    for (int i = 0; i < 20000; ++i) index += " | item" + std::to_string(i) + ".md | title | 1\n";
+    write_text(r / ".index", index);
+    bed.env.vars["FZF_DEFAULT_OPTS"] = "--no-such-option";
+    RunResult res = bed.qb({"list", "index-search", "item"});
+    EXPECT_EQ(res.status, 0) << res.err;
+    EXPECT_EQ(res.out + res.err, "");
+    bed.env.vars.erase("FZF_DEFAULT_OPTS");
+
+    const fs::path pid_file = bed.env.root() / "fzf.pid";
+    write_script(bed.bin / "fzf", "echo $$ > '" + pid_file.string() + ".new' && mv '" + pid_file.string() +
+                                      ".new' '" + pid_file.string() + "'\nexec sleep 60\n");
+    ChildCommand list(vesk_binary(), {"quillbox", "list", "index-search", "item"});
+    list.env = bed.env.env();
+    Child vesk = Child::spawn(list.stdin_(Stdio::Null).stdout_(Stdio::Null).stderr_(Stdio::Null));
+    ASSERT_TRUE(wait_until([&] { return fs::exists(pid_file); }));
+    const pid_t fzf = std::stoi(read_text(pid_file));
+    vesk.kill(SIGTERM);
+    EXPECT_EQ(vesk.wait().signal(), SIGTERM);
+    EXPECT_TRUE(wait_until([&] { return ::kill(fzf, 0) != 0; })) << "fzf " << fzf << " still runs";
+}
+
 TEST(VaultList, DeepSearchUsesRipgrepSafely) {
     VaultBed bed;
     const fs::path r = bed.root();
@@ -280,6 +307,9 @@ TEST(VaultList, DeepSearchUsesRipgrepSafely) {
     set_mtime(r / "old.md", 100);
     set_mtime(r / "-dash.md", 150);
     set_mtime(r / "new.md", 200);
+    // A link into the kernel's trees is not followed (/proc/sys/kernel/ostype reads "Linux").
+    fs::create_directory_symlink("/proc/sys/kernel", r / "kernel");
+    EXPECT_EQ(bed.qb({"list", "deep-search", "Linux"}).out, "[No matches found for: Linux]\n");
     RunResult res = bed.qb({"list", "deep-search", "needle"});
     ASSERT_EQ(res.status, 0) << res.err;
     EXPECT_EQ(res.out, "new.md:2:needle two\n-dash.md:1:needle dash\nold.md:1:needle one\n");

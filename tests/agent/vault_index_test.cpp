@@ -2,7 +2,9 @@
 // appended lines and the parsers that read lines back.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -173,6 +175,73 @@ TEST(VaultIndex, OneEntryTheOrderAndAppending) {
     append_quillbox_index_entry(r, r / "n" / "a.md");
     append_quillbox_index_entry(r, r / ".secret");
     EXPECT_EQ(read_text(r / ".index"), " | old.md | O | 50\nn | a.md | A | 100\n");
+}
+
+// A chain of `levels` folders named d below `top`, made through descriptors (its paths grow past
+// what the system opens), with a file f.md at the levels `with_file` names.
+void make_chain(const fs::path& top, int levels, const std::vector<int>& with_file) {
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 1; level <= levels && fd >= 0; ++level) {
+        ::mkdirat(fd, "d", 0755);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        if (std::find(with_file.begin(), with_file.end(), level) != with_file.end())
+            ::close(::openat(fd, "f.md", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    }
+    ::close(fd);
+}
+
+// Removes it again from the bottom up, each level from the one above it: no path ever grows long.
+void remove_chain(const fs::path& top) {
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int depth = 0;
+    for (int next; (next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) >= 0; ++depth) {
+        ::close(fd);
+        fd = next;
+    }
+    for (; depth > 0; --depth) {
+        ::unlinkat(fd, "f.md", 0);
+        const int up = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = up;
+        ::unlinkat(fd, "d", AT_REMOVEDIR);
+    }
+    ::close(fd);
+}
+
+// Thousands of levels neither overflow the stack nor fail the build: what lies too deep to be
+// opened by its path is left out like a file that vanished.
+TEST(VaultIndex, TreesOfAnyDepth) {
+    TempDir dir;
+    const fs::path r = dir / "vault";
+    fs::create_directories(r);
+    make_chain(r, 5000, {1, 1000, 5000});
+    std::vector<QuillboxIndexEntry> entries;
+    EXPECT_NO_THROW(collect_quillbox_index_entries(r, r, {}, entries));
+    remove_chain(r);
+    std::string thousand = "d";
+    for (int level = 2; level <= 1000; ++level) thousand += "/d";
+    std::vector<std::string> dirs;
+    for (const auto& e : entries) dirs.push_back(e.dir);
+    std::sort(dirs.begin(), dirs.end());
+    EXPECT_EQ(dirs, (std::vector<std::string>{"d", thousand}));
+}
+
+// Only the first twenty lines, and no more than a title can need, are read and judged.
+TEST(VaultIndex, TitlesComeFromTheHeadOfTheFile) {
+    TempDir dir;
+    const fs::path r = dir / "vault";
+    write_text(r / "late-junk.md", "head\n" + std::string(25, '\n') + "\xff\xfe\n");
+    std::string endless, hundred;
+    for (int i = 0; i < 100000; ++i) endless += "가";  // one line of 300,000 bytes
+    for (int i = 0; i < 100; ++i) hundred += "가";
+    write_text(r / "endless.md", endless);
+    write_text(r / "huge.md", "huge title\n");
+    fs::resize_file(r / "huge.md", std::uintmax_t{1} << 30);  // sparse: nothing of it is written
+    EXPECT_EQ(quillbox_index_entry(r, r / "late-junk.md")->title, "head");
+    EXPECT_EQ(quillbox_index_entry(r, r / "endless.md")->title, hundred);
+    EXPECT_EQ(quillbox_index_entry(r, r / "huge.md")->title, "huge title");
 }
 
 TEST(VaultIndex, IgnoreListsVaultFirstThenInstallation) {
