@@ -14,6 +14,7 @@
 #include "agent/codex_log_reader.hpp"
 #include "core/command.hpp"
 #include "core/error.hpp"
+#include "core/files.hpp"
 #include "core/git.hpp"
 #include "core/process.hpp"
 #include "core/quote.hpp"
@@ -52,16 +53,7 @@ bool prepare_fifo(const fs::path& fifo) {
 
 // The log file, opened for appending by this process and handed to the reader: a link planted
 // at its name is refused, never followed.
-int open_log(const fs::path& log) {
-    int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno(log.native());
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(log)));
-    }
-    return fd;
-}
+int open_log(const fs::path& log) { return open_for_append(log); }
 
 // The reader, in a session of its own (no terminal, no pane, its own process group) with nothing
 // of this command's streams: run-shell does not wait for it, and it is stopped as a group.

@@ -1,6 +1,5 @@
 #include "agent/tidewell_store.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,13 +73,11 @@ void remember_in_history(const fs::path& file, std::string_view project) {
     for (const auto& line : split_lines(text)) {
         if (line == project) return;
     }
-    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno(file.native());
     // A last line without its line end must not run into the new name.
     std::string line = !text.empty() && text.back() != '\n' ? "\n" : "";
     line += project;
     line += '\n';
-    write_and_close(fd, line);
+    append_to_file(file, line, Links::Followed);
 }
 
 std::optional<std::string> remembered_project(const Tmux& tmux, std::string_view session_id) {

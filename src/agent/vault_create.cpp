@@ -52,6 +52,17 @@ bool create_if_missing(const fs::path& path) {
     throw_errno(path_text(path));
 }
 
+void make_item_folder(const fs::path& root, const fs::path& folder) {
+    std::error_code ec;
+    fs::path existing = folder;
+    while (lies_under(existing, root) && !fs::exists(existing, ec)) existing = existing.parent_path();
+    // A vault not made yet holds no link.
+    if (fs::exists(existing, ec) && !resolves_inside(root, existing, true))
+        throw Error(fmt::format("볼트 밖에는 항목을 만들 수 없습니다: {}", path_text(folder)));
+    fs::create_directories(folder, ec);
+    if (ec) throw SystemError(ec.value(), path_text(folder));
+}
+
 std::string sanitize_quillbox_component(std::string_view text, bool file_name) {
     std::string out;
     bool in_run = false;
@@ -124,11 +135,7 @@ void quillbox_create_named(const QuillboxCreateNamedArgs& args) {
     Tmux tmux;
     const fs::path root = qbox_root(tmux);
     const fs::path path = quillbox_named_path(root, args.raw);
-    const fs::path folder = path.parent_path();
-
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) throw SystemError(ec.value(), path_text(folder));
+    make_item_folder(root, path.parent_path());
     create_if_missing(path);
     append_quillbox_index_entry(root, path);
     std::string line = path_text(path) + "\n";

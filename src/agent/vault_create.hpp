@@ -18,6 +18,11 @@ std::string sanitize_quillbox_file(std::string_view text);
 // (false); anything else at the path is an error.
 bool create_if_missing(const std::filesystem::path& path);
 
+// Makes `folder` (below `root`) for a new item, with any folder missing on the way. A folder of the
+// vault may be a link, but not one that leads out of it: the nearest folder that exists is
+// checked before anything is made, and an error names the folder.
+void make_item_folder(const std::filesystem::path& root, const std::filesystem::path& folder);
+
 // Where `create-named` puts the item the words name: a leading "/" names folders of the vault,
 // else the item goes to inbox/ (every "/" of the name then becomes '_'); ".md" is added to a name
 // without a full stop. Folders whose ".." would climb above the vault, and the names "." and

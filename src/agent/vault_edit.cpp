@@ -167,10 +167,11 @@ void discard_untouched_item(const fs::path& root, const fs::path& file) {
     if (!entry) return;
     const std::string head = fmt::format("{} | {} |", entry->dir, entry->name);
     VaultLock lock(root);
-    if (!regular_file_at(index)) return;
+    // A link there is no index of this vault: nothing of it is rewritten.
+    if (!regular_file_at(index, Links::NotFollowed)) return;
     std::vector<std::string> kept;
     bool dropped = false;
-    for (std::string& line : split_lines(lossy_utf8(read_file(index)))) {
+    for (std::string& line : split_lines(lossy_utf8(read_file(index, kReadLimit, Links::NotFollowed)))) {
         if (line.starts_with(head)) dropped = true;
         else kept.push_back(std::move(line));
     }
@@ -192,9 +193,7 @@ void quillbox_create_vault() {
     const fs::path zelt = zelt_path(tmux);
     const fs::path root = qbox_root(tmux);
     const fs::path inbox = fs::absolute(root / "inbox");
-    std::error_code ec;
-    fs::create_directories(inbox, ec);
-    if (ec) throw SystemError(ec.value(), path_text(inbox));
+    make_item_folder(fs::absolute(root), inbox);
     const fs::path path = inbox / (format_local_time("%Y-%m-%d_%H-%M-%S") + ".md");
     const bool fresh = create_if_missing(path);
     end_with(edit_item(tmux, zelt, root, path, {"+startinsert"}, fresh));

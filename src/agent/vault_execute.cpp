@@ -1,7 +1,6 @@
 // `quillbox execute-item FILE`.
 #include "agent/vault_execute.hpp"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <fmt/format.h>
@@ -44,13 +43,7 @@ void append_recent(const fs::path& root, const fs::path& file) {
     if (rel.find_first_of("\n\r") != std::string::npos) return;
     rel += '\n';
     const fs::path recent = root / ".recent";
-    int fd = ::open(recent.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno(path_text(recent));
-    try {
-        write_and_close(fd, rel);
-    } catch (const SystemError& e) {
-        throw SystemError(e.code, path_text(recent));
-    }
+    append_to_file(recent, rel);
 }
 
 std::vector<std::string> with_target(std::vector<std::string> args, const std::string& target) {

@@ -305,17 +305,7 @@ void append_quillbox_index_entry(const fs::path& root, const fs::path& file) {
     const std::string line = entry->line() + "\n";
     const fs::path index = root / ".index";
     VaultLock lock(root);
-    int fd = ::open(index.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno(path_text(index));
-    // One write: a reader never sees half a line.
-    ssize_t n;
-    do {
-        n = ::write(fd, line.data(), line.size());
-    } while (n < 0 && errno == EINTR);
-    int e = errno;
-    ::close(fd);
-    if (n < 0) throw SystemError(e, path_text(index));
-    if (static_cast<std::size_t>(n) != line.size()) throw Error(fmt::format("short write: {}", path_text(index)));
+    append_to_file(index, line);
 }
 
 std::optional<std::string> parse_index_line_for_path(std::string_view line) {

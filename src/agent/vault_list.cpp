@@ -240,7 +240,7 @@ std::string quillbox_list_vaults(const fs::path& zelt, std::string_view current,
     const fs::path list = zelt / "lists" / "quillbox.list";
     struct stat st;
     if (::stat(list.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0)
-        write_file_atomically(list, std::string(current) + "\n");
+        write_file_atomically(list, std::string(current) + "\n", Links::Followed);
     std::string text = lossy_utf8(read_file(list));
     if (query.empty()) {
         if (!text.empty() && !text.ends_with('\n')) text += '\n';

@@ -81,7 +81,9 @@ void quillbox_move_item(const QuillboxMoveArgs& args) {
     std::vector<std::string> lines;
     std::string text;
     try {
-        text = lossy_utf8(read_file(args.index_file));
+        // A link there is not this vault's index: the lines of whatever it points at are not
+        // copied into the vault.
+        text = lossy_utf8(read_file(args.index_file, kReadLimit, Links::NotFollowed));
     } catch (const std::exception&) {
         // No index yet: it starts with the moved file's line.
     }

@@ -43,7 +43,7 @@ int run_on_terminal(const ChildCommand& command) { return Child::spawn(command).
 void switch_vault(const Tmux& tmux, const std::string& raw) {
     const fs::path zelt = zelt_path(tmux);
     use_vault(tmux, raw);
-    write_file_atomically(zelt / "quillbox", raw + "\n");
+    write_file_atomically(zelt / "quillbox", raw + "\n", Links::Followed);
     tmux.run({"set-option", "-gq", "@zelt/quillbox", raw});
     display_message(tmux, fmt::format("Vault switched to: {}", raw));
     display_message(tmux, "인덱싱을 시작합니다... (2000+ files)");
@@ -165,7 +165,7 @@ void quillbox_open(const QuillboxOpenArgs& args) {
     if (raw.empty()) raw = "~/.quillbox";
     use_vault(tmux, raw);
     tmux.run({"set-option", "-gq", "@zelt/quillbox", raw});
-    if (!has_pointer) write_file_atomically(pointer, raw + "\n");
+    if (!has_pointer) write_file_atomically(pointer, raw + "\n", Links::Followed);
 
     if (args.target_pane) {
         if (!args.target_pane->empty()) set_env_var("QBZ_TARGET_PANE", *args.target_pane);

@@ -109,11 +109,10 @@ std::optional<QuillboxPass> quillbox_run_fzf(const QuillboxRunFzfArgs& files) {
     require_tmux("tmux 세션에서만 실행할 수 있습니다.");
     Tmux tmux;
     const fs::path root = qbox_root(tmux);
-    if (!regular_file_at(root / ".index")) quillbox_build_index();
+    // A link at the index, planted in a cloned vault, is replaced by the vault's own.
+    if (!regular_file_at(root / ".index", Links::NotFollowed)) quillbox_build_index();
     const fs::path recent = root / ".recent";
-    int fd = ::open(recent.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno(path_text(recent));
-    ::close(fd);
+    ::close(open_for_append(recent));
 
     ChildCommand fzf("fzf", quillbox_fzf_args(shell_quote(vesk_bin(tmux)), files));
     fzf.in = Stdio::Null;

@@ -9,7 +9,9 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <system_error>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -54,46 +56,132 @@ private:
     void (*old_)(int);
 };
 
-// A new file from the mkostemp `pattern` (which becomes its name) holding `bytes`, with the
-// permission bits `mode` and, when given, the group `group`; `on_signal` removes it when a signal
-// ends the process meanwhile. A failed write removes the file again and gives the errno; a failed
-// create throws, naming the directory.
-int write_new_temp(std::string& pattern, std::string_view bytes, unsigned mode, OnSignal& on_signal,
-                   std::optional<gid_t> group = std::nullopt) {
-    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) throw_errno(path_text(std::filesystem::path(pattern).parent_path()));
-    on_signal = OnSignal::remove(pattern);
+// A descriptor, closed when this goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(-1); }
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    int get() const { return fd_; }
+
+private:
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    int fd_;
+};
+
+// Replaces the last six characters of `pattern` with random letters and digits and creates that
+// file exclusively (0600) in the folder open on `dir` (AT_FDCWD: the pattern is a path of its
+// own), trying other names while they are taken. The descriptor, or -1 with errno set.
+int create_unique(int dir, std::string& pattern) {
+    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) pattern[i] = kChars[random() % 62];
+        int fd = ::openat(dir, pattern.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// A new file from `pattern` ("...XXXXXX", which becomes its name) in the folder open on `dir`,
+// holding `bytes`, with the permission bits `mode` and, when given, the group `group`;
+// `on_signal` removes it when a signal ends the process meanwhile. A failed write removes the file
+// again and gives the errno; a failed create throws, naming the folder `dir_text`.
+int write_new_temp(int dir, const std::string& dir_text, std::string& pattern, std::string_view bytes, unsigned mode,
+                   OnSignal& on_signal, std::optional<gid_t> group = std::nullopt) {
+    int fd = create_unique(dir, pattern);
+    if (fd < 0) throw_errno(dir_text);
+    on_signal = OnSignal::remove_at(dir, pattern);
     // The replaced file's group where we may give it (one we belong to), so that a file shared
     // with a group stays shared; where we may not, the file is still written. Set before the bits,
     // which a change of group may clear.
     if (group && ::fchown(fd, static_cast<uid_t>(-1), *group) != 0) {
         // Not a group of ours: the file keeps ours.
     }
-    int err = 0;
-    if ((mode != 0600 || group) && ::fchmod(fd, mode) != 0) err = errno;
+    // Set whatever the umask took away at the create.
+    int err = ::fchmod(fd, mode) != 0 ? errno : 0;
     if (!err) {
         IgnoreFileSizeSignal guard;
         err = write_then_close(fd, bytes);
     } else {
         ::close(fd);
     }
-    if (err) ::unlink(pattern.c_str());
+    if (err) ::unlinkat(dir, pattern.c_str(), 0);
     return err;
 }
 
-// The file a user's path stands for: the end of its chain of symbolic links, which need not exist
-// yet (a dangling link is written through). A relative link is read from the folder holding it,
-// as the kernel does, so nothing is normalised away. As many links as the kernel follows.
-std::filesystem::path final_target(const std::filesystem::path& target) {
+// Search permission is all a folder needs to have files made and renamed in it.
+#ifdef O_PATH
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+int open_folder(int base, const std::filesystem::path& dir) {
+    return ::openat(base, dir.empty() ? "." : dir.c_str(), kFolderFlags);
+}
+
+[[noreturn]] void not_regular(const std::filesystem::path& path) {
+    throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(path)));
+}
+
+// The text of the link `name` in the folder open on `dir`; `path` names it in an error.
+std::filesystem::path read_link_at(int dir, const std::string& name, const std::filesystem::path& path) {
+    std::string buffer(256, '\0');
+    for (;;) {
+        ssize_t n = ::readlinkat(dir, name.c_str(), buffer.data(), buffer.size());
+        if (n < 0) throw_errno(path_text(path));
+        if (static_cast<std::size_t>(n) < buffer.size()) return buffer.substr(0, static_cast<std::size_t>(n));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// Where the atomic writer puts a file: the folder, open, and the file's name in it; `path` names
+// the file in messages; `existing` is what the rename replaces (nothing for a missing file or a
+// link replaced as such).
+struct Destination {
+    Fd dir;
+    std::filesystem::path path;
+    std::string name;
+    std::optional<struct stat> existing;
+};
+
+// The target's folder is made when missing; with Links::Followed the chain of links at the target
+// is then followed folder by folder, each link read in the folder that holds it as the kernel
+// does, and no folder is made for a link's target.
+Destination destination(const std::filesystem::path& target, Links links) {
     std::filesystem::path path = target;
-    for (int links = 0;; ++links) {
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        if (links == 40) throw SystemError(ELOOP, path_text(target));
+    Fd dir(open_folder(AT_FDCWD, target.parent_path()));
+    if (dir.get() < 0 && errno == ENOENT) {
         std::error_code ec;
-        std::filesystem::path next = std::filesystem::read_symlink(path, ec);
-        if (ec) throw SystemError(ec.value(), path_text(path));
+        std::filesystem::create_directories(target.parent_path(), ec);
+        if (ec) throw SystemError(ec.value(), path_text(target.parent_path()));
+        dir = Fd(open_folder(AT_FDCWD, target.parent_path()));
+    }
+    for (int hops = 0;; ++hops) {
+        if (dir.get() < 0) throw_errno(path_text(path.has_parent_path() ? path.parent_path() : std::filesystem::path(".")));
+        std::string name = path.filename().native();
+        struct stat st;
+        if (::fstatat(dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) throw_errno(path_text(path));
+            return {std::move(dir), path, std::move(name), std::nullopt};
+        }
+        // A folder is left to the rename, which refuses it with the system's own words.
+        if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return {std::move(dir), path, std::move(name), st};
+        if (!S_ISLNK(st.st_mode)) not_regular(path);
+        if (links == Links::NotFollowed) return {std::move(dir), path, std::move(name), std::nullopt};
+        if (hops == 40) throw SystemError(ELOOP, path_text(target));
+        const std::filesystem::path next = read_link_at(dir.get(), name, path);
         path = next.is_absolute() ? next : path.parent_path() / next;
+        dir = Fd(open_folder(dir.get(), next.parent_path()));
     }
 }
 
@@ -130,8 +218,8 @@ struct Opened {
 
 // Opens `path` for reading if it is a regular file of at most `limit` bytes. Opening does not
 // block (a FIFO without a writer would), and nothing else is ever read.
-Opened open_regular(const std::filesystem::path& path, std::size_t limit) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+Opened open_regular(const std::filesystem::path& path, std::size_t limit, Links links = Links::Followed) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::NotFollowed ? O_NOFOLLOW : 0));
     if (fd < 0) return {-1, errno};
     struct stat st;
     int error = 0;
@@ -146,8 +234,8 @@ Opened open_regular(const std::filesystem::path& path, std::size_t limit) {
 }
 
 // open_regular for the readers that throw: every failure names the path.
-Opened open_regular_or_throw(const std::filesystem::path& path, std::size_t limit) {
-    Opened opened = open_regular(path, limit);
+Opened open_regular_or_throw(const std::filesystem::path& path, std::size_t limit, Links links = Links::Followed) {
+    Opened opened = open_regular(path, limit, links);
     if (opened.error == -1) throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(path)));
     if (opened.error) throw SystemError(opened.error, path_text(path));
     return opened;
@@ -171,8 +259,8 @@ int read_limited(int fd, std::size_t limit, std::string& out) {
 
 }  // namespace
 
-std::string read_file(const std::filesystem::path& path, std::size_t limit) {
-    Opened opened = open_regular_or_throw(path, limit);
+std::string read_file(const std::filesystem::path& path, std::size_t limit, Links links) {
+    Opened opened = open_regular_or_throw(path, limit, links);
     std::string out;
     // Sized once: a large file (the vault index) would otherwise be copied at every growth.
     out.reserve(opened.size);
@@ -221,40 +309,64 @@ unsigned new_file_mode() {
     return 0666 & ~static_cast<unsigned>(mask);
 }
 
-void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, std::optional<unsigned> mode) {
-    // The temporary file goes beside the file really replaced, so that the rename never crosses
-    // file systems and a link's target is what changes.
-    const std::filesystem::path file = mode ? target : final_target(target);
+void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, std::optional<unsigned> mode,
+                           Links links) {
+    const Destination to = destination(target, links);
     unsigned bits = 0;
     std::optional<gid_t> group;
     if (mode) {
         bits = *mode;
-    } else if (struct stat st; ::stat(file.c_str(), &st) == 0) {
-        bits = st.st_mode & 07777;
-        group = st.st_gid;
+    } else if (to.existing && S_ISREG(to.existing->st_mode)) {
+        // The bits that give access, never those that give a program its owner's or group's rights.
+        bits = to.existing->st_mode & 0777;
+        group = to.existing->st_gid;
     } else {
         bits = new_file_mode();
     }
 
-    std::filesystem::path dir = file.parent_path();
-    if (dir.empty()) dir = ".";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) throw SystemError(ec.value(), path_text(dir));
-
-    std::string temp = (dir / ".tmpXXXXXX").native();
+    const std::filesystem::path dir = to.path.has_parent_path() ? to.path.parent_path() : std::filesystem::path(".");
+    std::string temp = ".tmpXXXXXX";
     OnSignal remove_temp;
-    if (int err = write_new_temp(temp, bytes, bits, remove_temp, group)) throw SystemError(err, temp);
-    if (::rename(temp.c_str(), file.c_str()) != 0) {
+    if (int err = write_new_temp(to.dir.get(), path_text(dir), temp, bytes, bits, remove_temp, group))
+        throw SystemError(err, path_text(dir / temp));
+    if (::renameat(to.dir.get(), temp.c_str(), to.dir.get(), to.name.c_str()) != 0) {
         int e = errno;
-        ::unlink(temp.c_str());
-        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e, path_text(file)).what()));
+        ::unlinkat(to.dir.get(), temp.c_str(), 0);
+        throw Error(fmt::format("파일을 교체하지 못했습니다: {}", SystemError(e, path_text(to.path)).what()));
     }
 }
 
+int open_for_append(const std::filesystem::path& path, Links links) {
+    int flags = O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    if (links == Links::NotFollowed) flags |= O_NOFOLLOW;
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        const int e = errno;
+        // ENXIO: a FIFO that nobody reads, or a socket.
+        if (e == ENXIO || e == EISDIR) not_regular(path);
+        struct stat st;
+        if (e == ELOOP && links == Links::NotFollowed && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            not_regular(path);
+        throw SystemError(e, path_text(path));
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        not_regular(path);
+    }
+    // The flag was for the open alone; whoever gets the descriptor writes as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+void append_to_file(const std::filesystem::path& path, std::string_view bytes, Links links) {
+    if (int err = write_then_close(open_for_append(path, links), bytes)) throw SystemError(err, path_text(path));
+}
+
 TempFile::TempFile(std::string_view bytes) {
-    std::string pattern = env_non_empty("TMPDIR").value_or("/tmp") + "/.tmpXXXXXX";
-    if (int err = write_new_temp(pattern, bytes, 0600, on_signal_)) throw SystemError(err, pattern);
+    const std::string dir = env_non_empty("TMPDIR").value_or("/tmp");
+    std::string pattern = dir + "/.tmpXXXXXX";
+    if (int err = write_new_temp(AT_FDCWD, dir, pattern, bytes, 0600, on_signal_)) throw SystemError(err, pattern);
     path_ = pattern;
 }
 
@@ -283,9 +395,10 @@ std::filesystem::path PrivateTempDir::file(std::string_view name) {
     return path;
 }
 
-bool regular_file_at(const std::filesystem::path& path) {
+bool regular_file_at(const std::filesystem::path& path, Links links) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const int result = links == Links::Followed ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    return result == 0 && S_ISREG(st.st_mode);
 }
 
 std::string read_mode_file(const std::filesystem::path& path) {

@@ -11,28 +11,53 @@
 
 namespace vesk {
 
+// Whether a symbolic link at the path of a file vesk writes is followed.
+enum class Links {
+    // Never followed, the default: the atomic writer replaces the link itself, an append refuses
+    // it. For every file in a folder that others may have filled (a vault is often a cloned
+    // repository, and a repository can carry links) and for the program's own files.
+    NotFollowed,
+    // Followed to the end of its chain, for the user's own configuration files in the user's own
+    // folders, which dotfile managers keep as links. The file at the end must be a regular file, or
+    // missing in a folder that exists: no folder is made for a link's target.
+    Followed,
+};
+
 // Creates the target's directory (and missing parents), writes the bytes to a new ".tmpXXXXXX"
-// file in that directory and renames it over the target. The target ends up either with its old
-// content or the whole new content, and no temporary file is ever left behind, also when the file
-// size limit or a full disk stops the write (the error is then the system's, naming the temporary
-// file). A failed rename throws Error("파일을 교체하지 못했습니다: <system text> (<target>)").
+// file in that directory and renames it over the target, both relative to the one directory
+// opened first (a folder swapped meanwhile cannot strand the temporary file). The target ends up
+// either with its old content or the whole new content, and no temporary file is ever left
+// behind, also when the file size limit or a full disk stops the write (the error is then the
+// system's, naming the temporary file). A failed rename (a folder at the target) throws
+// Error("파일을 교체하지 못했습니다: <system text> (<target>)"); a device, FIFO or socket at the
+// target is never replaced nor written: Error("일반 파일이 아닙니다 (<target>)").
 //
-// Without `mode` the target is one of the user's files (an index, a list, an override, the tmux
-// configuration): an existing file keeps its permission bits and its group, a new one gets 0666
-// less the umask as a plain write would, and a target that is a symbolic link (into a dotfiles
-// repository, a shared folder) stays one: the file at the end of its chain of links is replaced,
-// created when the link dangles. A chain that never ends throws SystemError(ELOOP).
-// With `mode` the file is the program's own (a private state file at 0600, the installed program
-// at 0755): it gets exactly those bits, and the path itself is replaced, a link there included.
+// Without `mode` an existing regular file keeps its permission bits (never more than 0777: no
+// set-uid, set-gid or sticky bit is carried over) and its group; a new file, or one that replaces
+// a link, gets 0666 less the umask as a plain write would. With `mode` the file is the program's
+// own (a private state file at 0600, the installed program at 0755) and gets exactly those bits.
+// With Links::Followed the file at the end of a chain of links is the one replaced, in its own
+// folder; a chain that never ends throws SystemError(ELOOP).
 void write_file_atomically(const std::filesystem::path& target, std::string_view bytes,
-                           std::optional<unsigned> mode = std::nullopt);
+                           std::optional<unsigned> mode = std::nullopt, Links links = Links::NotFollowed);
+inline void write_file_atomically(const std::filesystem::path& target, std::string_view bytes, Links links) {
+    write_file_atomically(target, bytes, std::nullopt, links);
+}
+
+// Opens the file for appending (and writing only), creating it with 0666 less the umask when it
+// is missing. Opening never blocks (a FIFO there would, until someone reads it), and only a
+// regular file is ever written: anything else, and with Links::NotFollowed a symbolic link too,
+// throws Error("일반 파일이 아닙니다 (<path>)"); other failures throw SystemError naming the path.
+int open_for_append(const std::filesystem::path& path, Links links = Links::NotFollowed);
+// Appends the bytes to the file opened as open_for_append opens it; failures name the path.
+void append_to_file(const std::filesystem::path& path, std::string_view bytes, Links links = Links::NotFollowed);
 
 // 0666 less the process's umask: the bits a plain write gives a new file, for a user's file that
 // has to be made some other way first (a private temporary file linked under its final name).
 unsigned new_file_mode();
 
-// stat succeeds (links followed) and names a regular file.
-bool regular_file_at(const std::filesystem::path& path);
+// stat succeeds (links followed unless `links` says otherwise) and names a regular file.
+bool regular_file_at(const std::filesystem::path& path, Links links = Links::Followed);
 
 // The whole file as UTF-8, trimmed: a mode file that fzf bindings rewrite. A missing or unreadable
 // file throws SystemError, text that is not UTF-8 Error.
@@ -86,9 +111,11 @@ inline constexpr std::size_t kReadLimit = std::size_t{64} << 20;
 
 // Reads a regular file whole, as bytes. Only regular files are read: a FIFO would block the
 // reader forever and a device such as /dev/zero never ends, so anything else (symbolic links are
-// followed) throws Error("일반 파일이 아닙니다 (<path>)"); a file larger than `limit` throws
-// SystemError(EFBIG). Every failure names the path.
-std::string read_file(const std::filesystem::path& path, std::size_t limit = kReadLimit);
+// followed unless `links` says otherwise: a link then fails with ELOOP) throws
+// Error("일반 파일이 아닙니다 (<path>)"); a file larger than `limit` throws SystemError(EFBIG).
+// Every failure names the path.
+std::string read_file(const std::filesystem::path& path, std::size_t limit = kReadLimit,
+                      Links links = Links::Followed);
 // A whole file's bytes, mapped into memory (no copy, no fresh pages to fill: the listings read
 // indexes of megabytes on every keystroke), else read. The same files as read_file, with the same
 // errors.

@@ -1,5 +1,6 @@
 #include "core/signal_cleanup.hpp"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@ enum Kind : int { kFree = 0, kRemove, kRemoveDir, kKillChild, kTerminate };
 struct Slot {
     volatile sig_atomic_t kind = kFree;
     pid_t pid = -1;
+    int dir = AT_FDCWD;  // the folder a relative path of kRemove is taken in
     char path[PATH_MAX] = {};
 };
 
@@ -42,7 +44,7 @@ void run(int kind) {
         } else if (kind == kRemoveDir) {
             ::rmdir(slot.path);
         } else {
-            ::unlink(slot.path);
+            ::unlinkat(slot.dir, slot.path, 0);
         }
     }
 }
@@ -102,13 +104,14 @@ void restore_handlers() {
     }
 }
 
-int take_slot(int kind, pid_t pid, const char* path) {
+int take_slot(int kind, pid_t pid, const char* path, int dir = AT_FDCWD) {
     BlockSignals block;
     for (int i = 0; i < kSlotCount; ++i) {
         Slot& slot = slots[i];
         if (slot.kind != kFree) continue;
         if (path && std::strlen(path) >= sizeof slot.path) return -1;
         slot.pid = pid;
+        slot.dir = dir;
         if (path) std::strcpy(slot.path, path);
         slot.kind = kind;
         if (registered++ == 0) install_handlers();
@@ -120,6 +123,10 @@ int take_slot(int kind, pid_t pid, const char* path) {
 }  // namespace
 
 OnSignal OnSignal::remove(const std::filesystem::path& path) { return OnSignal(take_slot(kRemove, -1, path.c_str())); }
+
+OnSignal OnSignal::remove_at(int dir, const std::filesystem::path& name) {
+    return OnSignal(take_slot(kRemove, -1, name.c_str(), dir));
+}
 
 OnSignal OnSignal::remove_dir(const std::filesystem::path& path) {
     return OnSignal(take_slot(kRemoveDir, -1, path.c_str()));

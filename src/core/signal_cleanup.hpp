@@ -18,6 +18,8 @@ class OnSignal {
 public:
     // Removes the path.
     static OnSignal remove(const std::filesystem::path& path);
+    // Removes `name` in the folder open on `dir`, which stays open while this is registered.
+    static OnSignal remove_at(int dir, const std::filesystem::path& name);
     // Removes the empty directory, after every path above is gone.
     static OnSignal remove_dir(const std::filesystem::path& path);
     // Kills (SIGKILL) and reaps this child of ours.

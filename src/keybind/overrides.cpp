@@ -157,7 +157,7 @@ std::string render(const std::vector<SaveEntry>& entries) {
 
 void save(const std::filesystem::path& path, const std::vector<SaveEntry>& entries) {
     // Lines of the old file that the entries do not stand for (written by hand) are carried over.
-    write_file_atomically(path, render(entries) + kept_lines_of_file(path, entries));
+    write_file_atomically(path, render(entries) + kept_lines_of_file(path, entries), Links::Followed);
 }
 
 }  // namespace vesk::keybind::overrides

@@ -1,6 +1,5 @@
 #include "pickers/list_files.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,9 +18,8 @@ namespace fs = std::filesystem;
 void touch(const fs::path& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) == 0) return;
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) throw_errno();
-    ::close(fd);
+    // The user's own lists: a link kept by a dotfile manager is followed.
+    ::close(open_for_append(path, Links::Followed));
 }
 
 void move_line_to_bottom(const fs::path& path, std::string_view line) {
@@ -34,7 +32,7 @@ void move_line_to_bottom(const fs::path& path, std::string_view line) {
     }
     out += wanted;
     out += '\n';
-    write_file_atomically(path, out);
+    write_file_atomically(path, out, Links::Followed);
 }
 
 std::string list_editor() {

@@ -11,8 +11,9 @@
 
 namespace vesk {
 
-// Creates the file (0666 before the umask) when its metadata cannot be read; an existing file
-// keeps its content and modification time. A failed open throws SystemError.
+// Creates the file (0666 before the umask) when its metadata cannot be read, through a dangling
+// link as well (these are the user's own lists); an existing file keeps its content and
+// modification time. A failed open throws as open_for_append does, never waiting on a FIFO.
 void touch(const std::filesystem::path& path);
 
 // Removes every line that equals `line` once both are trimmed, appends `line` trimmed, and

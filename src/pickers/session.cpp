@@ -133,7 +133,7 @@ void session_create_popup() {
     } catch (const std::exception&) {
         // Unreadable: nothing to reorder.
     }
-    if (auto moved = move_session_to_top(text, entry.name)) write_file_atomically(list, *moved);
+    if (auto moved = move_session_to_top(text, entry.name)) write_file_atomically(list, *moved, Links::Followed);
     switch_or_create(tmux, entry, default_dir);
 }
 

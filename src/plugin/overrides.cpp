@@ -39,7 +39,7 @@ std::string render(const model::Catalog& catalog) {
 }
 
 void save(const std::filesystem::path& path, const model::Catalog& catalog) {
-    write_file_atomically(path, render(catalog));
+    write_file_atomically(path, render(catalog), Links::Followed);
 }
 
 std::vector<Change> parse_changes(std::string_view text) {

@@ -55,7 +55,7 @@ void run(const config::Places& places, const std::filesystem::path& output, Conf
     const std::string template_text = places.defaults().asset(".tmux.conf.local");
     const std::string text = render_output(template_text, build_sections(places, profile));
     if (check) check_with_tmux(text);
-    write_file_atomically(output, text);
+    write_file_atomically(output, text, Links::Followed);
 }
 
 }  // namespace vesk::rebuild

@@ -207,14 +207,14 @@ void setup(const SetupArgs& args) {
     if (!same_file(source_root, root)) copied = copy_support_files(source_root, root);
 
     if (places.embedded || !regular_file(root_conf)) {
-        write_file_atomically(root_conf, places.defaults().asset(".tmux.conf"));
+        write_file_atomically(root_conf, places.defaults().asset(".tmux.conf"), Links::Followed);
     }
 
     const fs::path confs_dir_parent = required_dir(places.config_dir);
     const fs::path confs_dir = required_dir(places.user_confs_dir());
     for (const char* fragment : kStubFragments) {
         const fs::path stub = confs_dir / fragment;
-        if (!exists_no_follow(stub)) write_file_atomically(stub, stub_text(fragment));
+        if (!exists_no_follow(stub)) write_file_atomically(stub, stub_text(fragment), Links::Followed);
     }
 
     std::optional<fs::path> moved_to;

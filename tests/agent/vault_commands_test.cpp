@@ -196,26 +196,68 @@ TEST(VaultUpdateIndex, AppendsOnlyFilesInsideTheVault) {
     EXPECT_EQ(read_text(r / ".index"), built + "n | a.md | A | 77\nn | a.md | A | 77\n");
 }
 
-// A vault shared with a group, its index kept elsewhere through a link: the rebuilt index goes
-// where the link points, keeping its bits. The vault list is made as a plain write makes it.
-TEST(VaultBuildIndex, KeepsTheIndexModeAndItsLinkAndMakesListsAsPlainWrites) {
+// A vault is often a cloned repository, and a repository can carry links. A link planted at the
+// index, resolved, dangling or to a device, never leads a write out of the vault: the commands
+// that rewrite the index replace the link, an append refuses it, and what it points at stays as
+// it was. A FIFO there fails at once instead of holding the vault's lock forever. The index keeps
+// its access bits, never a set-uid one; the vault list is made as a plain write makes it.
+TEST(VaultBuildIndex, APlantedIndexLinkOrFifoNeverReachesTheUsersFiles) {
     VaultBed bed;
-    const fs::path r = bed.root(), shared = bed.env.root() / "shared" / "vault.index";
+    const fs::path r = bed.root(), home = bed.env.home(), index = r / ".index";
     write_text(r / "a.md", "A\n");
     set_mtime(r / "a.md", 5);
-    write_text(shared, "stale\n");
-    ::chmod(shared.c_str(), 0640);
-    fs::create_symlink("../../shared/vault.index", r / ".index");
+    fs::create_directories(r / "notes");
+    write_text(home / ".bashrc", "rc\n");
+    write_text(index, "stale\n");
+    ::chmod(index.c_str(), 04640);
     const mode_t old_mask = ::umask(022);
     EXPECT_EQ(bed.qb({"build-index"}).status, 0);
     EXPECT_EQ(bed.qb({"list", "vault-select"}).out, "~/.quillbox\n");
     ::umask(old_mask);
-    EXPECT_TRUE(fs::is_symlink(r / ".index"));
-    EXPECT_EQ(read_text(shared), " | a.md | A | 5\n");
+    EXPECT_EQ(read_text(index), " | a.md | A | 5\n");
     struct stat st{};
-    EXPECT_TRUE(::stat(shared.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640u) << std::oct << st.st_mode;
+    EXPECT_TRUE(::stat(index.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640u) << std::oct << st.st_mode;
     const fs::path list = bed.env.zelt() / "lists" / "quillbox.list";
     EXPECT_TRUE(::stat(list.c_str(), &st) == 0 && (st.st_mode & 07777) == 0644u) << std::oct << st.st_mode;
+
+    // Every rewrite replaces the link (the picker's start among them, its fzf ending at once); an
+    // append refuses it.
+    bed.env.vars["FZF_DEFAULT_OPTS"] = "--no-such-option";
+    bool moved = false;
+    for (const std::string& planted : Words{"../.bashrc", "../.bash_profile", "../no/such/.x", "/dev/null"}) {
+        for (const std::string& command : Words{"build-index", "move-item", "open", "create-named"}) {
+            fs::remove(index);
+            fs::create_symlink(planted, index);
+            Words args = {command};
+            if (command == "create-named") args.push_back("x");
+            if (command == "move-item")
+                args = {command, moved ? "notes/a.md" : "a.md", moved ? "." : "notes", index.string(), r.string()};
+            moved ^= command == "move-item";
+            const RunResult res = bed.qb(args);
+            EXPECT_EQ(fs::is_symlink(index), command == "create-named") << command << " " << planted << res.err;
+            if (command == "create-named")
+                EXPECT_EQ(res.err, "Error: 일반 파일이 아닙니다 (" + index.string() + ")\n");
+            else
+                EXPECT_NE(read_text(index).find("a.md | A | 5"), std::string::npos) << command << " " << planted;
+        }
+    }
+    bed.env.vars.erase("FZF_DEFAULT_OPTS");
+    EXPECT_EQ(read_text(home / ".bashrc"), "rc\n");
+    EXPECT_FALSE(fs::exists(home / ".bash_profile"));
+    EXPECT_FALSE(fs::exists(home / "no"));
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // A FIFO at the index or the history: create-named and execute-item fail at once.
+    write_text(r / "inbox" / "y.md", "y\n");
+    for (const auto& [file, args] : std::vector<std::pair<fs::path, Words>>{
+             {index, {"create-named", "y"}}, {r / ".recent", {"execute-item", (r / "inbox" / "y.md").string()}}}) {
+        fs::remove(file);
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        Words limited = {"20", vesk_binary(), "quillbox"};
+        limited.insert(limited.end(), args.begin(), args.end());
+        EXPECT_EQ(bed.env.run_program("timeout", limited).err, "Error: 일반 파일이 아닙니다 (" + file.string() + ")\n");
+    }
 }
 
 TEST(VaultList, IndexRecentVaultsAndFolders) {

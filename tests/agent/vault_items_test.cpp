@@ -182,6 +182,20 @@ TEST(VaultCreateNamed, NamesFoldersAndRefusals) {
     EXPECT_FALSE(fs::exists(bed.env.home() / "x.md"));
     EXPECT_FALSE(fs::exists(bed.env.home() / "x"));
     EXPECT_FALSE(fs::exists("/etc/x"));
+    // Nor through a folder of the vault that is a link out of it, the inbox included: nothing is
+    // made out there, no folder either.
+    const fs::path outside = bed.env.root() / "outside";
+    fs::create_directories(outside);
+    fs::create_directory_symlink(outside, r / "ext");
+    fs::rename(r / "inbox", r / "inbox.old");
+    fs::create_directory_symlink(outside, r / "inbox");
+    for (const Words& words : {Words{"/ext/x"}, Words{"/ext/new/y"}, Words{"z"}}) {
+        res = create(words);
+        EXPECT_EQ(res.status, 1) << words[0];
+        EXPECT_TRUE(res.err.starts_with("Error: 볼트 밖에는 항목을 만들 수 없습니다: ")) << res.err;
+    }
+    EXPECT_EQ(bed.qb({"create-vault"}).status, 1);
+    EXPECT_TRUE(fs::is_empty(outside));
     expect_nothing_ran({bed.env.root(), r, bed.env.home(), fs::current_path()});
 }
 

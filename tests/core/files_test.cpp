@@ -53,8 +53,9 @@ struct UmaskGuard {
 
 }  // namespace
 
-// A user's file keeps what the user gave it: a group-readable index stays group-readable, a list
-// linked into a dotfiles repository stays linked and that file gets the text.
+// A user's configuration file keeps what the user gave it: a group-readable file stays
+// group-readable, a list linked into a dotfiles repository stays linked and that file gets the
+// text. Nothing else follows a link, and no file keeps a set-uid, set-gid or sticky bit.
 TEST(WriteFileAtomically, UsersFilesKeepTheirModeAndLinksPrivateFilesGetTheirBits) {
     TempDir dir;
     UmaskGuard umask(027);
@@ -62,34 +63,65 @@ TEST(WriteFileAtomically, UsersFilesKeepTheirModeAndLinksPrivateFilesGetTheirBit
     EXPECT_EQ(mode_of(dir / "new"), 0640u);
 
     // A chain of links, relative and absolute, across folders: the links stay, the last file is
-    // replaced in its own folder, keeping its bits; a dangling link is written through.
+    // replaced in its own folder, keeping its bits; a dangling link is written through into a
+    // folder that exists, never into one made for it.
     write_text(dir / "dots" / "deep" / "list", "old\n");
     ::chmod((dir / "dots" / "deep" / "list").c_str(), 0660);
     fs::create_symlink("deep/list", dir / "dots" / "hop");
     fs::create_directories(dir / "use");
     fs::create_symlink(dir / "dots" / "hop", dir / "use" / "list");
-    fs::create_symlink("later/made", dir / "use" / "dangling");
-    write_file_atomically(dir / "use" / "list", "new\n");
-    write_file_atomically(dir / "use" / "dangling", "d");
+    fs::create_symlink("../dots/made", dir / "use" / "dangling");
+    fs::create_symlink("later/made", dir / "use" / "far");
+    write_file_atomically(dir / "use" / "list", "new\n", Links::Followed);
+    write_file_atomically(dir / "use" / "dangling", "d", Links::Followed);
     EXPECT_EQ(read_text(dir / "dots" / "deep" / "list"), "new\n");
     EXPECT_EQ(mode_of(dir / "dots" / "deep" / "list"), 0660u);
-    EXPECT_EQ(read_text(dir / "use" / "later" / "made"), "d");
+    EXPECT_EQ(read_text(dir / "dots" / "made"), "d");
     EXPECT_EQ(names_in(dir / "dots" / "deep"), std::vector<std::string>{"list"});
+    EXPECT_THROW(write_file_atomically(dir / "use" / "far", "x", Links::Followed), SystemError);
     // A loop of links is refused.
     fs::create_symlink("loop-b", dir / "use" / "loop-a");
     fs::create_symlink("loop-a", dir / "use" / "loop-b");
-    EXPECT_THROW(write_file_atomically(dir / "use" / "loop-a", "x"), SystemError);
-    for (const char* link : {"list", "dangling", "loop-a", "loop-b"}) EXPECT_TRUE(fs::is_symlink(dir / "use" / link));
-    EXPECT_EQ(names_in(dir / "use"), (std::vector<std::string>{"dangling", "later", "list", "loop-a", "loop-b"}));
+    EXPECT_THROW(write_file_atomically(dir / "use" / "loop-a", "x", Links::Followed), SystemError);
+    for (const char* link : {"list", "dangling", "far", "loop-a", "loop-b"}) EXPECT_TRUE(fs::is_symlink(dir / "use" / link));
+    EXPECT_EQ(names_in(dir / "use"), (std::vector<std::string>{"dangling", "far", "list", "loop-a", "loop-b"}));
 
-    // A private file gets exactly the bits asked, and its own path is replaced: a link planted
-    // there is never followed.
+    // Without the user's say-so a link is replaced, whatever it points at, which stays as it was;
+    // a private file gets exactly the bits asked, any other those of a new file. The bits that lend
+    // a program its owner's or group's rights are never carried over.
     write_file_atomically(dir / "new", "state", 0600);
     EXPECT_EQ(mode_of(dir / "new"), 0600u);
     fs::create_symlink(dir / "dots" / "deep" / "list", dir / "state");
     write_file_atomically(dir / "state", "mode\n", 0600);
-    EXPECT_FALSE(fs::is_symlink(dir / "state"));
+    write_file_atomically(dir / "use" / "far", "index\n");
+    EXPECT_FALSE(fs::is_symlink(dir / "state") || fs::is_symlink(dir / "use" / "far"));
+    EXPECT_EQ(mode_of(dir / "use" / "far"), 0640u);
     EXPECT_EQ(read_text(dir / "dots" / "deep" / "list"), "new\n");
+    EXPECT_FALSE(fs::exists(dir / "use" / "later"));
+    ::chmod((dir / "dots" / "deep" / "list").c_str(), 06775);
+    write_file_atomically(dir / "use" / "list", "x", Links::Followed);
+    EXPECT_EQ(mode_of(dir / "dots" / "deep" / "list"), 0775u);
+}
+
+// A device, FIFO or socket is never replaced, written or waited on: not at the path, nor at the
+// end of a followed link. An append refuses them, and a link it does not follow, at once.
+TEST(WriteFileAtomically, DevicesFifosAndAppendsThatMustNotBlock) {
+    TempDir dir;
+    const fs::path fifo = dir / "fifo", text = dir / "text";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir / "null");
+    fs::create_symlink("fifo", dir / "to-fifo");
+    fs::create_symlink("text", dir / "to-text");
+    write_text(text, "a\n");
+    const auto refused = [](const fs::path& path) { return "일반 파일이 아닙니다 (" + path.string() + ")"; };
+    EXPECT_EQ(error_text([&] { write_file_atomically(fifo, "x"); }), refused(fifo));
+    EXPECT_EQ(error_text([&] { write_file_atomically(dir / "null", "x", Links::Followed); }), refused("/dev/null"));
+    EXPECT_EQ(error_text([&] { write_file_atomically(dir / "to-fifo", "x", Links::Followed); }), refused(fifo));
+    for (const fs::path& odd : {fifo, dir / "to-fifo", dir / "to-text", dir.path()})
+        EXPECT_EQ(error_text([&] { append_to_file(odd, "b\n"); }), refused(odd));
+    append_to_file(dir / "to-text", "b\n", Links::Followed);
+    EXPECT_EQ(read_text(text), "a\nb\n");
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"fifo", "null", "text", "to-fifo", "to-text"}));
 }
 
 TEST(WriteFileAtomically, FailuresLeaveNoTemporaryFileAndNoHalfTarget) {

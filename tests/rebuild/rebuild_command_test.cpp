@@ -129,6 +129,15 @@ TEST(RebuildCommand, OddFilesCountAsMissingAndAFailedWriteNamesItsFile) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(read_text(out).find("set -g @zelt \"" + (env.home() / ".tmux").string() + "\""), std::string::npos);
 
+    // A dotfile manager's link stays a link, and the file it points at gets the output.
+    write_text(env.home() / "dots" / "tmux.local", "old\n");
+    fs::remove(out);
+    fs::create_symlink("dots/tmux.local", out);
+    r = limited({"rebuild", "--no-reload"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(out));
+    EXPECT_NE(read_text(env.home() / "dots" / "tmux.local").find("set -g @zelt"), std::string::npos);
+
     fs::remove(out);
     fs::create_directories(out / "inside");
     r = limited({"rebuild", "--no-reload"});
