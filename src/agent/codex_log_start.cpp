@@ -182,7 +182,8 @@ void log_codex_start() {
     const std::string session = tmux.display(pane, "#{session_name}");
     const fs::path fifo_dir = root / "fifo" / "codex";
     const fs::path fifo = fifo_dir / codex_fifo_name(session, pane);
-    fs::create_directories(log.parent_path());
+    // The log's folders are the repository's: none of them may be a link leading out of it.
+    create_folders_inside(git_root, log.parent_path().lexically_relative(git_root));
     if (!private_fifo_folder(fifo_dir) || !prepare_fifo(fifo)) {
         display_message(tmux, kFifoFailed);
         return;

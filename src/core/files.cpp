@@ -359,6 +359,27 @@ int open_for_append(const std::filesystem::path& path, Links links) {
     return fd;
 }
 
+void create_folders_inside(const std::filesystem::path& base, const std::filesystem::path& below) {
+    int dir = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) throw_errno(path_text(base));
+    std::filesystem::path reached = base;
+    for (const std::filesystem::path& part : below) {
+        if (part.empty() || part == "." || part == "/") continue;
+        reached /= part;
+        int next = -1;
+        if (part != ".." && (::mkdirat(dir, part.c_str(), 0777) == 0 || errno == EEXIST))
+            next = ::openat(dir, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int e = errno;
+        ::close(dir);
+        if (next < 0) {
+            if (part == ".." || e == ELOOP || e == ENOTDIR) throw Error(fmt::format("폴더가 아닙니다 ({})", path_text(reached)));
+            throw SystemError(e, path_text(reached));
+        }
+        dir = next;
+    }
+    ::close(dir);
+}
+
 void append_to_file(const std::filesystem::path& path, std::string_view bytes, Links links) {
     if (int err = write_then_close(open_for_append(path, links), bytes)) throw SystemError(err, path_text(path));
 }

@@ -49,6 +49,12 @@ inline void write_file_atomically(const std::filesystem::path& target, std::stri
 // regular file is ever written: anything else, and with Links::NotFollowed a symbolic link too,
 // throws Error("일반 파일이 아닙니다 (<path>)"); other failures throw SystemError naming the path.
 int open_for_append(const std::filesystem::path& path, Links links = Links::NotFollowed);
+// Makes the folders `below` names inside `base` (an existing folder, reached as its path says),
+// one level at a time, each a real folder: a symbolic link or anything else on the way throws
+// Error("폴더가 아닙니다 (<path>)"), and so does a ".." in `below`. For the folders vesk adds to a
+// repository that may come from someone else (its .agent/ logs): a link planted there would carry
+// every file made below it out of the repository.
+void create_folders_inside(const std::filesystem::path& base, const std::filesystem::path& below);
 // Appends the bytes to the file opened as open_for_append opens it; failures name the path.
 void append_to_file(const std::filesystem::path& path, std::string_view bytes, Links links = Links::NotFollowed);
 

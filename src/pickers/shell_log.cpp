@@ -1,7 +1,10 @@
 // Shell logging: the pane's output piped into a log file of the project while @shell_log says so.
 #include "pickers/shell_log.hpp"
 
+#include <unistd.h>
+
 #include "core/error.hpp"
+#include "core/files.hpp"
 #include "core/git.hpp"
 #include "core/quote.hpp"
 #include "core/text.hpp"
@@ -57,8 +60,12 @@ void log_shell_start() {
     if (refused_for_other_pipe(tmux, pane)) return;
     const fs::path root = git_root_or(dir);
     const fs::path log = shell_log_file(root, timestamp_minute());
+    // The repository may come from someone else: a link planted at the log's folders or at its
+    // name would have tmux's `cat >>` write into a file outside it, and a FIFO there would hold
+    // the pane's pipe. The file is made here, a regular file, before the pipe appends to it.
     with_context("로그 폴더를 만들지 못했습니다: " + path_text(log.parent_path()),
-                 [&] { fs::create_directories(log.parent_path()); });
+                 [&] { create_folders_inside(root, log.parent_path().lexically_relative(root)); });
+    ::close(open_for_append(log));
     // pipe-pane expands formats in its command: a '#' in the project's path must reach the shell
     // as itself, or the pane would be copied into another file than @shell_log names.
     tmux.run({"pipe-pane", "-t", pane, tmux_format_escape("cat >> " + shell_quote_path(log))});

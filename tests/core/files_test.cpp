@@ -124,6 +124,19 @@ TEST(WriteFileAtomically, DevicesFifosAndAppendsThatMustNotBlock) {
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"fifo", "null", "text", "to-fifo", "to-text"}));
 }
 
+// A repository's .agent/ folders are made one by one and none may be a link out of it.
+TEST(CreateFoldersInside, MakesRealFoldersAndRefusesLinksOnTheWay) {
+    TempDir dir, outside;
+    create_folders_inside(dir.path(), ".agent/chat");
+    create_folders_inside(dir.path(), ".agent/chat");  // again: nothing to do
+    EXPECT_TRUE(fs::is_directory(dir / ".agent" / "chat"));
+    fs::create_symlink(outside.path(), dir / "linked");
+    fs::create_symlink(outside / "gone", dir / ".agent" / "dangling");
+    for (const char* below : {"linked/chat", ".agent/dangling/x", "../x"})
+        EXPECT_EQ(error_text([&] { create_folders_inside(dir.path(), below); }).rfind("폴더가 아닙니다 (", 0), 0u) << below;
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+}
+
 TEST(WriteFileAtomically, FailuresLeaveNoTemporaryFileAndNoHalfTarget) {
     TempDir dir;
     // Rename over a non-empty directory fails, for root too.
