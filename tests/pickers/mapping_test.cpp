@@ -39,7 +39,7 @@ TEST(MappingPopup, TheFirstRuleThatAppliesChooses) {
 
 TEST(MappingPopup, InsideTmuxWithoutZeltEndsQuietly) {
     PrivateEnv env;
-    TmuxServer server(80, 20, env.tmp());
+    TmuxServer server(80, 20, env.tmp(), env.home());
     env.vars["TMUX"] = server.tmux_env_value();
     RunResult r = env.run({"mapping", "popup"});
     EXPECT_EQ(r.status, 99);

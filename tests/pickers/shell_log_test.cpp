@@ -70,7 +70,7 @@ protected:
         s.load_dist();
         s.server().tmux_ok({"set-option", "-g", "display-time", "10000"});
         fs::create_directories(repo);
-        EXPECT_TRUE(run_child(ChildCommand("git", {"init", "-q", repo.string()})).status.success());
+        EXPECT_EQ(env.run_program("git", {"init", "-q", repo.string()}).status, 0);
         shell = s.shell_pane(repo);
     }
 

@@ -44,7 +44,7 @@ std::vector<std::string> split_at(const std::string& text, char sep) {
 }  // namespace
 
 PickerSession::PickerSession(PrivateEnv& env, int width, int height)
-    : env_(env), server_(120, 40, env.tmp()), client_(server_, width, height), root_(env.zelt()), bin_(env.root() / "bin") {
+    : env_(env), server_(120, 40, env.tmp(), env.home()), client_(server_, width, height), root_(env.zelt()), bin_(env.root() / "bin") {
     fs::create_directories(bin_);
     fs::create_directories(root_ / "bin");
     fs::create_symlink(floating_tmux_path(), bin_ / "tmux");
@@ -162,6 +162,8 @@ void PickerSession::open_with(const std::string& query) {
     type(query);
     ASSERT_TRUE(wait_for_text("│ > " + query)) << screen();
     press({"Enter"});
+    // Keys for what comes next would reach this popup while it closes.
+    ASSERT_TRUE(wait_for_no_text("open>")) << screen();
 }
 
 std::optional<VimView> PickerSession::vim_view() {

@@ -1,8 +1,12 @@
 #include "support/tmux_server.hpp"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -15,7 +19,68 @@ std::string strip_newline(std::string s) {
     return s;
 }
 
+// A quiet interactive shell for the panes started without a command.
+const std::string kQuietShell = "exec bash --norc --noprofile";
+
+struct ProcessEntry {
+    int pid = 0, ppid = 0, sid = 0;
+};
+
+std::vector<ProcessEntry> all_processes() {
+    std::vector<ProcessEntry> out;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        std::getline(in, stat);
+        const std::size_t close = stat.rfind(')');  // the command name may hold anything
+        if (close == std::string::npos) continue;
+        std::istringstream rest(stat.substr(close + 1));
+        char state = 0;
+        ProcessEntry p{std::stoi(name)};
+        int pgrp = 0;
+        if (rest >> state >> p.ppid >> pgrp >> p.sid) out.push_back(p);
+    }
+    return out;
+}
+
+// The processes below `root` and in the sessions they lead or `sessions` names, `root` left out,
+// never this process or its session.
+std::set<int> processes_of(int root, std::set<int> sessions) {
+    const std::vector<ProcessEntry> procs = all_processes();
+    std::set<int> found{root};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& p : procs) {
+            if (found.count(p.pid) && p.sid == p.pid) sessions.insert(p.pid);
+        }
+        for (const auto& p : procs) {
+            if (found.count(p.pid) || p.pid == ::getpid() || p.sid == ::getsid(0)) continue;
+            if (found.count(p.ppid) || sessions.count(p.sid)) grew = found.insert(p.pid).second || grew;
+        }
+    }
+    found.erase(root);
+    return found;
+}
+
 }  // namespace
+
+void kill_server_processes(int server_pid, const std::set<int>& pane_pids) {
+    if (server_pid <= 0) return;
+    // Stopped first, so that none of them starts another after it was looked for.
+    std::set<int> stopped;
+    for (;;) {
+        std::set<int> found = processes_of(server_pid, pane_pids);
+        bool grew = false;
+        for (int pid : found)
+            if (stopped.insert(pid).second) grew = (::kill(pid, SIGSTOP), true);
+        if (!grew) break;
+    }
+    for (int pid : stopped) ::kill(pid, SIGKILL);
+}
 
 std::string real_tmux() {
     static const std::string found = [] {
@@ -35,21 +100,34 @@ std::string real_tmux() {
 fs::path recording_tmux_path() { return fs::path(VESK_SOURCE_DIR) / "tests/support/recording-tmux"; }
 fs::path floating_tmux_path() { return fs::path(VESK_SOURCE_DIR) / "tools/tmux-floating"; }
 
-TmuxServer::TmuxServer(int width, int height, fs::path tmpdir) {
+TmuxServer::TmuxServer(int width, int height, fs::path tmpdir, fs::path home) {
     static std::atomic<int> counter{0};
     name_ = "vesk-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     if (tmpdir.empty()) tmpdir = own_tmpdir_.emplace().path();
     fs::create_directories(tmpdir_ = tmpdir);
+    fs::create_directories(home_ = home.empty() ? tmpdir_ / "home" : home);
     // remain-on-exit is global so that even a command that ends at once leaves its status; an
     // empty remain-on-exit-format keeps "Pane is dead" from scrolling a full screen's first line away.
-    const std::string line = tmux_ok({"new-session", "-d", "-x", std::to_string(width), "-y", std::to_string(height),
-                                      "-P", "-F", "#{session_name}\t#{pane_id}", ";", "set-option", "-g",
-                                      "remain-on-exit", "on", ";", "set-option", "-g", "remain-on-exit-format", ""});
+    // The options come first, so that the first pane runs the quiet shell too.
+    const std::string line =
+        tmux_ok({"set-option", "-g", "default-shell", "/bin/sh", ";", "set-option", "-g", "default-command",
+                 kQuietShell, ";", "set-option", "-g", "remain-on-exit", "on", ";", "set-option", "-g",
+                 "remain-on-exit-format", "", ";", "new-session", "-d", "-x", std::to_string(width), "-y",
+                 std::to_string(height), "-P", "-F", "#{session_name}\t#{pane_id}"});
     session_ = line.substr(0, line.find('\t'));
     first_pane_ = line.substr(line.find('\t') + 1);
 }
 
-TmuxServer::~TmuxServer() { tmux({"kill-server"}); }
+TmuxServer::~TmuxServer() { end_tmux_server([this](const std::vector<std::string>& args) { return tmux(args); }); }
+
+void end_tmux_server(const std::function<RunResult(const std::vector<std::string>&)>& tmux) {
+    std::set<int> panes;
+    std::stringstream pids(tmux({"list-panes", "-a", "-F", "#{pane_pid}"}).out);
+    for (std::string pid; std::getline(pids, pid);)
+        if (!pid.empty()) panes.insert(std::atoi(pid.c_str()));
+    kill_server_processes(std::atoi(tmux({"display-message", "-p", "#{pid}"}).out.c_str()), panes);
+    tmux({"kill-server"});
+}
 
 std::string TmuxServer::tmux_env_value() const {
     const fs::path socket = tmpdir_ / ("tmux-" + std::to_string(::getuid())) / name_;
@@ -57,8 +135,9 @@ std::string TmuxServer::tmux_env_value() const {
 }
 
 EnvChanges TmuxServer::client_env() const {
-    return {{"TMUX_TMPDIR", tmpdir_.string()}, {"LANG", "C.UTF-8"}, {"LC_ALL", std::nullopt},
-            {"TMUX", std::nullopt},           {"TMUX_PANE", std::nullopt}};
+    return {{"TMUX_TMPDIR", tmpdir_.string()}, {"HOME", home_.string()},   {"SHELL", "/bin/sh"},
+            {"LANG", "C.UTF-8"},               {"LC_ALL", std::nullopt},   {"TMUX", std::nullopt},
+            {"TMUX_PANE", std::nullopt}};
 }
 
 RunResult TmuxServer::tmux(const std::vector<std::string>& args) const {
@@ -187,7 +266,8 @@ std::string TmuxServer::pane_option(const std::string& pane, const std::string& 
     return strip_newline(tmux({"show-options", "-pqv", "-t", pane, name}).out);
 }
 
-AttachedClient::AttachedClient(TmuxServer& inner, int width, int height) : outer_(width, height, inner.tmpdir()) {
+AttachedClient::AttachedClient(TmuxServer& inner, int width, int height)
+    : outer_(width, height, inner.tmpdir(), inner.home()) {
     outer_.tmux_ok({"set-option", "-g", "status", "off"});
     pane_ = outer_.run_in_current_window({real_tmux(), "-L", inner.socket_name(), "attach", "-t", inner.session()},
                                          inner.client_env());
