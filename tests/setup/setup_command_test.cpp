@@ -202,8 +202,7 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     // Going on moves the file to the first free backup name, and says so.
     ASSERT_EQ(force({"Enter"}), 0);
     EXPECT_TRUE(server.wait_for_text(pane, "  원래 있던 파일은 ")) << server.capture(pane);
-    const std::string joined = server.tmux({"capture-pane", "-p", "-J", "-t", pane}).out;  // the terminal's wraps undone
-    EXPECT_NE(joined.find(bak.string() + ".1로 옮겼습니다"), std::string::npos) << joined;
+    EXPECT_NE(server.capture(pane, true).find(bak.string() + ".1로 옮겼습니다"), std::string::npos) << server.capture(pane);
     EXPECT_EQ(read_text(bak.string() + ".1"), "mine\n");
     EXPECT_EQ(read_text(bak), "older\n");
     EXPECT_EQ(fs::read_symlink(home_conf), env.zelt() / ".tmux.conf");

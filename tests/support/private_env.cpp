@@ -56,9 +56,9 @@ std::vector<std::pair<std::string, std::optional<std::string>>> PrivateEnv::env(
         {"TMUX_TMPDIR", tmp().string()}, {"LANG", "C.UTF-8"},
         {"LC_ALL", std::nullopt},    {"TMUX", std::nullopt},
         {"TMUX_PANE", std::nullopt}, {"TMUX_BIN", std::nullopt},
-        // The shell a tmux server started from here runs in its panes: one that reads no file of
-        // the user's, whatever shell the user has.
-        {"SHELL", "/bin/sh"},
+        // Not the user's own shell, whatever it is: a tmux server started from here runs it in its
+        // panes, and fzf runs its default command with it.
+        {"SHELL", "/bin/bash"},
         {"VISUAL", std::nullopt},    {"EDITOR", std::nullopt},
         // The listings filter through fzf, which reads these.
         {"FZF_DEFAULT_OPTS", std::nullopt}, {"FZF_DEFAULT_COMMAND", std::nullopt},

@@ -110,15 +110,26 @@ TmuxServer::TmuxServer(int width, int height, fs::path tmpdir, fs::path home) {
     // empty remain-on-exit-format keeps "Pane is dead" from scrolling a full screen's first line away.
     // The options come first, so that the first pane runs the quiet shell too.
     const std::string line =
-        tmux_ok({"set-option", "-g", "default-shell", "/bin/sh", ";", "set-option", "-g", "default-command",
-                 kQuietShell, ";", "set-option", "-g", "remain-on-exit", "on", ";", "set-option", "-g",
-                 "remain-on-exit-format", "", ";", "new-session", "-d", "-x", std::to_string(width), "-y",
-                 std::to_string(height), "-P", "-F", "#{session_name}\t#{pane_id}"});
+        tmux_ok({"set-option", "-g", "default-command", kQuietShell, ";", "set-option", "-g", "remain-on-exit", "on",
+                 ";", "set-option", "-g", "remain-on-exit-format", "", ";", "new-session", "-d", "-x",
+                 std::to_string(width), "-y", std::to_string(height), "-P", "-F", "#{session_name}\t#{pane_id}"});
     session_ = line.substr(0, line.find('\t'));
     first_pane_ = line.substr(line.find('\t') + 1);
+    // A test that never reaches the destructor (killed at its time limit, crashed) still takes its
+    // server with it: the watcher's input is a pipe only this process writes to, and its end
+    // comes with this process's end.
+    ChildCommand watcher("sh", {"-c", "read -r _; exec \"$0\" -L \"$1\" -f /dev/null kill-server", real_tmux(), name_});
+    watcher.env = client_env();
+    watcher_.emplace(Child::spawn(watcher.stdin_(Stdio::Pipe).stdout_(Stdio::Null).stderr_(Stdio::Null).own_session()));
 }
 
-TmuxServer::~TmuxServer() { end_tmux_server([this](const std::vector<std::string>& args) { return tmux(args); }); }
+TmuxServer::~TmuxServer() {
+    end_tmux_server([this](const std::vector<std::string>& args) { return tmux(args); });
+    if (watcher_) {
+        watcher_->kill();
+        watcher_->wait();
+    }
+}
 
 void end_tmux_server(const std::function<RunResult(const std::vector<std::string>&)>& tmux) {
     std::set<int> panes;
@@ -135,7 +146,7 @@ std::string TmuxServer::tmux_env_value() const {
 }
 
 EnvChanges TmuxServer::client_env() const {
-    return {{"TMUX_TMPDIR", tmpdir_.string()}, {"HOME", home_.string()},   {"SHELL", "/bin/sh"},
+    return {{"TMUX_TMPDIR", tmpdir_.string()}, {"HOME", home_.string()},   {"SHELL", "/bin/bash"},
             {"LANG", "C.UTF-8"},               {"LC_ALL", std::nullopt},   {"TMUX", std::nullopt},
             {"TMUX_PANE", std::nullopt}};
 }
@@ -209,7 +220,11 @@ void TmuxServer::send_text(const std::string& pane, const std::string& text) {
     tmux_ok({"send-keys", "-t", pane, "-l", "--", text});
 }
 
-std::string TmuxServer::capture(const std::string& pane) const { return tmux({"capture-pane", "-p", "-t", pane}).out; }
+std::string TmuxServer::capture(const std::string& pane, bool joined) const {
+    return tmux(joined ? std::vector<std::string>{"capture-pane", "-p", "-J", "-t", pane}
+                       : std::vector<std::string>{"capture-pane", "-p", "-t", pane})
+        .out;
+}
 
 std::optional<std::string> TmuxServer::wait_for_screen(const std::string& pane,
                                                        const std::function<bool(const std::string&)>& pred,

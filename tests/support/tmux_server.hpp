@@ -47,8 +47,8 @@ public:
     std::string tmux_env_value() const;  // TMUX as a pane of this server has it
     const std::string& session() const { return session_; }
     const std::string& first_pane() const { return first_pane_; }
-    // Environment for a client of this server: TMUX_TMPDIR, HOME, SHELL=/bin/sh, LANG=C.UTF-8, no
-    // TMUX. The client that starts the server hands it these.
+    // Environment for a client of this server: TMUX_TMPDIR, HOME, SHELL=/bin/bash (the server's
+    // default-shell), LANG=C.UTF-8, no TMUX. The client that starts the server hands it these.
     EnvChanges client_env() const;
 
     // `tmux -L <name> ARGS...`; tmux_ok throws with tmux's standard error unless it exits 0 and
@@ -69,7 +69,9 @@ public:
     void send_keys(const std::string& pane, const std::vector<std::string>& keys);  // key names
     void send_text(const std::string& pane, const std::string& text);               // send-keys -l
 
-    std::string capture(const std::string& pane) const;
+    // `joined`: the lines the terminal wrapped at the pane's edge joined again (capture-pane -J),
+    // for text whose width depends on a path.
+    std::string capture(const std::string& pane, bool joined = false) const;
     // Polls capture() until pred holds; the last capture, or nullopt on timeout.
     std::optional<std::string> wait_for_screen(const std::string& pane,
                                                const std::function<bool(const std::string&)>& pred,
@@ -100,6 +102,7 @@ private:
     std::string session_, first_pane_;
     std::map<std::string, fs::path> status_files_;  // pane id -> status written by the wrapper
     int panes_started_ = 0;
+    std::optional<Child> watcher_;
 };
 
 // A client attached to an inner server, seen through the only pane of an outer server (160x50 by
