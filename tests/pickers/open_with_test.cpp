@@ -215,9 +215,11 @@ TEST_F(OpenWithRoad, CancelEditAndFailures) {
     EXPECT_TRUE(s.wait_for_text("[아무 키나 누르면 닫힙니다]")) << s.screen();
     s.press({"q"});
     EXPECT_TRUE(s.wait_for_no_text("파일이 없습니다")) << s.screen();
-    // tmux reports the failed popup command once its job ends: wait for that report, so that it
-    // cannot cover the next message.
-    EXPECT_TRUE(s.wait_for_text("returned 1")) << s.screen();
+    // tmux reports the failed popup command once its job ends, in view mode over the pane (the
+    // line, "'COMMAND' returned 1", cut at its edge): wait for that report, so that it cannot cover
+    // the next message.
+    EXPECT_TRUE(wait_until([&] { return s.server().format("", "#{pane_mode}") == "view-mode"; })) << s.screen();
+    EXPECT_TRUE(s.wait_for_text("'tmux display-popup -E -w 60% -h 12 -T 'Open With'")) << s.screen();
 
     // No file chosen: tmux says so.
     s.server().tmux_ok({"set-option", "-gu", "@find_exec_file"});

@@ -2,8 +2,6 @@
 // (those are in plugins_test.cpp).
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "installed.hpp"
 #include "support/screen_run.hpp"
 #include "support/tmux_server.hpp"
@@ -24,23 +22,6 @@ std::string stub(const std::string& name) {
 }
 
 std::string installed_vesk() { return (installed_prefix() / "bin/vesk").string(); }
-
-std::string without_blanks(std::string text) {
-    std::erase(text, ' ');
-    return text;
-}
-
-// What the screen's boxes hold, their rows joined, blanks left out: the same wherever the width
-// broke the lines.
-std::string boxed_text(const std::string& screen) {
-    const std::string bar = "│";
-    std::string out;
-    std::istringstream rows(screen);
-    for (std::string row; std::getline(rows, row);)
-        if (row.size() >= 2 * bar.size() && row.starts_with(bar) && row.ends_with(bar))
-            out += row.substr(bar.size(), row.size() - 2 * bar.size());
-    return without_blanks(out);
-}
 
 // Setup's whole report, in order; `assets` is the line on copied assets ("" when none).
 std::string report(const PrivateEnv& env, int assets) {
@@ -180,7 +161,7 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
         write_text(home_conf, "mine\n");
         pane = server.run_in_pane({installed_vesk(), "setup", "--force", "--skip-plugins"}, inside_tmux(env.env()));
         const auto screen = server.wait_for_screen(pane, [&](const std::string& s) {
-            return boxed_text(s).find(question) != std::string::npos && s.find("│취소") != std::string::npos;
+            return box_text(s).find(question) != std::string::npos && s.find("│취소") != std::string::npos;
         });
         EXPECT_TRUE(screen) << server.capture(pane);
         std::string row = line_with(screen.value_or(""), "│계속: ");
