@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/quote.hpp"
+
 namespace vesk::test {
 
 namespace {
@@ -288,13 +290,33 @@ AttachedClient::AttachedClient(TmuxServer& inner, int width, int height)
                                          inner.client_env());
     if (!wait_until([&] { return !inner.tmux({"list-clients", "-F", "#{client_name}"}).out.empty(); }))
         throw std::runtime_error("the client did not attach; outer screen:\n" + outer_.capture(pane_));
+    drawn_ = outer_.tmpdir() / (outer_.socket_name() + ".drawn");
+    outer_.tmux_ok({"pipe-pane", "-O", "-t", pane_, "exec cat > " + shell_quote_path(drawn_)});
 }
 
 std::string AttachedClient::capture() const { return outer_.capture(pane_); }
 
 std::optional<std::string> AttachedClient::wait_for_screen(const std::function<bool(const std::string&)>& pred,
                                                            std::chrono::milliseconds deadline) const {
-    return outer_.wait_for_screen(pane_, pred, deadline);
+    // A capture is a tmux client, a process; a look at the file's size costs next to nothing. So
+    // the screen is read again only when the client drew since the last read, and once a second
+    // all the same, should a change ever not show in the size.
+    using clock = std::chrono::steady_clock;
+    std::uintmax_t seen = static_cast<std::uintmax_t>(-1);
+    auto read_at = clock::now() - std::chrono::hours(1);
+    std::string screen;
+    const bool found = wait_until(
+        [&] {
+            std::error_code ec;
+            const std::uintmax_t size = fs::file_size(drawn_, ec);
+            if (size == seen && clock::now() - read_at < std::chrono::seconds(1)) return false;
+            seen = size;
+            read_at = clock::now();
+            return pred(screen = capture());
+        },
+        deadline);
+    if (found) return screen;
+    return std::nullopt;
 }
 
 bool AttachedClient::wait_for_text(const std::string& needle, std::chrono::milliseconds deadline) const {

@@ -11,7 +11,8 @@
 //   int status = server.wait_for_exit(pane);
 //
 // Popups need a client: AttachedClient attaches to the server from the pane of an outer server
-// and reads what a person at that client would see.
+// and reads what a person at that client would see. Its waits read the screen again only when the
+// client has drawn something since the last read (the outer pane's output goes to a file).
 //
 // The recording tmux (tests/support/recording-tmux) appends its arguments, TAB-separated, one call
 // a line, to $RECORD_TMUX_LOG; it answers from $RECORD_TMUX_ANSWERS/<subcommand> (status from
@@ -122,6 +123,7 @@ public:
 private:
     TmuxServer outer_;
     std::string pane_;
+    fs::path drawn_;  // what the client drew
 };
 
 // A PrivateEnv's changes for a process inside a pane: TMUX and TMUX_PANE stay as tmux set them.
