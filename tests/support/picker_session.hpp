@@ -126,6 +126,7 @@ private:
     fs::path root_;
     fs::path bin_;
     std::string path_;  // the server's PATH, bin_ first
+    std::string prefix_;  // the server's prefix key once read, until load_dist()
 };
 
 }  // namespace vesk::test

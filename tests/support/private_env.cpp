@@ -107,7 +107,7 @@ bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds lim
     while (std::chrono::steady_clock::now() < end) {
         if (done()) return true;
         std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 3 / 2, std::chrono::milliseconds(100));
+        pause = std::min(pause * 2, std::chrono::milliseconds(200));
     }
     return done();
 }

@@ -134,11 +134,14 @@ TmuxServer::~TmuxServer() {
 }
 
 void end_tmux_server(const std::function<RunResult(const std::vector<std::string>&)>& tmux) {
+    // The server's pid, then the pid of each pane.
+    std::stringstream pids(tmux({"display-message", "-p", "#{pid}", ";", "list-panes", "-a", "-F", "#{pane_pid}"}).out);
+    std::string server;
+    std::getline(pids, server);
     std::set<int> panes;
-    std::stringstream pids(tmux({"list-panes", "-a", "-F", "#{pane_pid}"}).out);
     for (std::string pid; std::getline(pids, pid);)
         if (!pid.empty()) panes.insert(std::atoi(pid.c_str()));
-    kill_server_processes(std::atoi(tmux({"display-message", "-p", "#{pid}"}).out.c_str()), panes);
+    kill_server_processes(std::atoi(server.c_str()), panes);
     tmux({"kill-server"});
 }
 
