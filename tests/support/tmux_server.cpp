@@ -10,8 +10,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "core/quote.hpp"
-
 namespace vesk::test {
 
 namespace {
@@ -68,21 +66,26 @@ std::set<int> processes_of(int root, std::set<int> sessions) {
     return found;
 }
 
-}  // namespace
-
+// Ends (SIGKILL) every process the tmux server `server_pid` started and what they started, also
+// what is left in the session of one of `pane_pids` after its pane's process ended, but not the
+// server itself: a pane's hang-up at kill-server reaches neither a background job nor a process
+// that ignores it, nor a job of the server's such as pipe-pane's.
 void kill_server_processes(int server_pid, const std::set<int>& pane_pids) {
     if (server_pid <= 0) return;
-    // Stopped first, so that none of them starts another after it was looked for.
+    // Each stopped when found, so that none starts another after the search went past it.
     std::set<int> stopped;
-    for (;;) {
-        std::set<int> found = processes_of(server_pid, pane_pids);
-        bool grew = false;
-        for (int pid : found)
-            if (stopped.insert(pid).second) grew = (::kill(pid, SIGSTOP), true);
-        if (!grew) break;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (int pid : processes_of(server_pid, pane_pids)) {
+            if (!stopped.insert(pid).second) continue;
+            ::kill(pid, SIGSTOP);
+            grew = true;
+        }
     }
     for (int pid : stopped) ::kill(pid, SIGKILL);
 }
+
+}  // namespace
 
 std::string real_tmux() {
     static const std::string found = [] {
@@ -293,33 +296,13 @@ AttachedClient::AttachedClient(TmuxServer& inner, int width, int height)
                                          inner.client_env());
     if (!wait_until([&] { return !inner.tmux({"list-clients", "-F", "#{client_name}"}).out.empty(); }))
         throw std::runtime_error("the client did not attach; outer screen:\n" + outer_.capture(pane_));
-    drawn_ = outer_.tmpdir() / (outer_.socket_name() + ".drawn");
-    outer_.tmux_ok({"pipe-pane", "-O", "-t", pane_, "exec cat > " + shell_quote_path(drawn_)});
 }
 
 std::string AttachedClient::capture() const { return outer_.capture(pane_); }
 
 std::optional<std::string> AttachedClient::wait_for_screen(const std::function<bool(const std::string&)>& pred,
                                                            std::chrono::milliseconds deadline) const {
-    // A capture is a tmux client, a process; a look at the file's size costs next to nothing. So
-    // the screen is read again only when the client drew since the last read, and once a second
-    // all the same, should a change ever not show in the size.
-    using clock = std::chrono::steady_clock;
-    std::uintmax_t seen = static_cast<std::uintmax_t>(-1);
-    auto read_at = clock::now() - std::chrono::hours(1);
-    std::string screen;
-    const bool found = wait_until(
-        [&] {
-            std::error_code ec;
-            const std::uintmax_t size = fs::file_size(drawn_, ec);
-            if (size == seen && clock::now() - read_at < std::chrono::seconds(1)) return false;
-            seen = size;
-            read_at = clock::now();
-            return pred(screen = capture());
-        },
-        deadline);
-    if (found) return screen;
-    return std::nullopt;
+    return outer_.wait_for_screen(pane_, pred, deadline);
 }
 
 bool AttachedClient::wait_for_text(const std::string& needle, std::chrono::milliseconds deadline) const {

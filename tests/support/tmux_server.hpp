@@ -6,13 +6,12 @@
 //
 //   TmuxServer server;
 //   std::string pane = server.run_in_pane({vesk_binary(), "pane", "zoom-toggle"}, inside_tmux(env.env()));
-//   server.wait_for_text(pane, "선택");      // polls capture-pane for up to 10 s
+//   server.wait_for_text(pane, "선택");      // polls capture-pane, up to kTmuxDeadline
 //   server.send_keys(pane, {"Down", "Enter"});
 //   int status = server.wait_for_exit(pane);
 //
 // Popups need a client: AttachedClient attaches to the server from the pane of an outer server
-// and reads what a person at that client would see. Its waits read the screen again only when the
-// client has drawn something since the last read (the outer pane's output goes to a file).
+// and reads what a person at that client would see.
 //
 // The recording tmux (tests/support/recording-tmux) appends its arguments, TAB-separated, one call
 // a line, to $RECORD_TMUX_LOG; it answers from $RECORD_TMUX_ANSWERS/<subcommand> (status from
@@ -22,7 +21,6 @@
 #include <chrono>
 #include <functional>
 #include <map>
-#include <set>
 
 #include "support/private_env.hpp"
 
@@ -123,18 +121,14 @@ public:
 private:
     TmuxServer outer_;
     std::string pane_;
-    fs::path drawn_;  // what the client drew
 };
 
 // A PrivateEnv's changes for a process inside a pane: TMUX and TMUX_PANE stay as tmux set them.
 EnvChanges inside_tmux(const EnvChanges& env);
 
-// Ends (SIGKILL) every process the tmux server `server_pid` started and what they started, also
-// what is left in the session of one of `pane_pids` after its pane's process ended, but not the
-// server itself: a pane's hang-up at kill-server reaches neither a background job nor a process
-// that ignores it, nor a job of the server's such as pipe-pane's.
-void kill_server_processes(int server_pid, const std::set<int>& pane_pids = {});
-// That for the server `tmux` (a client of it: `tmux -L name ARGS`) reaches, then kill-server.
+// Ends every process of the server that `tmux` (a client of it: `tmux -L name ARGS`) reaches, the
+// panes' own and what they and the server's jobs (pipe-pane's) started, then the server: a
+// pane's hang-up at kill-server reaches neither a background job nor a process that ignores it.
 void end_tmux_server(const std::function<RunResult(const std::vector<std::string>&)>& tmux);
 
 fs::path recording_tmux_path();
