@@ -48,9 +48,11 @@ std::vector<ProcessEntry> all_processes() {
 }
 
 // The processes below `root` and in the sessions they lead or `sessions` names, `root` left out,
-// never this process or its session.
+// never this process or its session. A session of `sessions` whose leader runs is left out too:
+// the pid of a pane that ended may have come back as another program's.
 std::set<int> processes_of(int root, std::set<int> sessions) {
     const std::vector<ProcessEntry> procs = all_processes();
+    for (const auto& p : procs) sessions.erase(p.pid);
     std::set<int> found{root};
     for (bool grew = true; grew;) {
         grew = false;
