@@ -83,7 +83,7 @@ std::string read_text(const fs::path& path);
 // An executable `#!/bin/sh` script with this body.
 void write_script(const fs::path& path, const std::string& body);
 
-// Polls `done`, first every 10 ms, then less often (every 100 ms at most), until it holds or
+// Polls `done`, first after 10 ms, then less often (every 200 ms at most), until it holds or
 // `limit` passes; its last answer. The limit is for a machine busy with many tests at once.
 bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60));
 
