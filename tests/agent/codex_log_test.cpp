@@ -306,7 +306,7 @@ TEST_F(CodexPane, CtrlCEndsTheAgentAndClearsTheMark) {
 // Outside tmux the program becomes the agent: arguments unchanged, its status the command's.
 TEST(CodexRun, OutsideTmuxTheAgentReplacesTheProgram) {
     PrivateEnv env;
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     server.tmux_ok({"set-option", "-g", "@zelt", env.zelt().string()});
     write_script(env.root() / "tmux-here", "exec tmux -L " + server.socket_name() + " \"$@\"\n");
     write_script(env.root() / "agent", "printf '%s|' \"$@\"\nexit 5\n");

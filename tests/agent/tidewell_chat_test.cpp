@@ -306,6 +306,8 @@ TEST_F(Staging, KeysOpenTheStagingAreaOverTheAgentsPane) {
     EXPECT_EQ(wait_for_record(record, "\x1b[200~from the key\r\x1b[201~\r"), "\x1b[200~from the key\r\x1b[201~\r");
     EXPECT_TRUE(s.wait_for_text("TideWell input sent.")) << s.screen();
     EXPECT_TRUE(wait_until([&] { return option("@tidewell_target_pane").empty(); }));
+    // The popup closes after vim: a key before that would reach it.
+    ASSERT_TRUE(s.wait_for_no_text(".tmp")) << s.screen();
 
     s.press({"C-M-i"});
     ASSERT_TRUE(s.wait_for_text("e2e>")) << s.screen();

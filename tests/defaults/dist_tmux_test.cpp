@@ -34,7 +34,7 @@ TEST(DistTmux, EverySourceParses) {
 // The path of the pane reaches the finder intact, whatever it holds.
 TEST(DistTmux, FinderKeyPassesThePanePathIntact) {
     PrivateEnv env;
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     const fs::path odd = env.root() / "a'b $(touch x) \"q\" ;c 한글";
     fs::create_directories(odd);
     const fs::path args = env.root() / "args";
@@ -64,7 +64,7 @@ TEST(DistTmux, TheFloatingPaneLayerGoesFirstOnPathOnlyWhenTmuxLacksNewPane) {
     write_script(newer / "tmux", "[ \"$1 $2\" = 'list-commands new-pane' ] && { echo 'new-pane (newp) [-P]'; exit 0; }\n"
                                  "exec '" + real_tmux() + "' \"$@\"\n");
     for (const bool has_new_pane : {false, true}) {
-        TmuxServer server(80, 20, env.tmp());
+        TmuxServer server(80, 20, env.tmp(), env.home());
         const std::string path = (has_new_pane ? newer.string() + ":" : std::string()) + "/usr/bin:/bin";
         server.tmux_ok({"set-environment", "-g", "PATH", path});
         server.tmux_ok({"set", "-g", "@zelt", root.string()});
@@ -76,7 +76,7 @@ TEST(DistTmux, TheFloatingPaneLayerGoesFirstOnPathOnlyWhenTmuxLacksNewPane) {
 
 TEST(DistTmux, PluginsLiveUnderTheInstallationRoot) {
     PrivateEnv env;
-    TmuxServer server(80, 20, env.tmp());
+    TmuxServer server(80, 20, env.tmp(), env.home());
     const fs::path root = env.root() / "elsewhere";  // a root config.toml named, not ~/.tmux
     write_text(env.home() / ".tmux.conf", "");
     write_text(env.root() / "local.conf", "");  // declares no plugin

@@ -41,7 +41,7 @@ TEST(DoctorScreenInTmux, PopupRunsFixesAndShowsTheirChecksTurnOk) {
     const RunResult setup =
         env.run_program((installed_prefix() / "bin/vesk").string(), {"setup", "--profile", "linux", "--skip-plugins"});
     ASSERT_EQ(setup.status, 0) << setup.err;
-    TmuxServer server{120, 40, env.tmp()};
+    TmuxServer server{120, 40, env.tmp(), env.home()};
     AttachedClient client(server);
     server.tmux_ok({"set", "-g", "@zelt", env.zelt().string()});
     server.tmux_ok({"set", "-g", "@vim_bin", "novim"});
@@ -63,7 +63,9 @@ TEST(DoctorScreenInTmux, PopupRunsFixesAndShowsTheirChecksTurnOk) {
     ASSERT_TRUE(go_to(client, "tidewell-dir"));
     client.send_keys({"Enter"});
     ASSERT_TRUE(client.wait_for_text("실행할 명령")) << client.capture();
-    EXPECT_TRUE(has(client.capture(), "mkdir -p " + tidewell.string())) << client.capture();
+    // The detail is the third box from the left (the popup and the list come first); a long path
+    // wraps there.
+    EXPECT_TRUE(has(box_text(client.capture(), 3), without_blanks("mkdir -p " + tidewell.string()))) << client.capture();
     EXPECT_TRUE(has(client.capture(), "Enter 지금 실행   Esc 닫기")) << client.capture();
     client.send_keys({"Enter"});
     ASSERT_TRUE(client.wait_for_screen([](const std::string& s) {
@@ -99,7 +101,7 @@ TEST(DoctorScreenInTmux, PopupRunsFixesAndShowsTheirChecksTurnOk) {
 
 TEST(DoctorScreenInTmux, TheTerminalComesBackWhenTheScreenIsKilledOrLeft) {
     PrivateEnv env;
-    TmuxServer server(80, 24, env.tmp());
+    TmuxServer server(80, 24, env.tmp(), env.home());
     const fs::path dir = env.root();
     // In the background so that the script learns its process id; standard output stays the
     // terminal, or the doctor would print its report instead.
@@ -130,7 +132,7 @@ TEST(DoctorScreenInTmux, TheTerminalComesBackWhenTheScreenIsKilledOrLeft) {
 
 TEST(DoctorScreenInTmux, TheCursorRowIsNavyWhereTheTerminalShowsRgb) {
     PrivateEnv env;
-    TmuxServer server(100, 30, env.tmp());
+    TmuxServer server(100, 30, env.tmp(), env.home());
     // xterm-256color has no RGB flag: COLORTERM alone says that the terminal shows RGB.
     const std::vector<std::pair<std::optional<std::string>, std::string>> cases = {
         {"truecolor", "\x1b[48;2;47;51;77m"}, {"24bit", "\x1b[48;2;47;51;77m"}, {std::nullopt, "\x1b[48;5;237m"}};

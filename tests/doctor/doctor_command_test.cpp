@@ -195,7 +195,7 @@ TEST(DoctorCommand, OutsideTmuxHealthyThenBrokenOneWayAtATime) {
 class UserTmux {
 public:
     explicit UserTmux(Installation& inst) : inst_(inst) { start(); }
-    ~UserTmux() { tmux({"kill-server"}); }
+    ~UserTmux() { end(); }
 
     RunResult tmux(std::vector<std::string> args) const {
         args.insert(args.begin(), {"-L", socket_});
@@ -218,8 +218,11 @@ public:
         inst_.env.vars["TMUX"] = (inst_.env.tmp() / ("tmux-" + std::to_string(::getuid())) / socket_).string() + "," +
                                  value({"display", "-p", "#{pid}"}) + ",0";
     }
+    void end() {
+        end_tmux_server([this](const std::vector<std::string>& args) { return tmux(args); });
+    }
     void restart() {
-        tmux({"kill-server"});
+        end();
         inst_.env.vars.erase("TMUX");  // new-session refuses to nest
         start();
     }

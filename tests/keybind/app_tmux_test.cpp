@@ -19,7 +19,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 // The screen in a pane of a private server, started and ready for keys.
 struct ScreenRun {
     PrivateEnv env;
-    TmuxServer server{120, 40, env.tmp()};
+    TmuxServer server{120, 40, env.tmp(), env.home()};
     std::string pane = start_screen(server, env.root(), {"config", "keybindings"}, inside_tmux(env.env()));
 
     ScreenRun() {
@@ -146,7 +146,7 @@ TEST(KeybindScreenInTmux, AKeyTakenFromTmuxIsGivenBack) {
 
 TEST(KeybindScreenInTmux, NoPlaceForTheFileEndsWithAnErrorAndTheTerminalBack) {
     PrivateEnv env;
-    TmuxServer server{80, 20, env.tmp()};
+    TmuxServer server{80, 20, env.tmp(), env.home()};
     EnvChanges vars;  // neither HOME nor XDG_CONFIG_HOME
     for (auto& change : inside_tmux(env.env()))
         if (change.first != "HOME" && change.first != "XDG_CONFIG_HOME") vars.push_back(change);
@@ -180,7 +180,7 @@ TEST(KeybindScreenInTmux, PopupAsksForTheClientSizeAndOpensAFloatingPane) {
 
 TEST(KeybindScreenInTmux, PopupShowsTheScreenInAFloatingPane) {
     PrivateEnv env;
-    TmuxServer server{120, 40, env.tmp()};
+    TmuxServer server{120, 40, env.tmp(), env.home()};
     AttachedClient client(server);
     const std::string pane = start_popup(server, env, {"config", "keybindings-popup"});
     EXPECT_TRUE(client.wait_for_text(" Keybindings ")) << client.capture();
@@ -194,7 +194,7 @@ TEST(KeybindScreenInTmux, PopupShowsTheScreenInAFloatingPane) {
 // its close key still show.
 TEST(KeybindScreenInTmux, PopupOnASmallClientShowsTheCloseKey) {
     PrivateEnv env;
-    TmuxServer server{120, 40, env.tmp()};
+    TmuxServer server{120, 40, env.tmp(), env.home()};
     AttachedClient client(server, 40, 12);
     const std::string pane = start_popup(server, env, {"config", "keybindings-popup"});
     EXPECT_TRUE(client.wait_for_text(" Keybindings ")) << client.capture();

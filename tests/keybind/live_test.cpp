@@ -123,7 +123,7 @@ TEST(KeybindLive, TmuxDefaultsGivenBack) {
 // `vesk config apply-keybindings` as the generated configuration runs it.
 TEST(KeybindLive, ApplyKeybindingsCommand) {
     test::PrivateEnv env;
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     const auto log = env.root() / "calls";
     env.vars["TMUX_BIN"] = test::recording_tmux_path().string();
     env.vars["RECORD_TMUX_LOG"] = log.string();

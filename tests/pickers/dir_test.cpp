@@ -52,6 +52,8 @@ protected:
         ASSERT_TRUE(s.wait_for_text("fav>")) << s.screen();
         ASSERT_TRUE(s.wait_for_text("3/3")) << s.screen();
         s.press({"Enter"});
+        // The next M-d would reach this popup while it closes, and its screen pass for the next one.
+        ASSERT_TRUE(s.wait_for_no_text("fav>")) << s.screen();
     }
 
     PrivateEnv env;
@@ -101,6 +103,7 @@ TEST_F(DirRoad, PopupOffersEveryDirectoryBelowThePane) {
         s.press({"Enter"});
         ASSERT_TRUE(wait_until([&] { return path_of(shell) == (top / ("d_" + name)).string(); }))
             << s.server().capture(shell);
+        ASSERT_TRUE(s.wait_for_no_text("dir>")) << s.screen();
     }
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
 }

@@ -175,7 +175,9 @@ TEST_F(FilterEditKeys, PrefixCeFromAShellTypesTheLineThere) {
         EXPECT_EQ(vim->file, file.string());
         EXPECT_EQ(vim->line, 3);
         // fzf and vim gave the screen back: the line typed into the shell is there.
-        EXPECT_TRUE(s.server().wait_for_text(shell, "finder filter-edit -- \"$file\"; true")) << s.server().capture(shell);
+        EXPECT_TRUE(wait_until([&] {
+            return s.server().capture(shell, true).find("finder filter-edit -- \"$file\"; true") != std::string::npos;
+        })) << s.server().capture(shell);
         s.server().tmux({"kill-pane", "-t", shell});
     }
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});

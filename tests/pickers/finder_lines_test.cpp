@@ -61,7 +61,8 @@ TEST(FinderLines, SelectionResolvesToExistingRegularFiles) {
     TempDir dir;
     const fs::path root = fs::canonical(dir.path()) / "repo";
     fs::create_directories(root / "src" / "sub");
-    ASSERT_TRUE(run_child(ChildCommand("git", {"init", "-q", root.string()})).status.success());
+    ASSERT_TRUE(run_child(ChildCommand("git", {"init", "-q", root.string()}).set_env("GIT_CONFIG_GLOBAL", "/dev/null"))
+                    .status.success());
     write_text(root / "src" / "a.md", "x\n");
     const fs::path below = root / "src";
 

@@ -33,6 +33,7 @@ protected:
     void git(const std::vector<std::string>& args) {
         ChildCommand git("git", {"-C", repo.string(), "-c", "user.name=t", "-c", "user.email=t@t"});
         git.args.insert(git.args.end(), args.begin(), args.end());
+        git.env = env.env();
         git.out = git.err = Stdio::Null;
         ASSERT_TRUE(run_child(git).status.success());
     }

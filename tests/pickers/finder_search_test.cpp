@@ -38,6 +38,7 @@ struct Finder {
     void git(const std::vector<std::string>& args) const {
         ChildCommand git("git", {"-C", dir.string(), "-c", "user.name=t", "-c", "user.email=t@t"});
         git.args.insert(git.args.end(), args.begin(), args.end());
+        git.env = env.env();
         git.out = git.err = Stdio::Null;
         ASSERT_TRUE(run_child(git).status.success());
     }

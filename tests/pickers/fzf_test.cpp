@@ -69,7 +69,7 @@ TEST(Fzf, SignalsStartFailuresAndEarlyExit) {
 
 TEST(Fzf, PaneRunGivesTheChoiceOrNothingWhenCancelled) {
     PrivateEnv env;
-    TmuxServer server{80, 20, env.tmp()};
+    TmuxServer server{80, 20, env.tmp(), env.home()};
     const fs::path input = env.root() / "input";
     const fs::path result = env.root() / "result";
     write_text(input, "alpha\nbeta\ngamma\n");

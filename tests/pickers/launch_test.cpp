@@ -108,7 +108,10 @@ TEST_F(LaunchRoad, CtrlNEditsTheListInVimAndThePickerReadsItAgain) {
 TEST_F(LaunchRoad, MissingListIsSaidInThePopup) {
     fs::remove(list);
     s.press({"C-M-g"});
-    EXPECT_TRUE(s.wait_for_text("lists/launch-app.list 파일이 없습니다: " + list.string())) << s.screen();
+    EXPECT_TRUE(s.client().wait_for_screen([&](const std::string& screen) {
+        return box_text(screen).find(without_blanks("lists/launch-app.list 파일이 없습니다: " + list.string())) !=
+               std::string::npos;
+    })) << s.screen();
     EXPECT_TRUE(s.wait_for_text("[아무 키나 누르면 닫힙니다]")) << s.screen();
     s.press({"q"});
     EXPECT_TRUE(s.wait_for_no_text("파일이 없습니다")) << s.screen();

@@ -39,7 +39,7 @@ TEST(MappingPopup, TheFirstRuleThatAppliesChooses) {
 
 TEST(MappingPopup, InsideTmuxWithoutZeltEndsQuietly) {
     PrivateEnv env;
-    TmuxServer server(80, 20, env.tmp());
+    TmuxServer server(80, 20, env.tmp(), env.home());
     env.vars["TMUX"] = server.tmux_env_value();
     RunResult r = env.run({"mapping", "popup"});
     EXPECT_EQ(r.status, 99);
@@ -85,6 +85,8 @@ TEST(MappingPopupKeys, PrefixC5OpensTheMapAtTheChosenLine) {
     ASSERT_TRUE(vim) << s.screen();
     EXPECT_EQ(vim->file, map.string());
     EXPECT_EQ(vim->line, line);
+    // vim has left, the popup goes after it: a key before that would reach the popup.
+    ASSERT_TRUE(s.wait_for_no_text(row)) << s.screen();
 
     // Without the document the popup stays with filter-edit's word until a key is pressed.
     fs::remove(map);

@@ -168,7 +168,7 @@ TEST(NoteCommands, DeleteRemovesOnlyARegularFileInsideTheNoteDirectory) {
 // No `open` here (macOS only): the client is told so, and the note stays where it is.
 TEST(NoteCommands, RevealWithoutOpenSaysSoOnTheClient) {
     Notes notes({"tmux"});
-    TmuxServer server(120, 40, notes.env.tmp());
+    TmuxServer server(120, 40, notes.env.tmp(), notes.env.home());
     AttachedClient client(server);
     server.tmux_ok({"set-option", "-g", "display-time", "10000"});
     write_text(notes.dir / "#{pane_id} n.md", "x\n");
@@ -241,7 +241,7 @@ TEST(NoteCommands, ParseMfLine) {
 // through its bindings, with fzf's own quoting of {} and {q} and the bindings run by /bin/sh.
 TEST(NoteCommands, FzfBindingsActOnTheChosenNote) {
     Notes notes({"rg", "open"});
-    TmuxServer server(160, 40, notes.env.tmp());
+    TmuxServer server(160, 40, notes.env.tmp(), notes.env.home());
     // What cutting a name at its first ':' or at its line feed would name instead.
     write_text(notes.dir / "a", "--pre=rm as text\n");
     write_text(notes.dir / "two", "decoy\n");

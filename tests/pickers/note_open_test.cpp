@@ -46,7 +46,7 @@ protected:
         ASSERT_TRUE(server.wait_for_text(pane, " 1/1")) << server.capture(pane);
         server.send_keys(pane, {"Enter"});
     }
-    bool says(const std::string& text) { return server.capture(pane).find(text) != std::string::npos; }
+    bool says(const std::string& text) { return server.capture(pane, true).find(text) != std::string::npos; }
 
     std::string session_option(const std::string& name) {
         return server.tmux({"show-option", "-t", server.session(), "-qv", name}).out;

@@ -51,7 +51,8 @@ TEST(OpenWithCommand, LineAndPlace) {
     TempDir dir;
     const fs::path repo = fs::canonical(dir.path()) / "repo";
     fs::create_directories(repo / "src");
-    ASSERT_TRUE(run_child(ChildCommand("git", {"init", "-q", repo.string()})).status.success());
+    ASSERT_TRUE(run_child(ChildCommand("git", {"init", "-q", repo.string()}).set_env("GIT_CONFIG_GLOBAL", "/dev/null"))
+                    .status.success());
     ExecRoot in_repo = open_with_exec_root(repo / "src" / "x.md", "/elsewhere");
     EXPECT_EQ(in_repo.dir, repo);
     EXPECT_EQ(in_repo.file, "src/x.md");
@@ -69,7 +70,7 @@ class OpenWithRoad : public ::testing::Test {
 protected:
     OpenWithRoad() : s(env) {
         fs::create_directories(repo);
-        EXPECT_TRUE(run_child(ChildCommand("git", {"init", "-q", repo.string()})).status.success());
+        EXPECT_EQ(env.run_program("git", {"init", "-q", repo.string()}).status, 0);
         s.add_recorder("rec");
         write_text(s.root() / "lists" / "find-file-and-exec.list",
                    "rec | rec\nsplit-rec | " + (s.bin() / "rec").string() + "\nvim | vim\ncode | code\n");
@@ -84,6 +85,9 @@ protected:
     }
 
     void open_popup() {
+        // The last popup may still be closing: the new one would not open over it, and its last
+        // screen would pass for the new one's.
+        ASSERT_TRUE(s.wait_for_no_text("open>")) << s.screen();
         s.run_shell_b("tmux display-popup -E -w 60% -h 12 -T 'Open With' " +
                       sh_quote(sh_quote(s.vesk().string()) + " finder open-with"));
     }
@@ -211,9 +215,11 @@ TEST_F(OpenWithRoad, CancelEditAndFailures) {
     EXPECT_TRUE(s.wait_for_text("[아무 키나 누르면 닫힙니다]")) << s.screen();
     s.press({"q"});
     EXPECT_TRUE(s.wait_for_no_text("파일이 없습니다")) << s.screen();
-    // tmux reports the failed popup command once its job ends: wait for that report, so that it
-    // cannot cover the next message.
-    EXPECT_TRUE(s.wait_for_text("returned 1")) << s.screen();
+    // tmux reports the failed popup command once its job ends, in view mode over the pane (the
+    // line, "'COMMAND' returned 1", cut at its edge): wait for that report, so that it cannot cover
+    // the next message.
+    EXPECT_TRUE(wait_until([&] { return s.server().format("", "#{pane_mode}") == "view-mode"; })) << s.screen();
+    EXPECT_TRUE(s.wait_for_text("'tmux display-popup -E -w 60% -h 12 -T 'Open With'")) << s.screen();
 
     // No file chosen: tmux says so.
     s.server().tmux_ok({"set-option", "-gu", "@find_exec_file"});

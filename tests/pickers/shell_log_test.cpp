@@ -70,7 +70,7 @@ protected:
         s.load_dist();
         s.server().tmux_ok({"set-option", "-g", "display-time", "10000"});
         fs::create_directories(repo);
-        EXPECT_TRUE(run_child(ChildCommand("git", {"init", "-q", repo.string()})).status.success());
+        EXPECT_EQ(env.run_program("git", {"init", "-q", repo.string()}).status, 0);
         shell = s.shell_pane(repo);
     }
 
@@ -126,7 +126,15 @@ TEST_F(ShellLogRoad, SearchPicksALogAndSearchesItLive) {
     EXPECT_LT(screen.find("shell/2026-01-02"), screen.find("shell/2026-01-03")) << screen;
     s.press({"Enter"});
     ASSERT_TRUE(s.wait_for_text("search>")) << s.screen();
-    EXPECT_TRUE(s.wait_for_text("file: " + repo.string())) << s.screen();
+    // The header names the chosen log; fzf cuts a header wider than its column with "..".
+    const std::string header = "file: " + (repo / ".agent/shell/2026-01-03_10:00_x.log").string() + " (ctrl-r/F5 reload)";
+    const auto shown = s.client().wait_for_screen([](const std::string& sc) { return sc.find("file: /") != std::string::npos; });
+    std::string named = line_with(shown.value_or(""), "file: /");
+    named = named.substr(std::min(named.size(), named.find("file: /")));
+    named = named.substr(0, named.find("│"));
+    while (named.ends_with(' ')) named.pop_back();
+    if (named.ends_with("..")) named.resize(named.size() - 2);
+    EXPECT_TRUE(named.size() > 10 && header.starts_with(named)) << s.screen();
     EXPECT_TRUE(s.wait_for_text("gamma 3")) << s.screen();
     s.type("beta");
     EXPECT_TRUE(s.wait_for_text("2:beta 2")) << s.screen();

@@ -41,7 +41,7 @@ protected:
         s.load_dist();
         s.server().tmux_ok({"set-option", "-g", "display-time", "10000"});
         fs::create_directories(repo / "sub");
-        EXPECT_TRUE(run_child(ChildCommand("git", {"init", "-q", repo.string()})).status.success());
+        EXPECT_EQ(env.run_program("git", {"init", "-q", repo.string()}).status, 0);
         s.add_recorder("rec");
         s.add_program("slow", sh_quote((s.bin() / "rec").string()) + " \"$@\"\nwhile [ ! -e " +
                                   sh_quote((env.root() / "flag").string()) + " ]; do sleep 0.1; done\n");

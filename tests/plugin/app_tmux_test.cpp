@@ -35,7 +35,7 @@ public:
     }
 
     PrivateEnv env;
-    TmuxServer server{120, 40, env.tmp()};
+    TmuxServer server{120, 40, env.tmp(), env.home()};
     test::ServedRepos repos{env.root()};
     std::string pane;
 
@@ -175,7 +175,7 @@ TEST(PluginScreenInTmux, PopupIsSizedToTheDistributionsCatalog) {
 
 TEST(PluginScreenInTmux, PopupShowsTheScreenInAFloatingPane) {
     PrivateEnv env;
-    TmuxServer server{120, 40, env.tmp()};
+    TmuxServer server{120, 40, env.tmp(), env.home()};
     test::AttachedClient client(server);
     const std::string pane = test::start_popup(server, env, {"config", "plugins-popup"});
     EXPECT_TRUE(client.wait_for_text(" Plugins ")) << client.capture();

@@ -220,7 +220,7 @@ TEST(RebuildCommand, KeyAndPluginChangesRewriteLinesThatTmuxReadsBack) {
               "## 켜진 것\n# (vesk) 사용자가 끈 플러그인: set -g @plugin 'a/on'\n## 꺼진 것\n"
               "set -g @plugin 'b/off'\nset -g @plugin 'c/stays'\n");
 
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     server.tmux_ok({"source-file", out.string()});
     EXPECT_EQ(server.global_option("@zelt"), root.string());
     EXPECT_EQ(server.global_option("@fixture"), "yes");
@@ -238,7 +238,7 @@ TEST(RebuildCommand, ReloadsTheRunningTmux) {
     const fs::path local = env.home() / ".tmux.conf.local";
     // The server's HOME is not the private one: name the file in full.
     write_text(env.home() / ".tmux.conf", "set -g @reloaded yes\nsource-file '" + local.string() + "'\n");
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     // The pane prints the status itself: tmux 3.3a now and then never reaps a quick pane process.
     const auto rebuild = [&](const std::string& args) {
         const std::string pane = server.run_in_pane(

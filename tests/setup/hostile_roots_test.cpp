@@ -44,7 +44,12 @@ public:
         env_.vars["GIT_CONFIG_NOSYSTEM"] = "1";
         socket_ = "vesk-test-hostile-" + std::to_string(::getpid()) + "-" + std::to_string(static_cast<int>(from));
     }
-    ~HostileUser() { tmux({"kill-server"}); }
+    ~HostileUser() {
+        end_tmux_server([this](std::vector<std::string> args) {
+            args.insert(args.begin(), {"-L", socket_});
+            return run(real_tmux(), std::move(args));
+        });
+    }
 
     RunResult run(const std::string& program, std::vector<std::string> args) const {
         if (from_ == From::Zeltdir && (args[0] == "setup" || args[0] == "rebuild"))
@@ -110,7 +115,7 @@ std::vector<std::string> ctrl_csi_u(char ch) {
 // popups through the floating-pane layer (Esc closes them), and every floating binding reaches
 // the program through it, without tmux reporting a failure.
 void press_the_floating_keys(HostileUser& user) {
-    TmuxServer outer(160, 50, user.env_.tmp());
+    TmuxServer outer(160, 50, user.env_.tmp(), user.env_.home());
     outer.tmux_ok({"set-option", "-g", "status", "off"});
     const std::string client = outer.run_in_current_window({real_tmux(), "-L", user.socket_, "attach"}, user.env_.env());
     ASSERT_TRUE(wait_until([&] { return !user.tmux({"list-clients"}).empty(); }, kSlow));

@@ -119,7 +119,7 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     struct Kill {
         std::function<void()> f;
         ~Kill() { f(); }
-    } kill{[&] { tmux({"kill-server"}); }};
+    } kill{[&] { end_tmux_server(tmux); }};
     // No private setup server outlives setup, nor its socket (tmux leaves sockets behind).
     const auto setup_server_gone = [&] {
         for (const auto& e : fs::recursive_directory_iterator(env.tmp()))
@@ -191,7 +191,7 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
     const fs::path version = env.root() / "version";
     ASSERT_EQ(tmux({"run-shell", "#{@zelt}/bin/vesk --version > '" + version.string() + "'"}).status, 0);
     EXPECT_EQ(read_text(version), "vesk v1.2.2\n");
-    tmux({"kill-server"});
+    end_tmux_server(tmux);
 
     // Everything present: no server, and neither tmux nor git is looked for by the plugin step
     // (the rebuild's check finds tmux through TMUX_BIN).

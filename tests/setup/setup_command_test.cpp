@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "installed.hpp"
+#include "support/screen_run.hpp"
 #include "support/tmux_server.hpp"
 
 namespace vesk::test {
@@ -149,18 +150,23 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     EXPECT_EQ(fs::read_symlink(home_conf), env.root() / "elsewhere.conf");
     fs::remove(home_conf);
 
-    // An 80-column terminal: the question wraps instead of being cut off, and names the backup.
-    TmuxServer server(80, 30, env.tmp());
+    // An 80-column terminal: the question wraps instead of being cut off, and names the backup;
+    // the choice's row is cut at the edge.
+    TmuxServer server(80, 30, env.tmp(), env.home());
+    const std::string question = without_blanks(home_conf.string() + " 파일이 " + (env.zelt() / ".tmux.conf").string() +
+                                                " 링크로 교체됩니다. 지금 파일은 " + bak.string() + ".1로 옮겨 둡니다.");
+    const std::string go_on = "계속: " + home_conf.string() + "를 .bak로 옮기고 링크 생성";
     std::string pane;
     const auto force = [&](const std::vector<std::string>& keys) {
         write_text(home_conf, "mine\n");
         pane = server.run_in_pane({installed_vesk(), "setup", "--force", "--skip-plugins"}, inside_tmux(env.env()));
-        EXPECT_TRUE(server.wait_for_text(pane, "계속: " + home_conf.string() + "를 .bak로 옮기고 링크 생성"))
-            << server.capture(pane);
-        const std::string screen = server.capture(pane);
-        for (const std::string& part : std::vector<std::string>{home_conf.string() + " 파일이", (env.zelt() / ".tmux.conf").string(),
-                                        "교체됩니다.", bak.string() + ".1로", "둡니다."})
-            EXPECT_NE(screen.find(part), std::string::npos) << part << "\n" << screen;
+        const auto screen = server.wait_for_screen(pane, [&](const std::string& s) {
+            return box_text(s).find(question) != std::string::npos && s.find("│취소") != std::string::npos;
+        });
+        EXPECT_TRUE(screen) << server.capture(pane);
+        std::string row = line_with(screen.value_or(""), "│계속: ");
+        row = row.substr(0, row.find_last_not_of(" │") + 1).substr(std::string("│").size());
+        EXPECT_TRUE(row.size() > 20 && go_on.starts_with(row)) << row;
         EXPECT_TRUE(server.wait_for_raw_mode(pane));
         server.send_keys(pane, keys);
         return server.wait_for_exit(pane, std::chrono::seconds(30));
@@ -177,7 +183,7 @@ TEST(SetupCommand, AnExistingTmuxConfIsReplacedOnlyWhenForcedAndConfirmed) {
     // Going on moves the file to the first free backup name, and says so.
     ASSERT_EQ(force({"Enter"}), 0);
     EXPECT_TRUE(server.wait_for_text(pane, "  원래 있던 파일은 ")) << server.capture(pane);
-    EXPECT_NE(server.capture(pane).find(bak.string() + ".1로 옮겼습니다"), std::string::npos) << server.capture(pane);
+    EXPECT_NE(server.capture(pane, true).find(bak.string() + ".1로 옮겼습니다"), std::string::npos) << server.capture(pane);
     EXPECT_EQ(read_text(bak.string() + ".1"), "mine\n");
     EXPECT_EQ(read_text(bak), "older\n");
     EXPECT_EQ(fs::read_symlink(home_conf), env.zelt() / ".tmux.conf");

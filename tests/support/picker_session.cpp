@@ -44,7 +44,7 @@ std::vector<std::string> split_at(const std::string& text, char sep) {
 }  // namespace
 
 PickerSession::PickerSession(PrivateEnv& env, int width, int height)
-    : env_(env), server_(120, 40, env.tmp()), client_(server_, width, height), root_(env.zelt()), bin_(env.root() / "bin") {
+    : env_(env), server_(120, 40, env.tmp(), env.home()), client_(server_, width, height), root_(env.zelt()), bin_(env.root() / "bin") {
     fs::create_directories(bin_);
     fs::create_directories(root_ / "bin");
     fs::create_symlink(floating_tmux_path(), bin_ / "tmux");
@@ -52,30 +52,35 @@ PickerSession::PickerSession(PrivateEnv& env, int width, int height)
     for (const char* dir : {"lists", "doc"})
         fs::copy(kDist / dir, root_ / dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 
-    for (const auto& [name, value] : env.env()) {
-        if (name == "TMUX" || name == "TMUX_PANE" || name == "TMUX_TMPDIR") continue;
-        if (value) server_.tmux_ok({"set-environment", "-g", name, *value});
-        else server_.tmux({"set-environment", "-gu", name});
-    }
+    // One tmux call for all of it (each call is a process).
+    std::vector<std::string> setup;
+    const auto set = [&](const std::string& name, const std::optional<std::string>& value) {
+        if (value) setup.insert(setup.end(), {"set-environment", "-g", name, *value, ";"});
+        else setup.insert(setup.end(), {"set-environment", "-gu", name, ";"});
+    };
+    for (const auto& [name, value] : env.env())
+        if (name != "TMUX" && name != "TMUX_PANE" && name != "TMUX_TMPDIR") set(name, value);
     const char* path = std::getenv("PATH");
     path_ = bin_.string() + ":" + (path ? path : "/usr/bin:/bin");
-    server_.tmux_ok({"set-environment", "-g", "PATH", path_});
-    server_.tmux_ok({"set-environment", "-g", "TMUX_BIN", (bin_ / "tmux").string()});
-    server_.tmux_ok({"set-environment", "-g", "TMUX_FLOATING_REAL", real_tmux()});
+    set("PATH", path_);
+    set("TMUX_BIN", (bin_ / "tmux").string());
+    set("TMUX_FLOATING_REAL", real_tmux());
     for (const char* name : {"VIM_BIN", "VISUAL", "EDITOR", "FZF_DEFAULT_OPTS", "FZF_DEFAULT_COMMAND"})
-        server_.tmux({"set-environment", "-gu", name});
-    server_.tmux_ok({"set-option", "-g", "@zelt", root_.string()});
+        set(name, std::nullopt);
     // Every vim tells where it stands once it has started (after +N), and when it leaves: writefile()
     // writes a line feed inside an item as NUL, so the name comes back whole.
-    server_.tmux_ok({"set-environment", "-g", "VESK_VIM_VIEW", (env.root() / "vim-view").string()});
-    server_.tmux_ok({"set-environment", "-g", "VIMINIT",
-                     "autocmd VimEnter * call writefile([expand('%:p'), line('.')], $VESK_VIM_VIEW . '.tmp') | "
-                     "call rename($VESK_VIM_VIEW . '.tmp', $VESK_VIM_VIEW) | "
-                     "autocmd VimLeave * call writefile([], $VESK_VIM_VIEW . '.left')"});
+    set("VESK_VIM_VIEW", (env.root() / "vim-view").string());
+    set("VIMINIT",
+        "autocmd VimEnter * call writefile([expand('%:p'), line('.')], $VESK_VIM_VIEW . '.tmp') | "
+        "call rename($VESK_VIM_VIEW . '.tmp', $VESK_VIM_VIEW) | "
+        "autocmd VimLeave * call writefile([], $VESK_VIM_VIEW . '.left')");
+    setup.insert(setup.end(), {"set-option", "-g", "@zelt", root_.string()});
+    server_.tmux_ok(setup);
 }
 
 void PickerSession::load_dist(const std::vector<std::string>& files) {
     for (const auto& file : files) server_.tmux_ok({"source-file", (kDist / file).string()});
+    prefix_.clear();
 }
 
 std::string PickerSession::binding(const std::string& table, const std::string& key) {
@@ -126,13 +131,15 @@ std::string PickerSession::shell_pane(const fs::path& dir) {
 void PickerSession::press(const std::vector<std::string>& keys) { client_.send_keys(keys); }
 
 void PickerSession::press_prefixed(const std::string& key) {
-    client_.send_keys({server_.tmux_ok({"show-option", "-gv", "prefix"})});
+    if (prefix_.empty()) prefix_ = server_.tmux_ok({"show-option", "-gv", "prefix"});
     // A terminal has no byte for Ctrl with a digit: tmux reads them as extended keys (CSI u), as a
     // terminal set up for them (the distribution's iTerm key map) sends them.
-    if (key.size() == 3 && key.starts_with("C-") && key[2] >= '0' && key[2] <= '9')
+    if (key.size() == 3 && key.starts_with("C-") && key[2] >= '0' && key[2] <= '9') {
+        client_.send_keys({prefix_});
         client_.send_text("\x1b[" + std::to_string(static_cast<int>(key[2])) + ";5u");
-    else
-        client_.send_keys({key});
+    } else {
+        client_.send_keys({prefix_, key});
+    }
 }
 
 void PickerSession::type(const std::string& text) { client_.send_text(text); }
@@ -162,6 +169,8 @@ void PickerSession::open_with(const std::string& query) {
     type(query);
     ASSERT_TRUE(wait_for_text("│ > " + query)) << screen();
     press({"Enter"});
+    // Keys for what comes next would reach this popup while it closes.
+    ASSERT_TRUE(wait_for_no_text("open>")) << screen();
 }
 
 std::optional<VimView> PickerSession::vim_view() {

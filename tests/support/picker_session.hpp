@@ -77,7 +77,7 @@ public:
     fs::path add_program(const std::string& name, const std::string& body);
     // A program `bin()/name` that records its working directory and arguments for recorded().
     fs::path add_recorder(const std::string& name);
-    // Waits (10 s) for the recorder's record; nothing when it never ran.
+    // Waits (wait_until's limit) for the recorder's record; nothing when it never ran.
     std::optional<Recorded> recorded(const std::string& name);
 
     // An interactive bash (no rc files, prompt "[sh]$ ") in `dir`, in a new selected window: the active
@@ -126,6 +126,7 @@ private:
     fs::path root_;
     fs::path bin_;
     std::string path_;  // the server's PATH, bin_ first
+    std::string prefix_;  // the server's prefix key once read, until load_dist()
 };
 
 }  // namespace vesk::test

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -55,6 +56,9 @@ std::vector<std::pair<std::string, std::optional<std::string>>> PrivateEnv::env(
         {"TMUX_TMPDIR", tmp().string()}, {"LANG", "C.UTF-8"},
         {"LC_ALL", std::nullopt},    {"TMUX", std::nullopt},
         {"TMUX_PANE", std::nullopt}, {"TMUX_BIN", std::nullopt},
+        // Not the user's own shell, whatever it is: a tmux server started from here runs it in its
+        // panes, and fzf runs its default command with it.
+        {"SHELL", "/bin/bash"},
         {"VISUAL", std::nullopt},    {"EDITOR", std::nullopt},
         // The listings filter through fzf, which reads these.
         {"FZF_DEFAULT_OPTS", std::nullopt}, {"FZF_DEFAULT_COMMAND", std::nullopt},
@@ -97,9 +101,13 @@ void write_script(const fs::path& path, const std::string& body) {
 
 bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
+    // Most answers come within milliseconds; a long wait polls less and less often, so that the
+    // polls (often a tmux client each) do not take the processor from what they wait for.
+    auto pause = std::chrono::milliseconds(10);
     while (std::chrono::steady_clock::now() < end) {
         if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(200));
     }
     return done();
 }

@@ -83,8 +83,9 @@ std::string read_text(const fs::path& path);
 // An executable `#!/bin/sh` script with this body.
 void write_script(const fs::path& path, const std::string& body);
 
-// Polls `done` every 20 ms until it holds or `limit` passes; its last answer.
-bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
+// Polls `done`, first after 10 ms, then less often (every 200 ms at most), until it holds or
+// `limit` passes; its last answer. The limit is for a machine busy with many tests at once.
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 // What `f` throws, or "(no error)".
 std::string error_text(const std::function<void()>& f);

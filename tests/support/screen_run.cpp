@@ -20,6 +20,25 @@ std::string line_with(const std::string& screen, const std::string& text) {
     return "";
 }
 
+std::string without_blanks(std::string text) {
+    std::erase(text, ' ');
+    return text;
+}
+
+std::string box_text(const std::string& screen, std::size_t n) {
+    const std::string bar = "│";
+    std::istringstream in(screen);
+    std::string out;
+    for (std::string line; std::getline(in, line);) {
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < n && at != std::string::npos; ++i)
+            if ((at = line.find(bar, at)) != std::string::npos) at += bar.size();
+        const std::size_t end = at == std::string::npos ? at : line.find(bar, at);
+        if (end != std::string::npos) out += line.substr(at, end - at);
+    }
+    return without_blanks(out);
+}
+
 std::string wait_for_line(const TmuxServer& server, const std::string& pane, const std::string& text,
                           const std::function<bool(const std::string&)>& pred) {
     const auto screen = server.wait_for_screen(pane, [&](const std::string& s) {

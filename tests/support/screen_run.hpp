@@ -22,6 +22,11 @@ std::string sh_quote(const std::string& text);
 
 // The first line of `screen` holding `text`, "" when none does.
 std::string line_with(const std::string& screen, const std::string& text);
+std::string without_blanks(std::string text);
+// The text between the n-th "│" of every row and the next one, rows joined, blanks left out: what a
+// box holds, the same wherever its width broke a line (a long path). n = 1: the first box from the
+// left; boxes in a box have higher numbers.
+std::string box_text(const std::string& screen, std::size_t n = 1);
 // Polls the pane until the line holding `text` shows and satisfies `pred`; returns that line ("" and
 // a test failure with the screen when it never does).
 std::string wait_for_line(const TmuxServer& server, const std::string& pane, const std::string& text,

@@ -1,8 +1,12 @@
 #include "support/tmux_server.hpp"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -13,6 +17,74 @@ namespace {
 std::string strip_newline(std::string s) {
     if (s.ends_with('\n')) s.pop_back();
     return s;
+}
+
+// A quiet interactive shell for the panes started without a command.
+const std::string kQuietShell = "exec bash --norc --noprofile";
+
+struct ProcessEntry {
+    int pid = 0, ppid = 0, sid = 0;
+};
+
+std::vector<ProcessEntry> all_processes() {
+    std::vector<ProcessEntry> out;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        std::getline(in, stat);
+        const std::size_t close = stat.rfind(')');  // the command name may hold anything
+        if (close == std::string::npos) continue;
+        std::istringstream rest(stat.substr(close + 1));
+        char state = 0;
+        ProcessEntry p{std::stoi(name)};
+        int pgrp = 0;
+        if (rest >> state >> p.ppid >> pgrp >> p.sid) out.push_back(p);
+    }
+    return out;
+}
+
+// The processes below `root` and in the sessions they lead or `sessions` names, `root` left out,
+// never this process or its session. A session of `sessions` whose leader runs is left out too:
+// the pid of a pane that ended may have come back as another program's.
+std::set<int> processes_of(int root, std::set<int> sessions) {
+    const std::vector<ProcessEntry> procs = all_processes();
+    for (const auto& p : procs) sessions.erase(p.pid);
+    std::set<int> found{root};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& p : procs) {
+            if (found.count(p.pid) && p.sid == p.pid) sessions.insert(p.pid);
+        }
+        for (const auto& p : procs) {
+            if (found.count(p.pid) || p.pid == ::getpid() || p.sid == ::getsid(0)) continue;
+            if (found.count(p.ppid) || sessions.count(p.sid)) grew = found.insert(p.pid).second || grew;
+        }
+    }
+    found.erase(root);
+    return found;
+}
+
+// Ends (SIGKILL) every process the tmux server `server_pid` started and what they started, also
+// what is left in the session of one of `pane_pids` after its pane's process ended, but not the
+// server itself: a pane's hang-up at kill-server reaches neither a background job nor a process
+// that ignores it, nor a job of the server's such as pipe-pane's.
+void kill_server_processes(int server_pid, const std::set<int>& pane_pids) {
+    if (server_pid <= 0) return;
+    // Each stopped when found, so that none starts another after the search went past it.
+    std::set<int> stopped;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (int pid : processes_of(server_pid, pane_pids)) {
+            if (!stopped.insert(pid).second) continue;
+            ::kill(pid, SIGSTOP);
+            grew = true;
+        }
+    }
+    for (int pid : stopped) ::kill(pid, SIGKILL);
 }
 
 }  // namespace
@@ -35,21 +107,48 @@ std::string real_tmux() {
 fs::path recording_tmux_path() { return fs::path(VESK_SOURCE_DIR) / "tests/support/recording-tmux"; }
 fs::path floating_tmux_path() { return fs::path(VESK_SOURCE_DIR) / "tools/tmux-floating"; }
 
-TmuxServer::TmuxServer(int width, int height, fs::path tmpdir) {
+TmuxServer::TmuxServer(int width, int height, fs::path tmpdir, fs::path home) {
     static std::atomic<int> counter{0};
     name_ = "vesk-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     if (tmpdir.empty()) tmpdir = own_tmpdir_.emplace().path();
     fs::create_directories(tmpdir_ = tmpdir);
+    fs::create_directories(home_ = home.empty() ? tmpdir_ / "home" : home);
     // remain-on-exit is global so that even a command that ends at once leaves its status; an
     // empty remain-on-exit-format keeps "Pane is dead" from scrolling a full screen's first line away.
-    const std::string line = tmux_ok({"new-session", "-d", "-x", std::to_string(width), "-y", std::to_string(height),
-                                      "-P", "-F", "#{session_name}\t#{pane_id}", ";", "set-option", "-g",
-                                      "remain-on-exit", "on", ";", "set-option", "-g", "remain-on-exit-format", ""});
+    // The options come first, so that the first pane runs the quiet shell too.
+    const std::string line =
+        tmux_ok({"set-option", "-g", "default-command", kQuietShell, ";", "set-option", "-g", "remain-on-exit", "on",
+                 ";", "set-option", "-g", "remain-on-exit-format", "", ";", "new-session", "-d", "-x",
+                 std::to_string(width), "-y", std::to_string(height), "-P", "-F", "#{session_name}\t#{pane_id}"});
     session_ = line.substr(0, line.find('\t'));
     first_pane_ = line.substr(line.find('\t') + 1);
+    // A test that never reaches the destructor (killed at its time limit, crashed) still takes its
+    // server with it: the watcher's input is a pipe only this process writes to, and its end
+    // comes with this process's end.
+    ChildCommand watcher("sh", {"-c", "read -r _; exec \"$0\" -L \"$1\" -f /dev/null kill-server", real_tmux(), name_});
+    watcher.env = client_env();
+    watcher_.emplace(Child::spawn(watcher.stdin_(Stdio::Pipe).stdout_(Stdio::Null).stderr_(Stdio::Null).own_session()));
 }
 
-TmuxServer::~TmuxServer() { tmux({"kill-server"}); }
+TmuxServer::~TmuxServer() {
+    end_tmux_server([this](const std::vector<std::string>& args) { return tmux(args); });
+    if (watcher_) {
+        watcher_->kill();
+        watcher_->wait();
+    }
+}
+
+void end_tmux_server(const std::function<RunResult(const std::vector<std::string>&)>& tmux) {
+    // The server's pid, then the pid of each pane.
+    std::stringstream pids(tmux({"display-message", "-p", "#{pid}", ";", "list-panes", "-a", "-F", "#{pane_pid}"}).out);
+    std::string server;
+    std::getline(pids, server);
+    std::set<int> panes;
+    for (std::string pid; std::getline(pids, pid);)
+        if (!pid.empty()) panes.insert(std::atoi(pid.c_str()));
+    kill_server_processes(std::atoi(server.c_str()), panes);
+    tmux({"kill-server"});
+}
 
 std::string TmuxServer::tmux_env_value() const {
     const fs::path socket = tmpdir_ / ("tmux-" + std::to_string(::getuid())) / name_;
@@ -57,8 +156,9 @@ std::string TmuxServer::tmux_env_value() const {
 }
 
 EnvChanges TmuxServer::client_env() const {
-    return {{"TMUX_TMPDIR", tmpdir_.string()}, {"LANG", "C.UTF-8"}, {"LC_ALL", std::nullopt},
-            {"TMUX", std::nullopt},           {"TMUX_PANE", std::nullopt}};
+    return {{"TMUX_TMPDIR", tmpdir_.string()}, {"HOME", home_.string()},   {"SHELL", "/bin/bash"},
+            {"LANG", "C.UTF-8"},               {"LC_ALL", std::nullopt},   {"TMUX", std::nullopt},
+            {"TMUX_PANE", std::nullopt}};
 }
 
 RunResult TmuxServer::tmux(const std::vector<std::string>& args) const {
@@ -130,7 +230,11 @@ void TmuxServer::send_text(const std::string& pane, const std::string& text) {
     tmux_ok({"send-keys", "-t", pane, "-l", "--", text});
 }
 
-std::string TmuxServer::capture(const std::string& pane) const { return tmux({"capture-pane", "-p", "-t", pane}).out; }
+std::string TmuxServer::capture(const std::string& pane, bool joined) const {
+    return tmux(joined ? std::vector<std::string>{"capture-pane", "-p", "-J", "-t", pane}
+                       : std::vector<std::string>{"capture-pane", "-p", "-t", pane})
+        .out;
+}
 
 std::optional<std::string> TmuxServer::wait_for_screen(const std::string& pane,
                                                        const std::function<bool(const std::string&)>& pred,
@@ -187,7 +291,8 @@ std::string TmuxServer::pane_option(const std::string& pane, const std::string& 
     return strip_newline(tmux({"show-options", "-pqv", "-t", pane, name}).out);
 }
 
-AttachedClient::AttachedClient(TmuxServer& inner, int width, int height) : outer_(width, height, inner.tmpdir()) {
+AttachedClient::AttachedClient(TmuxServer& inner, int width, int height)
+    : outer_(width, height, inner.tmpdir(), inner.home()) {
     outer_.tmux_ok({"set-option", "-g", "status", "off"});
     pane_ = outer_.run_in_current_window({real_tmux(), "-L", inner.socket_name(), "attach", "-t", inner.session()},
                                          inner.client_env());

@@ -1,10 +1,12 @@
 // Private tmux servers for tests: `tmux -L vesk-test-<pid>-<n> -f /dev/null`, a private
-// TMUX_TMPDIR, LANG=C.UTF-8, one detached session (120x40 by default) with remain-on-exit on and
-// no "Pane is dead" line. The destructor kills the server.
+// TMUX_TMPDIR and HOME, LANG=C.UTF-8, one detached session (120x40 by default) with remain-on-exit
+// on and no "Pane is dead" line. A pane started without a command runs a bash that reads no
+// start-up file (nothing of the user's, and no time lost to it). The destructor ends every
+// process the server started, then the server.
 //
 //   TmuxServer server;
 //   std::string pane = server.run_in_pane({vesk_binary(), "pane", "zoom-toggle"}, inside_tmux(env.env()));
-//   server.wait_for_text(pane, "선택");      // polls capture-pane for up to 10 s
+//   server.wait_for_text(pane, "선택");      // polls capture-pane, up to kTmuxDeadline
 //   server.send_keys(pane, {"Down", "Enter"});
 //   int status = server.wait_for_exit(pane);
 //
@@ -26,22 +28,26 @@ namespace vesk::test {
 
 using EnvChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-constexpr std::chrono::milliseconds kTmuxDeadline{30000};
+// For a machine busy with many tests at once.
+constexpr std::chrono::milliseconds kTmuxDeadline{60000};
 
 class TmuxServer {
 public:
-    // `tmpdir` empty: a TMUX_TMPDIR of its own; pass a PrivateEnv's tmp() to share its own.
-    explicit TmuxServer(int width = 120, int height = 40, fs::path tmpdir = {});
+    // `tmpdir` empty: a TMUX_TMPDIR of its own; pass a PrivateEnv's tmp() to share its own (and
+    // its home() as `home`). `home` empty: a folder of its own in `tmpdir`.
+    explicit TmuxServer(int width = 120, int height = 40, fs::path tmpdir = {}, fs::path home = {});
     ~TmuxServer();
     TmuxServer(const TmuxServer&) = delete;
     TmuxServer& operator=(const TmuxServer&) = delete;
 
     const std::string& socket_name() const { return name_; }  // the -L name
     const fs::path& tmpdir() const { return tmpdir_; }
+    const fs::path& home() const { return home_; }
     std::string tmux_env_value() const;  // TMUX as a pane of this server has it
     const std::string& session() const { return session_; }
     const std::string& first_pane() const { return first_pane_; }
-    // Environment for a client of this server: TMUX_TMPDIR, LANG=C.UTF-8, no TMUX.
+    // Environment for a client of this server: TMUX_TMPDIR, HOME, SHELL=/bin/bash (the server's
+    // default-shell), LANG=C.UTF-8, no TMUX. The client that starts the server hands it these.
     EnvChanges client_env() const;
 
     // `tmux -L <name> ARGS...`; tmux_ok throws with tmux's standard error unless it exits 0 and
@@ -62,7 +68,9 @@ public:
     void send_keys(const std::string& pane, const std::vector<std::string>& keys);  // key names
     void send_text(const std::string& pane, const std::string& text);               // send-keys -l
 
-    std::string capture(const std::string& pane) const;
+    // `joined`: the lines the terminal wrapped at the pane's edge joined again (capture-pane -J),
+    // for text whose width depends on a path.
+    std::string capture(const std::string& pane, bool joined = false) const;
     // Polls capture() until pred holds; the last capture, or nullopt on timeout.
     std::optional<std::string> wait_for_screen(const std::string& pane,
                                                const std::function<bool(const std::string&)>& pred,
@@ -88,11 +96,12 @@ private:
     std::string start_window(bool detached, const std::vector<std::string>& argv, const EnvChanges& env,
                              const std::optional<fs::path>& cwd);
     std::string name_;
-    fs::path tmpdir_;
+    fs::path tmpdir_, home_;
     std::optional<TempDir> own_tmpdir_;
     std::string session_, first_pane_;
     std::map<std::string, fs::path> status_files_;  // pane id -> status written by the wrapper
     int panes_started_ = 0;
+    std::optional<Child> watcher_;
 };
 
 // A client attached to an inner server, seen through the only pane of an outer server (160x50 by
@@ -116,6 +125,11 @@ private:
 
 // A PrivateEnv's changes for a process inside a pane: TMUX and TMUX_PANE stay as tmux set them.
 EnvChanges inside_tmux(const EnvChanges& env);
+
+// Ends every process of the server that `tmux` (a client of it: `tmux -L name ARGS`) reaches, the
+// panes' own and what they and the server's jobs (pipe-pane's) started, then the server: a
+// pane's hang-up at kill-server reaches neither a background job nor a process that ignores it.
+void end_tmux_server(const std::function<RunResult(const std::vector<std::string>&)>& tmux);
 
 fs::path recording_tmux_path();
 fs::path floating_tmux_path();  // the floating-pane layer

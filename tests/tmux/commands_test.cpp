@@ -29,7 +29,7 @@ bool has_message_file(const PrivateEnv& env) {
 
 TEST(MessagePopup, ShowsOnTheClientClosesAfterDisplayPanesTimeOrWaitsForAKey) {
     PrivateEnv env;
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     AttachedClient client(server);
     install_program(env, server);
     server.tmux_ok({"set-option", "-g", "display-panes-time", "1500"});
@@ -76,7 +76,7 @@ TEST(MessagePopup, OutsideTmuxFailuresAndThePopupsInside) {
         }
     }
     env.vars.erase("TMUX");
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     // Without @zelt there is no program to show the popup: quiet 99.
     std::string pane = server.run_in_pane({vesk_binary(), "popup", "message", "popup", "hi"}, inside_tmux(env.env()));
     EXPECT_EQ(server.wait_for_exit(pane), 99);
@@ -109,7 +109,7 @@ TEST(MessagePopup, OutsideTmuxFailuresAndThePopupsInside) {
 
 TEST(CopyCutSelection, SendsOneBackspacePerCharacter) {
     PrivateEnv env;
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     fs::path log = env.tmp() / "calls.log";
     env.vars["TMUX_BIN"] = recording_tmux_path().string();
     env.vars["RECORD_TMUX_LOG"] = log.string();
@@ -169,7 +169,7 @@ TEST(MessagePopup, InsideAPopupShowsInPlaceUntilAKey) {
 
 TEST(PaneZoomToggle, TogglesTheRealZoom) {
     PrivateEnv env;
-    TmuxServer server(120, 40, env.tmp());
+    TmuxServer server(120, 40, env.tmp(), env.home());
     std::string pane = server.run_in_pane(
         {"sh", "-c", "read a; \"$0\" pane zoom-toggle; echo \"first $?\"; read b; \"$0\" pane zoom-toggle; echo \"second $?\"",
          vesk_binary()},

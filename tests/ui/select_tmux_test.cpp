@@ -12,7 +12,7 @@ namespace {
 
 TEST(SelectInTmux, ChoosesCancelsAndRestoresTheTerminalEvenWhenKilled) {
     PrivateEnv env;
-    TmuxServer server(60, 15, env.tmp());
+    TmuxServer server(60, 15, env.tmp(), env.home());
     const fs::path dir = env.root();
     write_text(dir / "items", "a\n\n  \n b \r\n한글 항목\n");
     std::string pane = start_screen(server, dir, {"ui", "select", "--prompt", "고르세요", "--items-from", "items"},
