@@ -244,7 +244,7 @@ TEST(RebuildCommand, ReloadsTheRunningTmux) {
         const std::string pane = server.run_in_pane(
             {"sh", "-c", "'" + vesk_binary() + "' rebuild " + args + " 2>&1; echo status=$?"}, inside_tmux(env.env()));
         EXPECT_TRUE(server.wait_for_text(pane, "status=", std::chrono::seconds(20))) << server.capture(pane);
-        return server.tmux({"capture-pane", "-p", "-S", "-", "-t", pane}).out;
+        return server.tmux({"capture-pane", "-p", "-J", "-S", "-", "-t", pane}).out;
     };
     // --output elsewhere: written, not reloaded.
     const fs::path other = env.root() / "other.conf";
