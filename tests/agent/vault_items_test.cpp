@@ -99,11 +99,14 @@ TEST(VaultExecute, ScriptsRunInAWindowTmuxItemsAreSourced) {
     EXPECT_NE(bed.server.capture(window).find("ran in " + place.string()), std::string::npos) << bed.server.capture(window);
 
     // .tmux: comments and blank lines dropped, ~/ made $HOME/, the outcome in the status line.
+    // HOME goes in as its text: one without blanks, whatever TMPDIR holds.
     write_text(r / "t#{host}.tmux", "# a comment\n\n   set -g @vault_test ~/x  \n");
     Calls calls;
+    bed.env.vars["HOME"] = "/home/quill";
     res = bed.recorded({"execute-item", (r / "t#{host}.tmux").string()}, calls);
+    bed.env.vars.erase("HOME");
     ASSERT_EQ(res.status, 0) << res.err;
-    EXPECT_EQ(bed.server.global_option("@vault_test"), (bed.env.home() / "x").string());
+    EXPECT_EQ(bed.server.global_option("@vault_test"), "/home/quill/x");
     EXPECT_EQ(VaultBed::messages(calls), Words{"Sourced: t##{host}.tmux"});
 
     // A line break in the name: the item runs, and .recent, one path a line, leaves it out.

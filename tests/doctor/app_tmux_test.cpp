@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "core/quote.hpp"
 #include "setup/installed.hpp"
 #include "support/screen_run.hpp"
 #include "support/tmux_server.hpp"
@@ -65,7 +66,7 @@ TEST(DoctorScreenInTmux, PopupRunsFixesAndShowsTheirChecksTurnOk) {
     ASSERT_TRUE(client.wait_for_text("실행할 명령")) << client.capture();
     // The detail is the third box from the left (the popup and the list come first); a long path
     // wraps there.
-    EXPECT_TRUE(has(box_text(client.capture(), 3), without_blanks("mkdir -p " + tidewell.string()))) << client.capture();
+    EXPECT_TRUE(has(box_text(client.capture(), 3), without_blanks("mkdir -p " + shell_word(tidewell.string())))) << client.capture();
     EXPECT_TRUE(has(client.capture(), "Enter 지금 실행   Esc 닫기")) << client.capture();
     client.send_keys({"Enter"});
     ASSERT_TRUE(client.wait_for_screen([](const std::string& s) {

@@ -73,7 +73,7 @@ protected:
         EXPECT_EQ(env.run_program("git", {"init", "-q", repo.string()}).status, 0);
         s.add_recorder("rec");
         write_text(s.root() / "lists" / "find-file-and-exec.list",
-                   "rec | rec\nsplit-rec | " + (s.bin() / "rec").string() + "\nvim | vim\ncode | code\n");
+                   "rec | rec\nsplit-rec | " + split_rec() + "\nvim | vim\ncode | code\n");
     }
 
     void choose(const std::string& origin, bool is_shell, const fs::path& file) {
@@ -105,6 +105,8 @@ protected:
     }
 
     std::string option(const std::string& name) { return s.server().global_option(name); }
+    // The list holds shell text: the recorder's path quoted, whatever TMPDIR holds.
+    std::string split_rec() { return sh_quote((s.bin() / "rec").string()); }
 
     // open-with clears the finder's options once the command is on its way: the next choice must
     // not be set before that.
@@ -152,7 +154,7 @@ TEST_F(OpenWithRoad, TypedIntoTheShellPaneForEveryName) {
 
 TEST_F(OpenWithRoad, SplitWhenTheOriginRunsNoShell) {
     const std::string origin = s.active_pane({"sleep", "600"}, env.root());
-    every_name_arrives(origin, false, "split-rec", (s.bin() / "rec").string());
+    every_name_arrives(origin, false, "split-rec", split_rec());
     EXPECT_EQ(s.server().capture(origin).find("rec"), std::string::npos);  // no keys for it
 }
 

@@ -184,12 +184,16 @@ TEST(PluginSetup, FetchesTheDefaultPluginsAndAPlainTmuxLoadsTheDistribution) {
              {"prefix", "Enter", vesk + "pane zoom-toggle"},
              {"root", "M-Tab", vesk + "session tree-popup"}})
         EXPECT_NE(tmux({"list-keys", "-T", table, key}).out.find(command), std::string::npos) << table << " " << key;
-    EXPECT_TRUE(wait_until([&] { return tmux({"show", "-gqv", "@loaded_tmux-tab"}).out == "yes"; }, 180s));
-    for (const auto& repo : kDefaultPluginRepos)
-        EXPECT_EQ(tmux({"show", "-gqv", "@loaded_" + plugin_name(repo)}).out, "yes") << repo;
+    // The plugin manager runs the plugins' *.tmux files through an unquoted glob: under a path
+    // with a blank none of them can load, whatever the distribution does.
+    if (root.string().find(' ') == std::string::npos) {
+        EXPECT_TRUE(wait_until([&] { return tmux({"show", "-gqv", "@loaded_tmux-tab"}).out == "yes"; }, 180s));
+        for (const auto& repo : kDefaultPluginRepos)
+            EXPECT_EQ(tmux({"show", "-gqv", "@loaded_" + plugin_name(repo)}).out, "yes") << repo;
+    }
     EXPECT_EQ(tmux({"display", "-p", "#{pane_in_mode}"}).out, "0");  // a failing line or job opens view mode
     const fs::path version = env.root() / "version";
-    ASSERT_EQ(tmux({"run-shell", "#{@zelt}/bin/vesk --version > '" + version.string() + "'"}).status, 0);
+    ASSERT_EQ(tmux({"run-shell", "'#{@zelt}/bin/vesk' --version > '" + version.string() + "'"}).status, 0);
     EXPECT_EQ(read_text(version), "vesk v1.2.2\n");
     end_tmux_server(tmux);
 
