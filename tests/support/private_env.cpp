@@ -11,7 +11,8 @@
 namespace vesk::test {
 
 TempDir::TempDir() {
-    auto pattern = (fs::temp_directory_path() / "vesk-test-XXXXXX").string();
+    // The real path: tmux and the kernel report working directories without TMPDIR's links.
+    auto pattern = (fs::canonical(fs::temp_directory_path()) / "vesk-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
