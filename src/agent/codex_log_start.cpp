@@ -51,14 +51,12 @@ bool prepare_fifo(const fs::path& fifo) {
     return ::mkfifo(fifo.c_str(), 0600) == 0;
 }
 
-// The log file, opened for appending by this process and handed to the reader: a link planted
-// at its name is refused, never followed.
-int open_log(const fs::path& log) { return open_for_append(log); }
-
 // The reader, in a session of its own (no terminal, no pane, its own process group) with nothing
-// of this command's streams: run-shell does not wait for it, and it is stopped as a group.
+// of this command's streams: run-shell does not wait for it, and it is stopped as a group. The log
+// is opened for appending here and handed to it: a link planted at its name is refused, never
+// followed.
 Child start_reader(const std::string& text, const fs::path& log) {
-    int fd = open_log(log);
+    int fd = open_for_append(log);
     ChildCommand reader("sh", {"-c", text});
     reader.in = Stdio::Null;
     reader.err = Stdio::Null;

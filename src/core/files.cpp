@@ -236,7 +236,7 @@ Opened open_regular(const std::filesystem::path& path, std::size_t limit, Links 
 // open_regular for the readers that throw: every failure names the path.
 Opened open_regular_or_throw(const std::filesystem::path& path, std::size_t limit, Links links = Links::Followed) {
     Opened opened = open_regular(path, limit, links);
-    if (opened.error == -1) throw Error(fmt::format("일반 파일이 아닙니다 ({})", path_text(path)));
+    if (opened.error == -1) not_regular(path);
     if (opened.error) throw SystemError(opened.error, path_text(path));
     return opened;
 }
@@ -360,24 +360,22 @@ int open_for_append(const std::filesystem::path& path, Links links) {
 }
 
 void create_folders_inside(const std::filesystem::path& base, const std::filesystem::path& below) {
-    int dir = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) throw_errno(path_text(base));
+    Fd dir(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) throw_errno(path_text(base));
     std::filesystem::path reached = base;
     for (const std::filesystem::path& part : below) {
         if (part.empty() || part == "." || part == "/") continue;
         reached /= part;
-        int next = -1;
-        if (part != ".." && (::mkdirat(dir, part.c_str(), 0777) == 0 || errno == EEXIST))
-            next = ::openat(dir, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        const int e = errno;
-        ::close(dir);
-        if (next < 0) {
-            if (part == ".." || e == ELOOP || e == ENOTDIR) throw Error(fmt::format("폴더가 아닙니다 ({})", path_text(reached)));
-            throw SystemError(e, path_text(reached));
+        if (part == "..") throw Error(fmt::format("폴더가 아닙니다 ({})", path_text(reached)));
+        Fd next;
+        if (::mkdirat(dir.get(), part.c_str(), 0777) == 0 || errno == EEXIST)
+            next = Fd(::openat(dir.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (next.get() < 0) {
+            if (errno == ELOOP || errno == ENOTDIR) throw Error(fmt::format("폴더가 아닙니다 ({})", path_text(reached)));
+            throw_errno(path_text(reached));
         }
-        dir = next;
+        dir = std::move(next);
     }
-    ::close(dir);
 }
 
 void append_to_file(const std::filesystem::path& path, std::string_view bytes, Links links) {
