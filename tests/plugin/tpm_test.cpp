@@ -4,8 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -20,7 +19,9 @@ namespace vesk::plugin {
 namespace {
 
 namespace fs = std::filesystem;
+using test::all_processes;
 using test::error_text;
+using test::ProcessEntry;
 using test::TempDir;
 using test::wait_until;
 using test::write_text;
@@ -36,20 +37,12 @@ std::vector<fs::path> temp_dirs(const fs::path& tmp) {
     return out;
 }
 
-// Children of this process that ran sh and ended, not reaped ("[sh] <defunct>"). Running ones
-// are the test servers' own watchers.
-int sh_zombies() {
-    int n = 0;
-    for (const auto& e : fs::directory_iterator("/proc")) {
-        std::ifstream in(e.path() / "stat");
-        std::string stat;
-        if (!std::getline(in, stat) || stat.find(" (sh) ") == std::string::npos) continue;
-        std::istringstream rest(stat.substr(stat.rfind(')') + 2));
-        char state = 0;
-        pid_t parent = 0;
-        if (rest >> state >> parent && state == 'Z' && parent == ::getpid()) ++n;
-    }
-    return n;
+// Whether a child of this process that ran sh has ended unreaped ("[sh] <defunct>"). Running
+// ones are the test servers' own watchers.
+bool sh_zombies() {
+    const auto procs = all_processes();
+    return std::any_of(procs.begin(), procs.end(),
+                       [](const ProcessEntry& p) { return p.name == "sh" && p.state == 'Z' && p.ppid == ::getpid(); });
 }
 
 // Polls a job until it ends: "ok" when it finished well, else its failure's message.
@@ -168,7 +161,7 @@ TEST(TpmJobs, FailedOrKilledScriptsReportTheirStatusAndLeaveNothingBehind) {
     tpm::Job unasked = tpm::fetch(world.plugins(), "a/b");
     EXPECT_TRUE(wait_until([&] { return temp_dirs(world.tmp()).empty(); }));
     // The helpers that removed them are not left to the screen to reap.
-    EXPECT_FALSE(wait_until([] { return sh_zombies() > 0; }, std::chrono::milliseconds(300)));
+    EXPECT_FALSE(wait_until([] { return sh_zombies(); }, std::chrono::milliseconds(300)));
 }
 
 TEST(TpmJobs, LeavingWhileTheInstallerRunsKeepsItsConfigurationUntilItEnds) {

@@ -22,31 +22,6 @@ std::string strip_newline(std::string s) {
 // A quiet interactive shell for the panes started without a command.
 const std::string kQuietShell = "exec bash --norc --noprofile";
 
-struct ProcessEntry {
-    int pid = 0, ppid = 0, sid = 0;
-};
-
-std::vector<ProcessEntry> all_processes() {
-    std::vector<ProcessEntry> out;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
-        std::ifstream in(entry.path() / "stat");
-        std::string stat;
-        std::getline(in, stat);
-        const std::size_t close = stat.rfind(')');  // the command name may hold anything
-        if (close == std::string::npos) continue;
-        std::istringstream rest(stat.substr(close + 1));
-        char state = 0;
-        ProcessEntry p{std::stoi(name)};
-        int pgrp = 0;
-        if (rest >> state >> p.ppid >> pgrp >> p.sid) out.push_back(p);
-    }
-    return out;
-}
-
 // The processes below `root` and in the sessions they lead or `sessions` names, `root` left out,
 // never this process or its session. A session of `sessions` whose leader runs is left out too:
 // the pid of a pane that ended may have come back as another program's.
@@ -88,6 +63,27 @@ void kill_server_processes(int server_pid, const std::set<int>& pane_pids) {
 }
 
 }  // namespace
+
+std::vector<ProcessEntry> all_processes() {
+    std::vector<ProcessEntry> out;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        std::getline(in, stat);
+        const std::size_t open = stat.find('('), close = stat.rfind(')');  // the name may hold anything
+        if (open == std::string::npos || close == std::string::npos || close < open) continue;
+        std::istringstream rest(stat.substr(close + 1));
+        ProcessEntry p{std::stoi(name)};
+        p.name = stat.substr(open + 1, close - open - 1);
+        int pgrp = 0;
+        if (rest >> p.state >> p.ppid >> pgrp >> p.sid) out.push_back(p);
+    }
+    return out;
+}
 
 std::string real_tmux() {
     static const std::string found = [] {

@@ -131,6 +131,15 @@ EnvChanges inside_tmux(const EnvChanges& env);
 // pane's hang-up at kill-server reaches neither a background job nor a process that ignores it.
 void end_tmux_server(const std::function<RunResult(const std::vector<std::string>&)>& tmux);
 
+// Every process as its /proc/<pid>/stat tells it: the command name, the state ('Z': ended, not
+// reaped), the parent and the session.
+struct ProcessEntry {
+    int pid = 0, ppid = 0, sid = 0;
+    char state = 0;
+    std::string name;
+};
+std::vector<ProcessEntry> all_processes();
+
 fs::path recording_tmux_path();
 fs::path floating_tmux_path();  // the floating-pane layer
 std::string real_tmux();        // the first tmux on PATH that is not one of this tree's stand-ins
