@@ -4,12 +4,12 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "core/error.hpp"
+#include "core/kernel_links.hpp"
 #include "core/text.hpp"
 
 namespace vesk {
@@ -20,28 +20,9 @@ namespace {
 // needs again only on its way back up.
 constexpr std::size_t kOpenFolders = 64;
 
-// /proc holds a tree per process with links back into the whole filesystem, /sys is a maze of
-// links, and debugfs, tracefs, the cgroup trees, securityfs and bpf are of the same kind. False
-// when it cannot be told.
-bool generated_filesystem(int dir_fd) {
-    struct statfs st;
-    if (::fstatfs(dir_fd, &st) != 0) return false;
-    switch (static_cast<unsigned long>(st.f_type)) {
-        case 0x9fa0UL:      // proc
-        case 0x62656572UL:  // sysfs
-        case 0x64626720UL:  // debugfs
-        case 0x74726163UL:  // tracefs
-        case 0x27e0ebUL:    // cgroup
-        case 0x63677270UL:  // cgroup2
-        case 0x73636673UL:  // securityfs
-        case 0xcafe4a11UL:  // bpf
-            return true;
-        default:
-            return false;
-    }
-}
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-int open_folder(int at, const char* name) { return ::openat(at, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
+int open_folder(int at, const char* name) { return ::openat(at, name, kFolderFlags); }
 
 // The open folder `fd` if it is still (dev, ino), else -1 (and `fd` closed).
 int same_folder(int fd, dev_t dev, ino_t ino) {
@@ -53,7 +34,8 @@ int same_folder(int fd, dev_t dev, ino_t ino) {
 
 }  // namespace
 
-FolderWalk::FolderWalk(const std::filesystem::path& top) : path_(top.native()), top_size_(path_.size()) {
+FolderWalk::FolderWalk(const std::filesystem::path& top, Stay stay)
+    : stay_(stay), path_(top.native()), top_size_(path_.size()) {
     const int fd = open_folder(AT_FDCWD, path_.c_str());
     if (fd < 0) throw_errno(path_text(top));
     struct stat st;
@@ -63,7 +45,7 @@ FolderWalk::FolderWalk(const std::filesystem::path& top) : path_(top.native()), 
         throw SystemError(e, path_text(top));
     }
     entered_.emplace(st.st_dev, st.st_ino);
-    Frame frame{fd, st.st_dev, st.st_ino, generated_filesystem(fd), {}, 0, path_.size()};
+    Frame frame{fd, st.st_dev, st.st_ino, on_generated_filesystem(fd), {}, 0, path_.size()};
     if (const int e = read_listing(fd, frame.entries)) {
         ::close(fd);
         throw SystemError(e, path_text(top));
@@ -119,20 +101,44 @@ std::string_view FolderWalk::name() const {
     return frame.entries[frame.next - 1].name;
 }
 
-FolderWalk::Kind FolderWalk::kind() {
-    if (kind_) return *kind_;
+// The current entry's own type (d_type), asked of the filesystem where the listing does not tell
+// it: DT_LNK, DT_DIR, DT_REG, or DT_UNKNOWN for anything else and for an entry gone meanwhile.
+unsigned char FolderWalk::own_type() const {
     const Frame& frame = frames_.back();
     const Listed& entry = frame.entries[frame.next - 1];
-    unsigned char type = entry.type;
-    if (type == DT_LNK || type == DT_UNKNOWN) {
-        struct stat st;
-        // A link that leads nowhere (or in a circle), or an entry gone since it was listed.
-        if (::fstatat(frame.fd, entry.name.c_str(), &st, 0) != 0) type = DT_UNKNOWN;
-        else type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-    }
+    if (entry.type != DT_UNKNOWN) return entry.type;
+    struct stat st;
+    if (::fstatat(frame.fd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
+    return S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+}
+
+FolderWalk::Kind FolderWalk::kind() {
+    if (kind_) return *kind_;
+    const unsigned char type = own_type();
     kind_ = type == DT_DIR ? Kind::Folder : type == DT_REG ? Kind::File : Kind::Other;
+    if (type != DT_LNK) return *kind_;
+    // Where a link leads is looked at without reading anything there, and only along a way that
+    // passes through none of /proc's per-process links.
+    const Frame& frame = frames_.back();
+    const char* name = frame.entries[frame.next - 1].name.c_str();
+    const int fd = open_without_magic_links(frame.fd, name, O_PATH | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0) {
+        // A link that leads somewhere only through /proc's per-process links; else one that leads
+        // nowhere (or in a circle), or one gone since it was listed.
+        kind_ = errno == ELOOP && ::fstatat(frame.fd, name, &st, 0) == 0 ? Kind::KernelLink : Kind::Other;
+        return *kind_;
+    }
+    if (::fstat(fd, &st) != 0) kind_ = Kind::Other;
+    else if (S_ISDIR(st.st_mode)) kind_ = Kind::Folder;
+    // A file of /proc or /sys: what the kernel makes up there (a process's environment, say) is
+    // nothing a walk over a user's folder is after, nor anything to read for it.
+    else if (S_ISREG(st.st_mode)) kind_ = st.st_dev != frame.dev && on_generated_filesystem(fd) ? Kind::KernelLink : Kind::File;
+    ::close(fd);
     return *kind_;
 }
+
+bool FolderWalk::is_link() const { return own_type() == DT_LNK; }
 
 std::string_view FolderWalk::folder_below_top() const {
     std::string_view below(path_);
@@ -151,9 +157,10 @@ std::string FolderWalk::entry_path() const {
 bool FolderWalk::enter() {
     const std::string name(this->name());
     Frame& parent = frames_.back();
-    const int fd = open_folder(parent.fd, name.c_str());
-    // Removed (or replaced by a file) since it was listed.
-    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) return false;
+    const int fd = open_without_magic_links(parent.fd, name.c_str(), kFolderFlags);
+    // Removed (or replaced by a file) since it was listed, or a link through /proc's per-process
+    // links (which kind() tells apart).
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)) return false;
     if (fd < 0) throw_errno(path_text(entry_path()));
     struct stat st;
     if (::fstat(fd, &st) != 0) {
@@ -163,8 +170,9 @@ bool FolderWalk::enter() {
     }
     // Only a folder on another device than the one above it can lie on another filesystem, so
     // only then is its kind asked.
-    const bool generated = st.st_dev == parent.dev ? parent.generated : generated_filesystem(fd);
-    if (generated || !entered_.emplace(st.st_dev, st.st_ino).second) {
+    const bool generated = st.st_dev == parent.dev ? parent.generated : on_generated_filesystem(fd);
+    const bool elsewhere = stay_ == Stay::OnTopFilesystem && st.st_dev != frames_.front().dev;
+    if (generated || elsewhere || !entered_.emplace(st.st_dev, st.st_ino).second) {
         ::close(fd);
         return false;
     }

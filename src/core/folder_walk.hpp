@@ -1,7 +1,9 @@
 // A walk below one folder that follows symbolic links to folders and ends on any tree: each folder
 // is entered once, known by device and inode (a link loop, or several links to one folder nested
 // level under level, would walk the same tree again and again), and never the trees the kernel
-// makes up as they are read (/proc, /sys and their kind).
+// makes up as they are read (/proc, /sys and their kind). Nor does it follow a link through one of
+// /proc's per-process links (a planted `root -> /proc/self/root` lies on the root disk and leads
+// to the whole of it): such an entry is told apart (KernelLink), never entered nor looked into.
 //
 // It does not recurse and keeps no path per level: a stack of the folders it is inside, each read
 // relative to the one above it (openat), and the one path of the folder it is in. A tree thousands
@@ -26,10 +28,14 @@ namespace vesk {
 
 class FolderWalk {
 public:
-    enum class Kind { Folder, File, Other };  // links followed; Other: a device, a FIFO, a dangling link...
+    // Links followed. Other: a device, a FIFO, a dangling link... KernelLink: a link that leads
+    // somewhere only through /proc's per-process links, or to a file of a tree the kernel makes up.
+    enum class Kind { Folder, File, Other, KernelLink };
+    // Whether the walk enters folders on another filesystem than the top's.
+    enum class Stay { Anywhere, OnTopFilesystem };
 
     // Opens and lists `top`; failing that throws SystemError naming it.
-    explicit FolderWalk(const std::filesystem::path& top);
+    explicit FolderWalk(const std::filesystem::path& top, Stay stay = Stay::Anywhere);
     ~FolderWalk();
     FolderWalk(const FolderWalk&) = delete;
     FolderWalk& operator=(const FolderWalk&) = delete;
@@ -41,6 +47,8 @@ public:
     // The current entry (valid until next() or enter()): its name and what it is.
     std::string_view name() const;
     Kind kind();
+    // Whether the current entry is itself a symbolic link.
+    bool is_link() const;
     // The path of the current entry's folder, that path below the top ("" for the top itself),
     // and the entry's own path.
     const std::string& folder_path() const { return path_; }
@@ -50,8 +58,10 @@ public:
     std::size_t folder_serial() const { return serial_; }
 
     // Enters the current entry, a Folder: its entries come next. False, and nothing entered, for a
-    // folder entered before, one on a kernel filesystem, or one gone since it was listed. Any other
-    // failure to open or list it throws SystemError naming it; the walk can go on from there.
+    // folder entered before, one on a kernel filesystem (or, with Stay::OnTopFilesystem, on another
+    // filesystem than the top's), one reached through /proc's per-process links, or one gone since
+    // it was listed. Any other failure to open or list it throws SystemError naming it; the walk
+    // can go on from there.
     bool enter();
 
 private:
@@ -70,9 +80,11 @@ private:
     };
 
     static int read_listing(int fd, std::vector<Listed>& entries);
+    unsigned char own_type() const;
     void leave();
     void reopen(std::size_t index, int child_fd);
 
+    Stay stay_;
     std::vector<Frame> frames_;
     std::size_t parked_end_ = 1;  // frames_[1, parked_end_) are closed for now
     std::set<std::pair<dev_t, ino_t>> entered_;

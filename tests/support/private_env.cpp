@@ -100,6 +100,13 @@ void write_script(const fs::path& path, const std::string& body) {
     fs::permissions(path, fs::perms::owner_all);
 }
 
+void plant_proc_links(const fs::path& folder) {
+    fs::create_directory_symlink("/proc/self/root", folder / "selfroot");
+    fs::create_directory_symlink("/proc/self/cwd", folder / "cwd");
+    fs::create_symlink("/proc/self/root/etc/passwd", folder / "passwd.md");
+    fs::create_symlink("/proc/self/environ", folder / "environ.md");
+}
+
 bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     // Most answers come within milliseconds; a long wait polls less and less often, so that the

@@ -82,6 +82,10 @@ void write_text(const fs::path& path, const std::string& text);
 std::string read_text(const fs::path& path);
 // An executable `#!/bin/sh` script with this body.
 void write_script(const fs::path& path, const std::string& body);
+// The links a planted tree may carry through /proc, made in `folder` (which must exist): the
+// folders `selfroot` (to /proc/self/root, the whole filesystem) and `cwd` (/proc/self/cwd), the
+// file `passwd.md` (/etc/passwd through /proc/self/root) and `environ.md` (a file /proc makes up).
+void plant_proc_links(const fs::path& folder);
 
 // Polls `done`, first after 10 ms, then less often (every 200 ms at most), until it holds or
 // `limit` passes; its last answer. The limit is for a machine busy with many tests at once.
