@@ -19,12 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using DirId = std::pair<dev_t, ino_t>;
-
-std::optional<DirId> directory_id(const fs::path& path) {
+bool directory_at(const fs::path& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    return DirId{st.st_dev, st.st_ino};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string relative_text(const fs::path& root, const fs::path& path) {
@@ -35,64 +32,11 @@ std::string relative_text(const fs::path& root, const fs::path& path) {
     return lossy_utf8(text);
 }
 
-// Calls visit(entry path, directory id or none) for each entry of `dir`; the first listing error
-// ends the walk. The walks follow links to directories, so they keep the chain of directories
-// they are inside: a link back to one of them would otherwise walk in circles without end.
-template <class Visit>
-void list_dir(const fs::path& dir, Visit&& visit) {
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec);
-    if (ec) throw SystemError(ec.value());
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) throw SystemError(ec.value());
-        visit(it->path(), directory_id(it->path()));
-    }
-    if (ec) throw SystemError(ec.value());
-}
-
-bool on_chain(const std::vector<DirId>& chain, const DirId& id) {
-    return std::find(chain.begin(), chain.end(), id) != chain.end();
-}
-
-void visit_dirs_in(const fs::path& root, const fs::path& dir, std::vector<std::string>& out, std::vector<DirId>& chain) {
-    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
-        if (!id) return;
-        std::string rel = relative_text(root, path);
-        for (const auto& part : fs::path(rel)) {
-            if (part.native().starts_with('.')) return;
-        }
-        out.push_back(rel);
-        if (on_chain(chain, *id)) return;
-        chain.push_back(*id);
-        visit_dirs_in(root, path, out, chain);
-        chain.pop_back();
-    });
-}
-
-void visit_files_in(const fs::path& dir, const FileCollector& collector, std::vector<DirId>& chain) {
-    list_dir(dir, [&](const fs::path& path, std::optional<DirId> id) {
-        if (!id) {
-            collector(path);
-            return;
-        }
-        if (on_chain(chain, *id)) return;
-        chain.push_back(*id);
-        visit_files_in(path, collector, chain);
-        chain.pop_back();
-    });
-}
-
-std::vector<DirId> start_chain(const fs::path& dir) {
-    std::vector<DirId> chain;
-    if (auto id = directory_id(dir)) chain.push_back(*id);
-    return chain;
-}
-
 }  // namespace
 
 bool rg_files_each(const fs::path& dir, const std::function<void(std::string_view)>& visit) {
     // A directory rg cannot be started in is an unsuccessful run like any other: no files.
-    if (!directory_id(dir) || ::access(dir.c_str(), X_OK) != 0) return false;
+    if (!directory_at(dir) || ::access(dir.c_str(), X_OK) != 0) return false;
     // NUL after each path, taken as bytes: a name holding a line feed or bytes that are not UTF-8
     // still names its file.
     ChildCommand command("rg", {"--files", "--max-depth", "5", "--null"});
@@ -145,13 +89,37 @@ std::vector<fs::path> rg_files(const fs::path& dir) {
 }
 
 void visit_dirs(const fs::path& root, const fs::path& dir, std::vector<std::string>& out) {
-    auto chain = start_chain(dir);
-    visit_dirs_in(root, dir, out, chain);
+    FolderWalk walk(dir);
+    while (walk.next()) {
+        if (walk.kind() != FolderWalk::Kind::Folder) continue;
+        std::string rel = relative_text(root, walk.entry_path());
+        const fs::path parts(rel);
+        if (std::any_of(parts.begin(), parts.end(), [](const fs::path& part) { return part.native().starts_with('.'); }))
+            continue;
+        out.push_back(std::move(rel));
+        walk.enter();
+    }
 }
 
 void visit_files(const fs::path& dir, const FileCollector& collector) {
-    auto chain = start_chain(dir);
-    visit_files_in(dir, collector, chain);
+    FolderWalk walk(dir);
+    while (walk.next()) {
+        switch (walk.kind()) {
+            case FolderWalk::Kind::Folder:
+                try {
+                    walk.enter();
+                } catch (const SystemError&) {
+                    // Unreadable: what it holds is left out, everything beside it still comes.
+                }
+                break;
+            case FolderWalk::Kind::KernelLink:
+                break;
+            case FolderWalk::Kind::File:
+            case FolderWalk::Kind::Other:
+                collector(fs::path(walk.entry_path()));
+                break;
+        }
+    }
 }
 
 FileCollector find_md_files(std::vector<fs::path>& out) {
@@ -167,6 +135,7 @@ FileCollector matching_files(std::vector<fs::path>& out) {
 void walk_tree(const fs::path& dir, const TreeVisitor& visit) {
     FolderWalk walk(dir);
     while (walk.next()) {
+        if (walk.kind() == FolderWalk::Kind::KernelLink) continue;
         const bool is_dir = walk.kind() == FolderWalk::Kind::Folder;
         if (!visit(fs::path(walk.entry_path()), is_dir) || !is_dir) continue;
         try {

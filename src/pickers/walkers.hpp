@@ -21,13 +21,17 @@ bool rg_files_each(const std::filesystem::path& dir, const std::function<void(st
 
 // Directories below `dir` (symbolic links followed) as text relative to `root`, skipping every
 // directory with a relative component that starts with '.' and all below it. Start with
-// root == dir. An unreadable directory throws; what was recorded stays in `out`.
+// root == dir. An unreadable directory throws SystemError naming it; what was recorded stays in
+// `out`. Walks as walk_tree does (each directory once, never the kernel's trees nor a link
+// through /proc's per-process links), but a directory reached again is still recorded.
 void visit_dirs(const std::filesystem::path& root, const std::filesystem::path& dir, std::vector<std::string>& out);
 
 // Called with the full path of every non-directory entry.
 using FileCollector = std::function<void(const std::filesystem::path&)>;
 
-// Every file below `dir`, hidden ones included, handed to the collector.
+// Every file below `dir`, hidden ones included, handed to the collector. Walks as walk_tree
+// does: a directory below `dir` that cannot be read is left out, a link through /proc's
+// per-process links is neither followed nor handed over; only an unreadable `dir` throws.
 void visit_files(const std::filesystem::path& dir, const FileCollector& collector);
 
 // Collectors: paths with the extension exactly "md", or every path.
@@ -42,8 +46,9 @@ using TreeVisitor = std::function<bool(const std::filesystem::path&, bool is_dir
 // for walks from wherever the user stands (even "/") over trees of any depth: a directory is
 // walked into once, so a link loop or a second way to the same place is offered but not walked
 // again; a directory below `dir` that cannot be read is skipped; the kernel's generated trees
-// (/proc, /sys and the like) are offered but not walked into; an entry whose path is too long to
-// open is not offered. Only an unreadable `dir` itself throws.
+// (/proc, /sys and the like) are offered but not walked into; a link through /proc's per-process
+// links (to /proc/self/root, say), or to a file of those trees, is not offered, nor is an entry
+// whose path is too long to open. Only an unreadable `dir` itself throws.
 void walk_tree(const std::filesystem::path& dir, const TreeVisitor& visit);
 
 // Directories below `dir` as text relative to `root`, hidden ones included, skipping any

@@ -2,6 +2,9 @@
 // (against the real rg, or without it), and the picker itself in tmux deleting with ctrl-x.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "agent/question_picker.hpp"
 #include "agent_panes.hpp"
 #include "core/command.hpp"
@@ -101,6 +104,23 @@ TEST_F(QuestionCommands, ListsNewestFirstAndSearchesWithSmartCase) {
     // No folder: nothing, and no error.
     dir = env.root() / "missing";
     EXPECT_EQ(list(), "");
+}
+
+// A link through /proc's per-process links would lead over the whole filesystem, and an
+// unreadable folder once failed the whole list: both are passed over, the questions beside them listed.
+TEST_F(QuestionCommands, WhatCannotBeReadIsSkippedAndTheRestListed) {
+    write_text(dir / "2026-01-01_10-00-00.md", "kept root\n");
+    plant_proc_links(dir);
+    write_text(dir / "locked" / "x.md", "locked\n");
+    ::chmod((dir / "locked").c_str(), 0);  // unreadable unless the tests run as root
+    const std::string kept = row("kept root", "2026-01-01_10-00-00.md");
+    if (::geteuid() != 0) {
+        EXPECT_EQ(list(), kept);
+    } else {
+        EXPECT_EQ(list(), row("locked", "locked/x.md") + kept);
+    }
+    EXPECT_EQ(list("root"), kept);
+    ::chmod((dir / "locked").c_str(), 0755);
 }
 
 TEST_F(QuestionCommands, PreviewShowsTheWindowAroundTheFirstHit) {
