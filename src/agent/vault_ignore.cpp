@@ -56,4 +56,13 @@ bool wildcard_match(std::string_view pattern, std::string_view text) {
     return p == pattern.size();
 }
 
+bool quillbox_ignored(const std::vector<std::string>& patterns, std::string_view name, std::string_view rel) {
+    const bool name_is_text = is_valid_utf8(name);
+    for (const std::string& pattern : patterns) {
+        if (wildcard_match(pattern, name_is_text ? name : std::string_view()) || wildcard_match(pattern, rel))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace vesk::agent

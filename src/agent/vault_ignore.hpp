@@ -17,4 +17,8 @@ std::vector<std::string> quillbox_ignore_patterns(const std::filesystem::path& z
 // else itself. Trailing slashes of the pattern are dropped first ("drafts/" is "drafts").
 bool wildcard_match(std::string_view pattern, std::string_view text);
 
+// Whether a pattern skips an entry: the first that matches its name (a name that is not UTF-8
+// counts as empty text), else its path relative to the vault root (`rel`, lossy text).
+bool quillbox_ignored(const std::vector<std::string>& patterns, std::string_view name, std::string_view rel);
+
 }  // namespace vesk::agent

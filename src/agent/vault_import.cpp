@@ -41,7 +41,14 @@ void quillbox_import_list() {
     const fs::path root = qbox_root(tmux);
     const fs::path index = root / ".index";
     if (!regular_file_at(index)) throw ExitCode(1);
-    const std::string lines = read_file(index);
+    // A line naming a file outside the vault is planted: not offered, nor its file shown.
+    std::string lines;
+    for (const std::string& line : split_lines(read_file(index))) {
+        std::optional<std::string> rel = parse_index_line_for_path(line);
+        if (rel && !vault_item_path(root, *rel)) continue;
+        lines += line;
+        lines += '\n';
+    }
 
     ChildCommand fzf("fzf", {"--prompt=Import> ", "--preview", import_preview(root)});
     fzf.in = Stdio::Pipe;
@@ -53,8 +60,9 @@ void quillbox_import_list() {
     if (code == 2) throw Error("fzf가 실패했습니다: " + out.status.describe());
     if (code != 0) throw ExitCode(1);
     std::optional<std::string> rel = parse_index_line_for_path(trim_end(lossy_utf8(out.out)));
-    if (!rel || rel->empty()) throw ExitCode(1);
-    const std::string text = path_text(root / fs::path(*rel)) + "\n";
+    std::optional<fs::path> item = rel ? vault_item_path(root, *rel) : std::nullopt;
+    if (!item) throw ExitCode(1);
+    const std::string text = path_text(*item) + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 

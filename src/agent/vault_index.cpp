@@ -21,6 +21,7 @@
 #include "core/error.hpp"
 #include "core/files.hpp"
 #include "core/folder_walk.hpp"
+#include "core/kernel_links.hpp"
 #include "core/text.hpp"
 
 namespace vesk::agent {
@@ -55,7 +56,8 @@ std::optional<QuillboxIndexEntry> read_entry(int dirfd, const char* name, const 
     thread_local std::string buffer;
     QuillboxIndexEntry entry;
     struct stat st;
-    int fd = ::openat(dirfd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // Not through /proc's per-process links: a file reached that way lies outside the vault.
+    int fd = open_without_magic_links(dirfd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd >= 0) {
         bool text = false;
         int stat_result = ::fstat(fd, &st);
@@ -88,14 +90,6 @@ struct FoundFiles {
     std::vector<FoundFile> files;
 };
 
-bool ignored(const std::vector<std::string>& patterns, std::string_view name, bool name_is_text, std::string_view rel) {
-    for (const std::string& pattern : patterns) {
-        if (wildcard_match(pattern, name_is_text ? name : std::string_view()) || wildcard_match(pattern, rel))
-            return true;
-    }
-    return false;
-}
-
 // Walks `folder`, whose path from the root is `rel_top`, noting the files to read.
 FoundFiles find_files(const fs::path& folder, const std::string& rel_top, const std::vector<std::string>& patterns) {
     FoundFiles found;
@@ -120,7 +114,7 @@ FoundFiles find_files(const fs::path& folder, const std::string& rel_top, const 
         if (!patterns.empty()) {
             std::string rel = name_is_text ? std::string(name) : lossy_utf8(name);
             if (!rel_dir.empty()) rel = rel_dir + "/" + rel;
-            if (ignored(patterns, name, name_is_text, rel)) continue;
+            if (quillbox_ignored(patterns, name, rel)) continue;
         }
         switch (walk.kind()) {
             case FolderWalk::Kind::Folder:
@@ -136,6 +130,7 @@ FoundFiles find_files(const fs::path& folder, const std::string& rel_top, const 
                 found.files.push_back({kept, std::string(name)});
                 break;
             case FolderWalk::Kind::Other:
+            case FolderWalk::Kind::KernelLink:
                 break;
         }
     }

@@ -20,6 +20,7 @@
 #include "core/command.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/folder_walk.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
 #include "pickers/tools.hpp"
@@ -125,17 +126,69 @@ std::vector<std::string> reversed_lines(std::string_view text) {
     return lines;
 }
 
-// ripgrep in the vault, standard input on /dev/null (rg would search a piped input instead).
-std::string run_rg(const fs::path& root, std::vector<std::string> args) {
-    ChildCommand rg("rg", std::move(args));
-    rg.cwd = root.string();
-    return command_output_allow_failure(rg);
+// What ripgrep searches: ".", and paths relative to the root with "./" before them (a name
+// beginning with '-' is no option then, and rg prints every path alike). A link in the vault may lead anywhere:
+// into /proc and /sys, and through /proc's per-process links, which lie on the vault's own disk
+// (`root -> /proc/self/root` leads to every file) and which no rg option refuses. So rg follows no
+// link: it is given the vault, and beside it by name what the vault's own walk follows, the links
+// to files and the links to folders on the vault's filesystem (told to stay there, rg leaves a
+// folder linked in from another disk to the index, which lists it by name). Its ignore patterns,
+// git's data and the vault's own files are passed over as its globs pass them.
+std::vector<std::string> rg_search_paths(const fs::path& root, const std::vector<std::string>& patterns) {
+    std::vector<std::string> paths = {"."};
+    FolderWalk walk(root, FolderWalk::Stay::OnTopFilesystem);
+    while (walk.next()) {
+        const std::string_view name = walk.name();
+        const std::string_view below = walk.folder_below_top();
+        if (name == ".git" || (below.empty() && (name == ".index" || name == ".recent"))) continue;
+        std::string rel = "./";
+        if (!below.empty()) rel.append(below).append("/");
+        rel.append(name);
+        if (!patterns.empty() && quillbox_ignored(patterns, name, lossy_utf8(std::string_view(rel).substr(2)))) continue;
+        const bool link = walk.is_link();
+        switch (walk.kind()) {
+            case FolderWalk::Kind::Folder:
+                try {
+                    if (walk.enter() && link) paths.push_back(std::move(rel));
+                } catch (const SystemError&) {
+                    // Unreadable: rg could not search it either.
+                }
+                break;
+            case FolderWalk::Kind::File:
+                if (link) paths.push_back(std::move(rel));
+                break;
+            case FolderWalk::Kind::Other:
+            case FolderWalk::Kind::KernelLink:
+                break;
+        }
+    }
+    return paths;
 }
 
-// A link in the vault may lead anywhere, /proc and /sys included, and rg follows links. The index
-// walk stops at the kernel's generated filesystems; rg can only be told to stay on the filesystem
-// where its search starts (kept through links in the one-thread walk that --sort makes), so it
-// does: a folder linked in from another disk is listed by name from the index, not searched here.
+// ripgrep in the vault over `paths`, standard input on /dev/null (rg would search a piped input
+// instead): its lines, reversed, each path without the "./" it was given. A vault of many links
+// is searched in several runs, each with a command line of a modest length.
+std::vector<std::string> run_rg(const fs::path& root, const std::vector<std::string>& args,
+                                const std::vector<std::string>& paths) {
+    constexpr std::size_t kPathsPerRun = 1000;
+    std::string out;
+    for (std::size_t first = 0; first < paths.size(); first += kPathsPerRun) {
+        ChildCommand rg("rg", args);
+        rg.args.push_back("--");
+        const std::size_t end = std::min(paths.size(), first + kPathsPerRun);
+        rg.args.insert(rg.args.end(), paths.begin() + first, paths.begin() + end);
+        rg.cwd = root.string();
+        out += command_output_allow_failure(rg);
+    }
+    std::vector<std::string> lines = reversed_lines(out);
+    for (std::string& line : lines) {
+        if (line.starts_with("./")) line.erase(0, 2);
+    }
+    return lines;
+}
+
+// rg's walk keeps to the filesystem where each of its paths lies (kept in the one-thread walk
+// that --sort makes).
 constexpr const char* kOwnFilesystem = "--one-file-system";
 
 void add_globs(std::vector<std::string>& args, const std::vector<std::string>& patterns) {
@@ -162,13 +215,18 @@ std::string list_index_search(const fs::path& root, LineFilter& filter) {
     std::vector<std::string_view> shown;
     shown.reserve(text.size() / 64);
     SeenFiles seen(shown, text.size() / 64);
+    std::string rel;
     for_each_line_backwards(text, [&](std::string_view line) {
         std::size_t first = line.find('|');
         if (first == std::string_view::npos) return;
         std::size_t second = line.find('|', first + 1);
         if (second == std::string_view::npos) return;
         std::size_t third = line.find('|', second + 1);
-        if (!seen.insert(file_fields(line))) return;
+        const auto [dir, name] = file_fields(line);
+        rel.assign(dir);
+        if (!dir.empty()) rel += '/';
+        rel.append(name);
+        if (!stays_in_vault(root, rel) || !seen.insert({dir, name})) return;
         shown.push_back(line.substr(0, third));
     });
     return filter.filter(joined_lines(shown));
@@ -179,10 +237,10 @@ std::string list_deep_search(const fs::path& root, const std::vector<std::string
     if (!query.empty()) {
         // The query goes after -e: one beginning with "-" would otherwise be read as an option.
         std::vector<std::string> args = {"--line-number", "--with-filename", "--no-heading", "--color=never",
-                                         "--smart-case",  "--follow",        "--hidden",     "--sort",
-                                         "modified",      kOwnFilesystem,    "-e",           std::string(query)};
+                                         "--smart-case",  "--hidden",        "--sort",       "modified",
+                                         kOwnFilesystem,  "-e",              std::string(query)};
         add_globs(args, patterns);
-        return lines_with_newline(reversed_lines(run_rg(root, std::move(args))),
+        return lines_with_newline(run_rg(root, args, rg_search_paths(root, patterns)),
                                   fmt::format("[No matches found for: {}]", query));
     }
     const fs::path index = root / ".index";
@@ -190,13 +248,14 @@ std::string list_deep_search(const fs::path& root, const std::vector<std::string
         // Paths, not index lines: the picker reads a deep-search line as "path[:line...]".
         std::vector<std::string> paths;
         for (const std::string& line : split_lines(read_file(index))) {
-            if (auto rel = parse_index_line_for_path(line)) paths.push_back(std::move(*rel));
+            std::optional<std::string> rel = parse_index_line_for_path(line);
+            if (rel && stays_in_vault(root, *rel)) paths.push_back(std::move(*rel));
         }
         return lines_with_newline(paths, "[No files found]");
     }
-    std::vector<std::string> args = {"--files", "--hidden", "--follow", "--sort", "modified", kOwnFilesystem};
+    std::vector<std::string> args = {"--files", "--hidden", "--sort", "modified", kOwnFilesystem};
     add_globs(args, patterns);
-    return lines_with_newline(reversed_lines(run_rg(root, std::move(args))), "[No files found]");
+    return lines_with_newline(run_rg(root, args, rg_search_paths(root, patterns)), "[No files found]");
 }
 
 std::string list_recent_search(const fs::path& root, LineFilter& filter) {
@@ -208,12 +267,12 @@ std::string list_recent_search(const fs::path& root, LineFilter& filter) {
     for_each_line_backwards(text, [&](std::string_view line) {
         if (line.empty() || !seen.insert(std::string(line)).second) return;
         const fs::path rel{std::string(line)};
-        const fs::path file = root / rel;
-        if (!regular_file_at(file)) return;
+        const std::optional<fs::path> file = vault_item_path(root, line);
+        if (!file || !regular_file_at(*file)) return;
         std::string dir;
         if (rel.has_parent_path() && is_valid_utf8(rel.parent_path().native())) dir = rel.parent_path().native();
         std::string name = rel.has_filename() ? path_text(rel.filename()) : std::string(line);
-        shown.push_back(fmt::format("{} | {} | {}", dir, name, first_non_empty_line(file).value_or("(empty)")));
+        shown.push_back(fmt::format("{} | {} | {}", dir, name, first_non_empty_line(*file).value_or("(empty)")));
     });
     return filter.filter(joined_lines(shown));
 }

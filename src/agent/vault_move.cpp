@@ -40,11 +40,6 @@ int rename_no_replace(const fs::path& from, const fs::path& to) {
     return 0;
 }
 
-bool inside_root(const fs::path& root, const fs::path& rel, bool allow_root) {
-    if (rel.is_absolute()) return false;
-    return lies_under(root / rel, root, allow_root);
-}
-
 }  // namespace
 
 void quillbox_move_item(const QuillboxMoveArgs& args) {
@@ -53,12 +48,12 @@ void quillbox_move_item(const QuillboxMoveArgs& args) {
     const fs::path source = normal_form(args.source_file);
     const fs::path target = normal_form(args.target_dir);
     const fs::path src = root / source;
-    if (!inside_root(root, source, false) || !regular_file_at(src) ||
+    if (!stays_in_vault(root, source.native()) || !regular_file_at(src) ||
         !resolves_inside(root, src.parent_path(), true))
         throw Error(fmt::format("Error: Source file not found: {}", args.source_file));
     const fs::path tgt = root / target;
     std::error_code ec;
-    if (!inside_root(root, target, true) || !fs::is_directory(tgt, ec))
+    if (!stays_in_vault(root, target.native(), true) || !fs::is_directory(tgt, ec))
         throw Error(fmt::format("Error: Target directory not found: {}", args.target_dir));
     if (!resolves_inside(root, tgt, true))
         throw Error(fmt::format("Error: Target directory is outside the vault: {}", args.target_dir));

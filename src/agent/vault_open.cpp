@@ -107,18 +107,13 @@ Next act(const QuillboxRunFzfArgs& files, const QuillboxPass& pass) {
     const fs::path root = qbox_root(tmux);
     const bool edit = pass.key == "alt-enter";
     const std::string& mode = pass.mode;
-    if (mode == "deep-search") {
-        const DeepSelection hit = parse_deep_selection(root, pass.selection);
-        if (edit) return edit_then(hit.path, hit.line);
-        if (regular_file_at(hit.path)) quillbox_execute_item(QuillboxFileArgs{path_text(hit.path)});
-        return Next::Done;
-    }
-    if (mode == "index-search" || mode == "recent-search") {
-        std::optional<std::string> rel = index_line_rel(pass.selection, item_file_under(root));
-        if (!rel) return Next::Pass;
-        const fs::path path = root / fs::path(*rel);
-        if (edit) return edit_then(path, std::nullopt);
-        if (regular_file_at(path)) quillbox_execute_item(QuillboxFileArgs{path_text(path)});
+    if (mode == "deep-search" || mode == "index-search" || mode == "recent-search") {
+        // A line naming a file outside the vault (planted in .index or .recent) is neither run
+        // nor opened.
+        const std::optional<DeepSelection> hit = picked_item(root, mode, pass.selection);
+        if (!hit) return Next::Pass;
+        if (edit) return edit_then(hit->path, hit->line);
+        if (regular_file_at(hit->path)) quillbox_execute_item(QuillboxFileArgs{path_text(hit->path)});
         return Next::Done;
     }
     if (mode == "vault-select") {

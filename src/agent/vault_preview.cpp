@@ -61,7 +61,7 @@ void quillbox_preview(const QuillboxModeSelectionArgs& args) {
         return;
     }
     if (mode == "deep-search") {
-        DeepSelection hit = parse_deep_selection(root, selection);
+        DeepSelection hit = picked_item(root, mode, selection).value_or(DeepSelection{});
         if (!regular_file_at(hit.path)) return;
         if (!hit.line) {
             show_range(hit.path, std::nullopt, std::nullopt);
@@ -72,9 +72,7 @@ void quillbox_preview(const QuillboxModeSelectionArgs& args) {
         const std::uint64_t last = first > UINT64_MAX - kWindowLines ? UINT64_MAX : first + kWindowLines - 1;
         show_range(hit.path, static_cast<std::size_t>(line), LineRange{first, last});
     } else if (mode == "index-search" || mode == "recent-search") {
-        std::optional<std::string> rel = index_line_rel(selection, item_file_under(root));
-        if (!rel) return;
-        const fs::path file = root / fs::path(*rel);
+        const fs::path file = picked_item(root, mode, selection).value_or(DeepSelection{}).path;
         if (regular_file_at(file)) show_range(file, std::nullopt, std::nullopt);
     } else if (mode == "vault-select") {
         preview_vault(selection);

@@ -9,6 +9,7 @@
 #include "core/env.hpp"
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/kernel_links.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
 
@@ -80,6 +81,27 @@ std::optional<fs::path> path_below(const fs::path& path, const fs::path& root) {
 bool lies_under(const fs::path& path, const fs::path& root, bool allow_root) {
     std::optional<fs::path> rest = path_below(path, root);
     return rest && (allow_root || !rest->empty());
+}
+
+bool stays_in_vault(const fs::path& root, std::string_view rel, bool allow_root) {
+    if (rel.starts_with('/')) return false;
+    // Most lines are plain relative paths: told without building a path (the index listing asks
+    // this for every line on every keystroke).
+    bool plain = !rel.empty();
+    for (std::string_view rest = rel; plain && !rest.empty();) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        plain = part != "." && part != "..";
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    return plain || lies_under(root / fs::path(std::string(rel)), root, allow_root);
+}
+
+std::optional<fs::path> vault_item_path(const fs::path& root, std::string_view rel) {
+    if (!stays_in_vault(root, rel)) return std::nullopt;
+    fs::path path = root / fs::path(std::string(rel));
+    if (reaches_kernel_trees(path)) return std::nullopt;
+    return path;
 }
 
 bool resolves_inside(const fs::path& root, const fs::path& path, bool allow_root) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 namespace vesk {
 class Tmux;
@@ -44,6 +45,14 @@ void make_inbox(const std::filesystem::path& root);
 std::optional<std::filesystem::path> path_below(const std::filesystem::path& path, const std::filesystem::path& root);
 // Whether `path` lies under `root` by path_below; the root itself counts when `allow_root`.
 bool lies_under(const std::filesystem::path& path, const std::filesystem::path& root, bool allow_root = false);
+// Whether `rel`, a path relative to the root (from a line of .index or .recent, or a command's
+// argument), stays inside the vault by lies_under: not absolute, and no ".." that climbs above the
+// root. The vault's own commands never write such a line; one planted there would name any file.
+bool stays_in_vault(const std::filesystem::path& root, std::string_view rel, bool allow_root = false);
+// The item file a line names, `rel` joined onto the root: nothing when `rel` does not stay in the
+// vault, or the way to it passes through /proc's per-process links or ends in the kernel's trees
+// (a planted `root -> /proc/self/root` link lies inside the vault and leads to every file).
+std::optional<std::filesystem::path> vault_item_path(const std::filesystem::path& root, std::string_view rel);
 // Whether `path` still lies under `root` by lies_under once the links of both are resolved; false
 // when either cannot be resolved.
 bool resolves_inside(const std::filesystem::path& root, const std::filesystem::path& path, bool allow_root);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "agent/vault_index.hpp"
+#include "agent/vault_root.hpp"
 #include "core/files.hpp"
 #include "core/text.hpp"
 
@@ -72,6 +73,22 @@ std::optional<std::string> index_line_rel(std::string_view line, const ItemExist
 DeepSelection parse_deep_selection(const fs::path& root, std::string_view line) {
     DeepHit hit = split_deep_line(line, item_file_under(root));
     return {hit.rel.empty() ? root : root / fs::path(hit.rel), hit.line};
+}
+
+std::optional<DeepSelection> picked_item(const fs::path& root, std::string_view mode, std::string_view line) {
+    DeepHit hit;
+    if (mode == "deep-search") {
+        hit = split_deep_line(line, item_file_under(root));
+    } else if (mode == "index-search" || mode == "recent-search") {
+        std::optional<std::string> rel = index_line_rel(line, item_file_under(root));
+        if (!rel) return std::nullopt;
+        hit.rel = std::move(*rel);
+    } else {
+        return std::nullopt;
+    }
+    std::optional<fs::path> path = vault_item_path(root, hit.rel);
+    if (!path) return std::nullopt;
+    return DeepSelection{std::move(*path), hit.line};
 }
 
 std::string joined_selection(const QuillboxModeSelectionArgs& args) {

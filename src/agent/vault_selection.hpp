@@ -39,6 +39,13 @@ struct DeepSelection {
 // The file and line of a deep-search line, joined onto the root (the root itself for "").
 DeepSelection parse_deep_selection(const std::filesystem::path& root, std::string_view line);
 
+// The item file a deep-search, index-search or recent-search line names, with the line number of
+// a deep-search hit: nothing for any other mode, for a line that names no path, and for a path
+// that vault_item_path refuses (absolute, climbing out with "..", or through /proc's per-process
+// links). What the preview shows and Enter runs.
+std::optional<DeepSelection> picked_item(const std::filesystem::path& root, std::string_view mode,
+                                         std::string_view line);
+
 // The file a picker selection names for delete-item and open-in-finder: nothing when the mode
 // file is not a regular file, the selection is empty or the mode has no files; a mode file that
 // cannot be read is the error.

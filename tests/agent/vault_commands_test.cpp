@@ -5,18 +5,26 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <thread>
 
 #include "agent/vault_root.hpp"
 #include "core/text.hpp"
+#include "support/screen_run.hpp"
 #include "vault_fixture.hpp"
 
 namespace vesk::test {
 namespace {
 
 using Words = std::vector<std::string>;
+
+Words sorted_lines(const std::string& text) {
+    Words lines = split_lines(text);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
 
 TEST(VaultRoot, DefaultPointerFileCacheAndRelativeRoots) {
     VaultBed bed;
@@ -377,6 +385,71 @@ TEST(VaultList, DeepSearchUsesRipgrepSafely) {
     fs::create_symlink("/usr/bin/tmux", bed.env.root() / "nobin" / "tmux");
     bed.env.vars["PATH"] = (bed.env.root() / "nobin").string();
     EXPECT_EQ(bed.qb({"list", "deep-search", "x"}).out, "[Deep Search requires 'ripgrep' (rg). Please install it.]\n");
+}
+
+// A planted link through /proc's per-process links lies on the vault's disk and leads to every
+// file: the index, the deep search with and without a query, stay inside and end at once, while a
+// folder linked in from elsewhere is indexed and searched.
+TEST(VaultList, LinksThroughProcNeverLeaveTheVault) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    write_text(r / "notes" / "a.md", "needle here\n");
+    write_text(bed.env.root() / "elsewhere" / "o.md", "needle elsewhere\n");
+    fs::create_directory_symlink(bed.env.root() / "elsewhere", r / "other");
+    plant_proc_links(r);
+    auto quick = [&](Words args) {
+        args.insert(args.begin(), "quillbox");
+        ChildCommand command(vesk_binary(), args);
+        command.env = bed.env.env();
+        Output out = run_child(command.stdout_(Stdio::Pipe).stderr_(Stdio::Pipe).limit(std::chrono::seconds(20)));
+        EXPECT_FALSE(out.timed_out) << ::testing::PrintToString(args);
+        EXPECT_TRUE(out.status.success()) << out.err;
+        return out.out;
+    };
+    const std::string inside = "other/o.md\nnotes/a.md\n";
+    EXPECT_EQ(sorted_lines(quick({"list", "deep-search", ""})), sorted_lines(inside));
+    EXPECT_EQ(sorted_lines(quick({"list", "deep-search", "needle"})),
+              sorted_lines("other/o.md:1:needle elsewhere\nnotes/a.md:1:needle here\n"));
+    EXPECT_EQ(quick({"list", "deep-search", "root"}), "[No matches found for: root]\n");
+    quick({"build-index"});
+    const std::vector<std::string> lines = split_lines(read_text(r / ".index"));
+    ASSERT_EQ(lines.size(), 2u) << read_text(r / ".index");
+    EXPECT_EQ(sorted_lines(quick({"list", "deep-search", ""})), sorted_lines(inside));
+}
+
+// Lines of .index and .recent naming a file outside the vault (absolute, climbing out with "..",
+// or through a link into /proc) are planted, never written by the vault: they are not listed,
+// their files neither read for a title nor previewed.
+TEST(VaultList, LinesNamingFilesOutsideTheVaultAreSkipped) {
+    VaultBed bed;
+    const fs::path r = bed.root();
+    write_text(r / "in.md", "inside\n");
+    write_text(bed.env.home() / ".git-credentials", "token\n");
+    fs::create_directory_symlink("/proc/self/root", r / "selfroot");
+    const std::string home = bed.env.home().string();
+    write_text(r / ".recent", "../.git-credentials\n" + home + "/.git-credentials\nselfroot" + home +
+                                  "/.git-credentials\nin.md\n");
+    write_text(r / ".index", ".. | .git-credentials | t | 1\n" + home + " | .git-credentials | t | 2\n | ../../x | t | 3\n"
+                             " | in.md | inside | 4\n");
+    EXPECT_EQ(bed.qb({"list", "recent-search"}).out, " | in.md | inside\n");
+    EXPECT_EQ(bed.qb({"list", "index-search"}).out, " | in.md | inside \n");
+    EXPECT_EQ(bed.qb({"list", "deep-search", ""}).out, "in.md\n");
+    const fs::path mode = bed.env.root() / "mode";
+    for (const auto& [m, line] : std::vector<std::pair<std::string, std::string>>{
+             {"index-search", ".. | .git-credentials | t"},
+             {"recent-search", home + " | .git-credentials | t"},
+             {"recent-search", "selfroot" + home + " | .git-credentials | t"},
+             {"deep-search", "../.git-credentials:1:token"},
+             {"deep-search", home + "/.git-credentials"}}) {
+        write_text(mode, m + "\n");
+        RunResult res = bed.qb({"preview", mode.string(), line});
+        EXPECT_EQ(res.out + res.err, "") << line;
+    }
+    // vim's import picker is offered the inside line alone (this fzf takes the first it gets).
+    const fs::path offered = bed.env.root() / "offered";
+    write_script(bed.bin / "fzf", "cat > " + sh_quote(offered.string()) + "\nhead -n 1 " + sh_quote(offered.string()) + "\n");
+    EXPECT_EQ(bed.qb({"import-list"}).out, (r / "in.md").string() + "\n");
+    EXPECT_EQ(read_text(offered), " | in.md | inside | 4\n");
 }
 
 TEST(VaultPreview, WindowsAroundHitsFilesAndVaults) {
