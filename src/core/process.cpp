@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 
 #include "core/env.hpp"
 #include "core/error.hpp"
+#include "core/text.hpp"
 
 namespace vesk {
 
@@ -174,6 +176,15 @@ Child Child::spawn(const ChildCommand& command) {
                                  pick(command.err, err[1], command.err_fd));
     if (rc != 0) {
         cleanup();
+        // The working folder, when it is what failed, is the path the error names.
+        if (command.cwd) {
+            struct stat st;
+            const int e = ::stat(command.cwd->c_str(), &st) != 0 ? errno
+                          : !S_ISDIR(st.st_mode)                      ? ENOTDIR
+                          : ::access(command.cwd->c_str(), X_OK) != 0 ? errno
+                                                                      : 0;
+            if (e == rc) throw SystemError(rc, path_text(*command.cwd));
+        }
         throw SystemError(rc);
     }
     close_fd(in[0]);

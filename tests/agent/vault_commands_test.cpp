@@ -417,6 +417,18 @@ TEST(VaultList, LinksThroughProcNeverLeaveTheVault) {
     EXPECT_EQ(sorted_lines(quick({"list", "deep-search", ""})), sorted_lines(inside));
 }
 
+TEST(VaultList, ARootBelowAFileIsNamedInTheError) {
+    VaultBed bed;
+    const fs::path root = bed.env.root() / "file" / "vault";
+    write_text(bed.env.root() / "file", "x\n");
+    bed.env.vars["QBZ_ROOT"] = root.string();
+    for (const char* mode : {"deep-search", "file-move"}) {
+        RunResult res = bed.qb({"list", mode, ""});
+        EXPECT_EQ(res.status, 1) << mode;
+        EXPECT_EQ(res.err, "Error: Not a directory (os error 20) (" + root.string() + ")\n") << mode;
+    }
+}
+
 // Lines of .index and .recent naming a file outside the vault (absolute, climbing out with "..",
 // or through a link into /proc) are planted, never written by the vault: they are not listed,
 // their files neither read for a title nor previewed.
