@@ -15,36 +15,25 @@
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
+#include "pickers/file_preview.hpp"
 #include "pickers/tools.hpp"
 
 namespace vesk {
 
 void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
                 std::optional<LineRange> range) {
-    std::fflush(stdout);
+    // A preview shows what it can: a FIFO, a device or an unreadable file shows nothing.
+    const std::optional<FileHead> head = preview_head(path);
+    if (!head) return;
+    FileWindow window{1, std::nullopt, highlight};
+    if (range) window = window_within(*head, {range->first, range->last, highlight});
     if (std::optional<std::filesystem::path> bat_path = which_first({"bat", "batcat"})) {
         ChildCommand bat(bat_path->filename().string(), {"--color=always", "--style=numbers"});
-        if (highlight) bat.arg("--highlight-line").arg(std::to_string(*highlight));
-        if (range) bat.arg("--line-range").arg(fmt::format("{}:{}", range->first, range->last));
-        bat.arg(path.native());
-        if (run_child(bat).status.success()) return;
+        if (run_bat(bat, path, *head, window).success()) return;
     }
-    // A preview shows what it can: an unreadable file shows nothing, and bytes that are not UTF-8
-    // come out as U+FFFD rather than blanking the whole window.
-    std::string bytes;
-    try {
-        bytes = read_file(path);
-    } catch (const std::exception&) {
-    }
-    std::string text = lossy_utf8(bytes);
-    LineRange window = range.value_or(LineRange{1, 40});
-    std::string out;
-    std::size_t number = 0;
-    for (const auto& line : split_lines(text)) {
-        ++number;
-        if (number < window.first || number > window.last) continue;
-        out += fmt::format("{:>6}\t{}\n", number - window.first + 1, line);
-    }
+    // Bytes that are not UTF-8 come out as U+FFFD rather than blanking the whole window.
+    if (!range) window.last = 40;
+    const std::string out = numbered_window(head->bytes, window, true);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
 }

@@ -15,7 +15,9 @@ struct LineRange {
     std::size_t last = 1;
 };
 // Prints a window of the file on standard output: through bat (batcat on Debian) when it is on
-// PATH, else numbered like `cat -n` (lines 1-40 when no range is given).
+// PATH, else numbered like `cat -n` from the window's first line (lines 1-40 when no range is
+// given). A file larger than kPreviewBytes is shown as far as those bytes reach
+// (pickers/file_preview.hpp); a FIFO, a device or an unreadable file shows nothing.
 void show_range(const std::filesystem::path& path, std::optional<std::size_t> highlight,
                 std::optional<LineRange> range);
 

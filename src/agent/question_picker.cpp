@@ -16,6 +16,7 @@
 #include "core/process.hpp"
 #include "core/quote.hpp"
 #include "core/text.hpp"
+#include "pickers/file_preview.hpp"
 #include "pickers/fzf.hpp"
 #include "pickers/note_lines.hpp"
 #include "pickers/walkers.hpp"
@@ -168,13 +169,14 @@ void tidewell_question_list(const QuestionListArgs& args) {
 
 void tidewell_question_preview(const QuestionPreviewArgs& args) {
     fs::path file(args.file);
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec)) return;
+    // The hit is looked for as far as the preview can show it.
+    const std::optional<FileHead> head = preview_head(file);
+    if (!head) return;
     std::uint64_t height = preview_height(env_var("FZF_PREVIEW_LINES"));
     if (height == 0) return;
     std::string query = args.query.value_or("");
     if (!query.empty()) {
-        auto lines = split_lines(read_text_if_any(file).value_or(""));
+        auto lines = split_lines(lossy_utf8(head->bytes));
         for (std::size_t k = 0; k < lines.size(); ++k) {
             if (!smart_case_contains(lines[k], query)) continue;
             PreviewWindow window = preview_window_around(k + 1, height);

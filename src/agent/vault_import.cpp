@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // Shows the file an index line names: its first two fields, trimmed, are the folder (empty
-// directly in the root) and the name.
+// directly in the root) and the name. As much as every preview reads, of a regular file only: cat
+// would hang on a FIFO, never end on a device and pour a huge file into fzf.
 std::string import_preview(const fs::path& root) {
     const std::string r = shell_quote_path(root);
     const std::string field =
@@ -29,8 +30,8 @@ std::string import_preview(const fs::path& root) {
     return fmt::format(
         "line={{}}; dir=$({}); name=$({}); "
         "if [ -n \"$dir\" ]; then f={}/\"$dir\"/\"$name\"; else f={}/\"$name\"; fi; "
-        "cat -- \"$f\" 2>/dev/null || echo '(file not found)'",
-        fmt::format(fmt::runtime(field), 1), fmt::format(fmt::runtime(field), 2), r, r);
+        "[ -f \"$f\" ] && head -c {} -- \"$f\" 2>/dev/null || echo '(file not found)'",
+        fmt::format(fmt::runtime(field), 1), fmt::format(fmt::runtime(field), 2), r, r, kPreviewBytes);
 }
 
 }  // namespace

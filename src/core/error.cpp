@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -35,6 +36,9 @@ void walk(const std::exception& e, Visit&& visit) {
 // call its own way ("filesystem error: cannot create directories: Permission denied [/p]"); it is
 // told as every other system error is: the system's text, the number and the path.
 std::string message_of(const std::exception& e) {
+    // The one failure the library words for programmers ("std::bad_alloc"): the memory asked for
+    // was refused.
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return "메모리가 부족합니다";
     const auto* fs_error = dynamic_cast<const std::filesystem::filesystem_error*>(&e);
     if (!fs_error) return e.what();
     const std::error_code& code = fs_error->code();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -187,7 +188,7 @@ Destination destination(const std::filesystem::path& target, Links links) {
 
 }  // namespace
 
-std::string read_all(int fd) {
+std::string read_all(int fd, std::size_t limit) {
     std::string out;
     char buffer[65536];
     while (true) {
@@ -197,6 +198,7 @@ std::string read_all(int fd) {
             throw_errno();
         }
         if (n == 0) break;
+        if (static_cast<std::size_t>(n) > limit - out.size()) throw SystemError(EFBIG);
         out.append(buffer, static_cast<size_t>(n));
     }
     return out;
@@ -242,7 +244,8 @@ Opened open_regular_or_throw(const std::filesystem::path& path, std::size_t limi
 }
 
 // Reads to the end, but never past `limit` bytes: a regular file may still grow while it is read
-// (or report no size at all, as /proc files do). Returns 0 or the errno.
+// (or report no size at all, as /proc files do). Returns 0, or the errno: EFBIG when there was
+// more, `out` then holding the first `limit` bytes.
 int read_limited(int fd, std::size_t limit, std::string& out) {
     char buffer[65536];
     for (;;) {
@@ -252,8 +255,9 @@ int read_limited(int fd, std::size_t limit, std::string& out) {
             return errno;
         }
         if (n == 0) return 0;
-        if (out.size() + static_cast<std::size_t>(n) > limit) return EFBIG;
-        out.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t room = limit - out.size();
+        out.append(buffer, std::min(static_cast<std::size_t>(n), room));
+        if (static_cast<std::size_t>(n) > room) return EFBIG;
     }
 }
 
@@ -268,6 +272,27 @@ std::string read_file(const std::filesystem::path& path, std::size_t limit, Link
     ::close(opened.fd);
     if (error) throw SystemError(error, path_text(path));
     return out;
+}
+
+FileHead read_file_head(const std::filesystem::path& path, std::size_t limit) {
+    Opened opened = open_regular_or_throw(path, SIZE_MAX);
+    FileHead head;
+    head.bytes.reserve(std::min(opened.size, limit));
+    int error = read_limited(opened.fd, limit, head.bytes);
+    ::close(opened.fd);
+    if (error == EFBIG) {
+        head.whole = false;
+    } else if (error) {
+        throw SystemError(error, path_text(path));
+    }
+    return head;
+}
+
+int open_regular_file(const std::filesystem::path& path) {
+    const int fd = open_regular_or_throw(path, SIZE_MAX).fd;
+    // The flag was for the open alone: a child reads as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 FileBytes::FileBytes(const std::filesystem::path& path, std::size_t limit) {
@@ -336,26 +361,54 @@ void write_file_atomically(const std::filesystem::path& target, std::string_view
     }
 }
 
-int open_for_append(const std::filesystem::path& path, Links links) {
-    int flags = O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    if (links == Links::NotFollowed) flags |= O_NOFOLLOW;
-    int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        const int e = errno;
-        // ENXIO: a FIFO that nobody reads, or a socket.
-        if (e == ENXIO || e == EISDIR) not_regular(path);
+namespace {
+
+// What open_for_append and open_for_rewrite share: `flags` are added to the open, `mode` is for a
+// file it creates.
+int open_regular_for_writing(const std::filesystem::path& path, Links links, int flags, unsigned mode) {
+    const int follow = links == Links::NotFollowed ? O_NOFOLLOW : 0;
+    for (int attempt = 1;; ++attempt) {
         struct stat st;
-        if (e == ELOOP && links == Links::NotFollowed && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        const bool found = (links == Links::Followed ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0;
+        if (!found && errno != ENOENT) throw_errno(path_text(path));
+        if (found && !S_ISREG(st.st_mode)) not_regular(path);
+        // A name that was missing is taken only if it still is. Through a link (a dangling one
+        // names the file to make) the name is the link's, so there the open creates as usual.
+        const int create = O_CREAT | (!found && links == Links::NotFollowed ? O_EXCL : 0);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow | create | flags, mode);
+        if (fd < 0) {
+            const int e = errno;
+            // Made meanwhile by someone else: look at what it is.
+            if (e == EEXIST && attempt < 3) continue;
+            // ENXIO: a FIFO that nobody reads, or a socket, put there since it was looked at.
+            if (e == ENXIO || e == EISDIR) not_regular(path);
+            if (e == ELOOP && links == Links::NotFollowed && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+                not_regular(path);
+            throw SystemError(e, path_text(path));
+        }
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
             not_regular(path);
+        }
+        // The flag was for the open alone; whoever gets the descriptor writes as usual.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+}
+
+}  // namespace
+
+int open_for_append(const std::filesystem::path& path, Links links) {
+    return open_regular_for_writing(path, links, O_APPEND, 0666);
+}
+
+int open_for_rewrite(const std::filesystem::path& path, unsigned mode, Links links) {
+    const int fd = open_regular_for_writing(path, links, 0, mode);
+    if (::ftruncate(fd, 0) != 0) {
+        const int e = errno;
+        ::close(fd);
         throw SystemError(e, path_text(path));
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        not_regular(path);
-    }
-    // The flag was for the open alone; whoever gets the descriptor writes as usual.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

@@ -1,6 +1,7 @@
 // Safe file writes, whole-file reads and home expansion.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -45,10 +46,15 @@ inline void write_file_atomically(const std::filesystem::path& target, std::stri
 }
 
 // Opens the file for appending (and writing only), creating it with 0666 less the umask when it
-// is missing. Opening never blocks (a FIFO there would, until someone reads it), and only a
-// regular file is ever written: anything else, and with Links::NotFollowed a symbolic link too,
-// throws Error("일반 파일이 아닙니다 (<path>)"); other failures throw SystemError naming the path.
+// is missing. Only a regular file is ever opened: what stands at the path is looked at before
+// anything is opened (opening a device can act on it, a FIFO would block until someone reads
+// it), a missing name is created exclusively where links are not followed, and the file opened
+// is looked at again. Anything else, and with Links::NotFollowed a symbolic link too, throws
+// Error("일반 파일이 아닙니다 (<path>)"); other failures throw SystemError naming the path.
 int open_for_append(const std::filesystem::path& path, Links links = Links::NotFollowed);
+// The same for a file written from its start: opened as open_for_append opens it, then emptied; a
+// file it creates gets `mode` less the umask.
+int open_for_rewrite(const std::filesystem::path& path, unsigned mode, Links links = Links::NotFollowed);
 // Makes the folders `below` names inside `base` (an existing folder, reached as its path says),
 // one level at a time, each a real folder: a symbolic link or anything else on the way throws
 // Error("폴더가 아닙니다 (<path>)"), and so does a ".." in `below`. For the folders vesk adds to a
@@ -122,6 +128,24 @@ inline constexpr std::size_t kReadLimit = std::size_t{64} << 20;
 // Every failure names the path.
 std::string read_file(const std::filesystem::path& path, std::size_t limit = kReadLimit,
                       Links links = Links::Followed);
+// A preview reads no more of a file than this, and hands no larger file to a viewer whole: a file
+// of a gigabyte (a sparse one is a single line of NUL bytes) took seconds and gigabytes of memory
+// on every cursor move, where this much holds tens of thousands of lines and shows at once.
+inline constexpr std::size_t kPreviewBytes = std::size_t{2} << 20;
+
+// The start of a regular file: all of it when it holds at most `limit` bytes (`whole`), else its
+// first `limit` bytes. The same files as read_file, with the same errors, but none is too large.
+struct FileHead {
+    std::string bytes;
+    bool whole = true;
+};
+FileHead read_file_head(const std::filesystem::path& path, std::size_t limit);
+
+// A regular file (links followed) open for reading, for a child to read as its standard input: the
+// child then reads the file that was looked at, never a FIFO or a device put at its name since.
+// Refused as read_file refuses; the caller closes the descriptor.
+int open_regular_file(const std::filesystem::path& path);
+
 // A whole file's bytes, mapped into memory (no copy, no fresh pages to fill: the listings read
 // indexes of megabytes on every keystroke), else read. The same files as read_file, with the same
 // errors.
@@ -138,8 +162,9 @@ private:
     std::size_t size_ = 0;
     std::string read_;
 };
-// Reads the descriptor to its end (it stays open); failure throws SystemError.
-std::string read_all(int fd);
+// Reads the descriptor to its end (it stays open); failure throws SystemError, and so does more
+// than `limit` bytes (EFBIG): a source that never ends (/dev/zero, `yes`) stops there.
+std::string read_all(int fd, std::size_t limit = SIZE_MAX);
 // Writes every byte to the descriptor and closes it, also after a failed write; the first failure
 // (the write's, else the close's) throws SystemError. For files written in place, not atomically.
 void write_and_close(int fd, std::string_view bytes);

@@ -172,7 +172,7 @@ Child Child::spawn(const ChildCommand& command) {
         return mode == Stdio::Null ? null_fd : mode == Stdio::Pipe ? pipe_end : mode == Stdio::Fd ? own : -1;
     };
     pid_t pid = -1;
-    const int rc = spawn_program(pid, command, pick(command.in, in[0], -1), pick(command.out, out[1], command.out_fd),
+    const int rc = spawn_program(pid, command, pick(command.in, in[0], command.in_fd), pick(command.out, out[1], command.out_fd),
                                  pick(command.err, err[1], command.err_fd));
     if (rc != 0) {
         cleanup();

@@ -31,7 +31,9 @@ struct ChildCommand {
     // The child starts a session of its own (setsid): no controlling terminal, so the hang-up of
     // the terminal or pane it was started from does not reach it.
     bool new_session = false;
-    // With Stdio::Fd: where standard output and standard error go (the caller keeps its descriptor).
+    // With Stdio::Fd: what standard input reads and where standard output and standard error go
+    // (the caller keeps its descriptor).
+    int in_fd = -1;
     int out_fd = -1;
     int err_fd = -1;
     // run_child only: once this much time has passed the child is killed (with its whole process
@@ -53,6 +55,7 @@ struct ChildCommand {
     ChildCommand& stdout_(Stdio s) { out = s; return *this; }
     ChildCommand& stderr_(Stdio s) { err = s; return *this; }
     ChildCommand& own_session() { new_session = true; return *this; }
+    ChildCommand& stdin_from(int fd) { in = Stdio::Fd; in_fd = fd; return *this; }
     ChildCommand& stdout_to(int fd) { out = Stdio::Fd; out_fd = fd; return *this; }
     ChildCommand& stderr_to(int fd) { err = Stdio::Fd; err_fd = fd; return *this; }
     ChildCommand& limit(std::chrono::milliseconds d) { time_limit = d; return *this; }

@@ -3,7 +3,8 @@
 // Two pickers call it. The note pickers show the lines that fit the preview window
 // ($FZF_PREVIEW_LINES) around the hit. The finder sets VESK_PREVIEW_SPAN=file in its fzf's
 // environment: the whole file when there is no line, so that fzf's preview scrolls through all of
-// it, and 30 lines from 15 before a hit otherwise.
+// it (as far as a preview reads a file: file_preview.hpp), and 30 lines from 15 before a hit
+// otherwise.
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -15,6 +16,7 @@
 #include "core/files.hpp"
 #include "core/process.hpp"
 #include "core/text.hpp"
+#include "pickers/file_preview.hpp"
 #include "pickers/note.hpp"
 #include "pickers/note_files.hpp"
 #include "pickers/note_lines.hpp"
@@ -52,11 +54,15 @@ std::optional<Span> preview_span(std::uint64_t line) {
 
 void note_preview(const NoteSelectionArgs& args) {
     auto target = note_file_and_line_from_args(args);
-    std::error_code ec;
-    if (!target || !std::filesystem::is_regular_file(target->path, ec)) return;
+    if (!target) return;
     const std::uint64_t line = target->line.value_or(0);
     const std::optional<Span> span = preview_span(line);
     if (!span) return;
+    const std::optional<FileHead> head = preview_head(target->path);
+    if (!head) return;
+    std::optional<std::uint64_t> highlight;
+    if (line > 0) highlight = line;
+    const FileWindow window = window_within(*head, {span->first, span->last, highlight});
 
     if (auto bat = which_first({"bat", "batcat"})) {
         ChildCommand cmd(bat->native(), {"--color=always", "--style=numbers,changes"});
@@ -68,27 +74,10 @@ void note_preview(const NoteSelectionArgs& args) {
             if (auto width = parse_line_number(*columns); width && *width > 2)
                 cmd.arg("--terminal-width=" + std::to_string(*width - 2));
         }
-        if (line > 0) cmd.arg("--highlight-line").arg(std::to_string(line));
-        if (span->last) cmd.arg("--line-range").arg(fmt::format("{}:{}", span->first, *span->last));
-        cmd.arg("--").arg(target->path.native());
-        std::fflush(stdout);
-        run_child(cmd);
+        run_bat(cmd, target->path, *head, window);
         return;
     }
-
-    std::string bytes;
-    try {
-        bytes = read_file(target->path);
-    } catch (const std::exception&) {
-    }
-    std::string out;
-    std::uint64_t number = 0;
-    for (const auto& text : split_lines(lossy_utf8(bytes))) {
-        ++number;
-        if (number < span->first) continue;
-        if (span->last && number > *span->last) break;
-        out += fmt::format("{:>6}\t{}\n", number, text);
-    }
+    const std::string out = numbered_window(head->bytes, window, false);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
 }

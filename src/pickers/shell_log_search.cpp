@@ -1,11 +1,15 @@
 // The log search: one of the project's logs picked in fzf, then searched live, with the matches in
 // context beside.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 
 #include "core/command.hpp"
 #include "core/error.hpp"
+#include "core/files.hpp"
 #include "core/git.hpp"
 #include "core/process.hpp"
 #include "core/quote.hpp"
@@ -22,18 +26,37 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The file's last lines; a tail that fails is an error.
-void print_tail(const std::string& file, const char* lines) {
+// The log as the search's programs read it: open, and their standard input. Only a regular file
+// (a link followed) is opened: a FIFO among the logs would hang them and a link to /dev/zero never
+// ends, and a name opened by each of them in turn could be swapped for one in between.
+class OpenLog {
+public:
+    explicit OpenLog(const std::string& file) : fd_(open_regular_file(file)) {}
+    ~OpenLog() { ::close(fd_); }
+    OpenLog(const OpenLog&) = delete;
+    OpenLog& operator=(const OpenLog&) = delete;
+    // Read again from the start: tail counts from where the descriptor stands.
+    int rewound() const {
+        ::lseek(fd_, 0, SEEK_SET);
+        return fd_;
+    }
+
+private:
+    int fd_;
+};
+
+// The log's last lines; a tail that fails is an error.
+void print_tail(const OpenLog& log, const char* lines) {
     std::fflush(stdout);
-    ChildCommand tail("tail", {"-n", lines, "--", file});
-    tail.in = Stdio::Null;
+    ChildCommand tail("tail", {"-n", lines});
+    tail.stdin_from(log.rewound());
     const ExitStatus status = Child::spawn(tail).wait();
     if (!status.success()) throw Error("command failed: " + status.describe());
 }
 
-// rg (else grep) over the file, printing straight to standard output. The query is data: after -e,
+// rg (else grep) over the log, printing straight to standard output. The query is data: after -e,
 // so a query such as "--pre=cmd" is a pattern, never an option.
-ExitStatus search(const std::string& file, const std::string& query, bool preview) {
+ExitStatus search(const OpenLog& log, const std::string& query, bool preview) {
     std::fflush(stdout);
     ChildCommand c;
     if (which("rg")) {
@@ -44,8 +67,8 @@ ExitStatus search(const std::string& file, const std::string& query, bool previe
         c = ChildCommand("grep", {"-n"});
         if (preview) c.args.insert(c.args.end(), {"-C", "2"});
     }
-    c.args.insert(c.args.end(), {"-e", query, "--", file});
-    c.in = Stdio::Null;
+    c.args.insert(c.args.end(), {"-e", query, "--", "-"});
+    c.stdin_from(log.rewound());
     return Child::spawn(c).wait();
 }
 
@@ -53,7 +76,7 @@ ExitStatus search(const std::string& file, const std::string& query, bool previe
 
 void collect_logs(const fs::path& dir, std::vector<fs::path>& out) {
     walk_tree(dir, [&](const fs::path& path, bool is_dir) {
-        if (!is_dir && path.extension() == ".log") out.push_back(path);
+        if (!is_dir && path.extension() == ".log" && regular_file_at(path)) out.push_back(path);
         return is_dir;
     });
 }
@@ -105,14 +128,21 @@ void log_search_popup() {
 }
 
 void log_search_query(const LogSearchArgs& args) {
-    if (!args.query || args.query->empty()) return print_tail(args.file, "2000");
-    // No match (or no such file) is an empty list for fzf, not a failure.
-    search(args.file, *args.query, false);
+    if (!args.query || args.query->empty()) return print_tail(OpenLog(args.file), "2000");
+    std::optional<OpenLog> log;
+    try {
+        log.emplace(args.file);
+    } catch (const SystemError&) {
+        // No such file: as no match, an empty list for fzf. Anything but a regular file is refused.
+        return;
+    }
+    search(*log, *args.query, false);
 }
 
 void log_search_preview(const LogSearchArgs& args) {
-    if (!args.query || args.query->empty()) return print_tail(args.file, "200");
-    if (!search(args.file, *args.query, true).success()) print_tail(args.file, "200");
+    const OpenLog log(args.file);
+    if (!args.query || args.query->empty()) return print_tail(log, "200");
+    if (!search(log, *args.query, true).success()) print_tail(log, "200");
 }
 
 }  // namespace vesk::pickers

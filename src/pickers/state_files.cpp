@@ -10,16 +10,20 @@
 
 #include "core/error.hpp"
 #include "core/files.hpp"
+#include "core/text.hpp"
 
 namespace vesk {
 
 std::filesystem::path temp_state_file(std::string_view prefix, std::string_view contents) {
     std::filesystem::path path = std::filesystem::temp_directory_path() / fmt::format("{}-{}", prefix, ::getpid());
-    // The name is predictable and the directory shared: never follow a link someone else put
-    // there, and keep the state (queries, modes) to ourselves.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) throw_errno();
-    write_and_close(fd, contents);
+    // The name is predictable and the directory shared: never follow a link, open a FIFO or a
+    // device someone else put there, and keep the state (queries, modes) to ourselves.
+    int fd = open_for_rewrite(path, 0600);
+    try {
+        write_and_close(fd, contents);
+    } catch (const SystemError& e) {
+        throw SystemError(e.code, path_text(path));
+    }
     return path;
 }
 

@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
+
+#include <fmt/format.h>
 
 #include "core/error.hpp"
 #include "core/files.hpp"
@@ -103,6 +106,21 @@ std::vector<std::string> select_items(std::string_view text) {
 
 namespace {
 
+// A list for the selector is a screenful or a few hundred lines; a source that runs past this
+// (/dev/zero, `yes |`) would otherwise be read until memory runs out.
+constexpr std::size_t kItemsLimit = kReadLimit;
+
+// The source read whole, up to kItemsLimit; `name` names it in errors.
+std::string read_items(int fd, const std::string& name) {
+    try {
+        return read_all(fd, kItemsLimit);
+    } catch (const SystemError& e) {
+        if (e.code == EFBIG)
+            throw Error(fmt::format("입력이 {} MiB를 넘어 읽기를 멈췄습니다 ({})", kItemsLimit >> 20, name));
+        throw SystemError(e.code, name);
+    }
+}
+
 // The named source is read whole, whatever it is: scripts hand their list over as a file as often
 // as through a pipe (`--items-from <(...)`), and /dev/null is the empty list. A writer that never
 // comes keeps the command waiting, as it would on its standard input.
@@ -111,10 +129,10 @@ std::string read_source(const std::string& path) {
     if (fd < 0) throw_errno(path);
     std::string text;
     try {
-        text = read_all(fd);
-    } catch (const SystemError& e) {
+        text = read_items(fd, path);
+    } catch (...) {
         ::close(fd);
-        throw SystemError(e.code, path);
+        throw;
     }
     ::close(fd);
     return text;
@@ -124,7 +142,7 @@ std::string read_source(const std::string& path) {
 
 void ui_select_command(const UiSelectArgs& args) {
     std::string text =
-        !args.items_from || *args.items_from == "-" ? read_all(STDIN_FILENO) : read_source(*args.items_from);
+        !args.items_from || *args.items_from == "-" ? read_items(STDIN_FILENO, "표준 입력") : read_source(*args.items_from);
     if (!is_valid_utf8(text)) throw Error("stream did not contain valid UTF-8");
     std::optional<std::string> chosen = ui_select(args.prompt, select_items(text), std::nullopt);
     if (!chosen) return;

@@ -2,6 +2,7 @@
 // (against the real rg, or without it), and the picker itself in tmux deleting with ctrl-x.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,6 +150,19 @@ TEST_F(QuestionCommands, PreviewShowsTheWindowAroundTheFirstHit) {
     EXPECT_EQ(preview(std::nullopt, {"-x"}), numbered(1, 40));
     EXPECT_EQ(env.run({"tidewell", "question-preview", dir.string()}).out, "");
     EXPECT_EQ(env.run({"tidewell", "question-select", (dir / "missing").string()}).out, "");
+
+    // A gigabyte (NUL bytes after the lines, sparse) is searched and shown as far as a preview
+    // reads, with bat too, in little memory; a FIFO is not waited on.
+    fs::resize_file(dir / "q.md", std::uintmax_t{1} << 30);
+    EXPECT_EQ(preview("10", {"needle"}), numbered(25, 34));
+    ASSERT_EQ(::mkfifo((dir / "fifo.md").c_str(), 0600), 0);
+    EXPECT_EQ(env.run({"tidewell", "question-preview", (dir / "fifo.md").string()}).status, 0);
+    fs::create_symlink("/usr/bin/batcat", bin / "bat");
+    EXPECT_NE(preview("10", {"needle"}).find("Needle"), std::string::npos);
+    EXPECT_EQ(preview("10", {"nowhere"}).find("Needle"), std::string::npos);
+    rusage children;
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    EXPECT_LT(children.ru_maxrss, 256 << 10) << "KiB";
 }
 
 // ctrl-x in the picker removes the highlighted question and nothing else, whatever its title

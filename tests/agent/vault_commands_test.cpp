@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -505,6 +506,22 @@ TEST(VaultPreview, WindowsAroundHitsFilesAndVaults) {
     EXPECT_NE(shown.find("\x1b["), std::string::npos) << shown;
     EXPECT_NE(shown.find("line 56"), std::string::npos);
     EXPECT_EQ(shown.find("line 57"), std::string::npos);
+
+    // An item of a gigabyte (sparse: one line of NUL bytes after its text) is shown as far as a
+    // preview reads, in little memory. bat takes a first kilobyte with a NUL for binary.
+    std::string text = "first line\n";
+    for (int i = 2; i <= 40; ++i) text += "line " + std::to_string(i) + " of the item, long enough to count\n";
+    write_text(r / "huge.md", text);
+    fs::resize_file(r / "huge.md", std::uintmax_t{1} << 30);
+    for (const auto& [m, selection] : {std::pair{"deep-search", "huge.md:1:first"}, {"deep-search", "huge.md"},
+                                       {"index-search", " | huge.md | first"}}) {
+        const RunResult res = preview(m, {selection});
+        EXPECT_EQ(res.status, 0) << res.err;
+        EXPECT_NE(res.out.find("first line"), std::string::npos) << m << " " << selection;
+    }
+    rusage children;
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    EXPECT_LT(children.ru_maxrss, 256 << 10) << "KiB";
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/sysmacros.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -124,6 +126,33 @@ TEST(WriteFileAtomically, DevicesFifosAndAppendsThatMustNotBlock) {
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"fifo", "null", "text", "to-fifo", "to-text"}));
 }
 
+// Opening a device can act on it: a writer looks first and opens nothing but a regular file or a
+// name it creates. A FIFO's reader sees a hang-up only once a writer has opened it.
+TEST(OpenForWriting, NothingButARegularFileIsEverOpened) {
+    TempDir dir;
+    const fs::path fifo = dir / "fifo", device = dir / ".recent";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const auto refused = [](const fs::path& path) { return "일반 파일이 아닙니다 (" + path.string() + ")"; };
+    EXPECT_EQ(error_text([&] { append_to_file(fifo, "x"); }), refused(fifo));
+    EXPECT_EQ(error_text([&] { ::close(open_for_rewrite(fifo, 0600)); }), refused(fifo));
+    pollfd poll_reader{reader, POLLIN, 0};
+    EXPECT_EQ(::poll(&poll_reader, 1, 0), 0) << "a writer opened the FIFO";
+    ::close(reader);
+    // A missing name is made; a regular file is emptied by the rewrite.
+    ::close(open_for_rewrite(dir / "state", 0600));
+    append_to_file(dir / "state", "old");
+    const int fd = open_for_rewrite(dir / "state", 0600);
+    write_and_close(fd, "new");
+    EXPECT_EQ(read_text(dir / "state"), "new");
+    EXPECT_EQ(mode_of(dir / "state") & 077, 0u);
+    // A character device with /dev/null's numbers, at the name an append goes to.
+    if (::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) GTEST_SKIP() << "mknod needs root";
+    EXPECT_EQ(error_text([&] { append_to_file(device, "x"); }), refused(device));
+    EXPECT_TRUE(fs::is_character_file(device));
+}
+
 // A repository's .agent/ folders are made one by one and none may be a link out of it.
 TEST(CreateFoldersInside, MakesRealFoldersAndRefusesLinksOnTheWay) {
     TempDir dir, outside;
@@ -199,6 +228,15 @@ TEST(ReadFile, OnlyRegularFilesWithinTheLimitAndErrorsNameThePath) {
     EXPECT_EQ(read_file(text, 7), "한글\n");
     // A file that reports no size (as /proc files do) is still held to the limit.
     EXPECT_THROW(read_file("/proc/self/maps", 16), SystemError);
+    // A preview's read: the start of a file of any size, the same refusals.
+    EXPECT_EQ(read_file_head(text, 7).bytes, "한글\n");
+    EXPECT_TRUE(read_file_head(text, 7).whole);
+    EXPECT_FALSE(read_file_head(text, 3).whole);
+    EXPECT_EQ(read_file_head(text, 3).bytes, "한");
+    write_text(dir / "sparse", "");
+    ASSERT_EQ(::truncate((dir / "sparse").c_str(), off_t{1} << 30), 0);
+    EXPECT_EQ(read_file_head(dir / "sparse", 100).bytes, std::string(100, '\0'));
+    EXPECT_EQ(error_text([&] { read_file_head(zero, 100); }), "일반 파일이 아닙니다 (" + zero.string() + ")");
 
     // The writer's bits on request, and a failed replacement names its target.
     write_file_atomically(dir / "prog", "#!/bin/sh\n", 0755);

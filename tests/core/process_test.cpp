@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <new>
 
 #include "core/error.hpp"
 #include "core/process.hpp"
@@ -112,4 +113,7 @@ TEST(Errors, FormatsCausesAsTheUserSeesThem) {
                                                           std::make_error_code(std::errc::permission_denied));
               }),
               "Error: Permission denied (os error 13) (/a, /b)\n");
+    // Memory refused reads as the program's own message, also as a cause.
+    EXPECT_EQ(formatted([] { with_context("outer", [] { throw std::bad_alloc(); }); }),
+              "Error: outer\n\nCaused by:\n    메모리가 부족합니다\n");
 }

@@ -49,6 +49,6 @@ TEST(PickerFiles, TouchMoveToBottomAndStateFiles) {
     env.set("TMPDIR", dir.path().string());
     write_text(dir / "victim", "precious");
     fs::create_symlink(dir / "victim", dir / ("planted-" + std::to_string(::getpid())));
-    EXPECT_THROW(temp_state_file("planted", "oops"), SystemError);
+    EXPECT_THROW(temp_state_file("planted", "oops"), Error);
     EXPECT_EQ(read_text(dir / "victim"), "precious");
 }

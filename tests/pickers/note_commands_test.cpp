@@ -6,6 +6,7 @@
 #include <set>
 
 #include "core/command.hpp"
+#include "core/files.hpp"
 #include "core/quote.hpp"
 #include "pickers/note_lines.hpp"
 #include "support/private_env.hpp"
@@ -186,6 +187,7 @@ TEST(NoteCommands, PreviewWindowWithAndWithoutBat) {
     for (int n = 1; n <= 100; ++n) text += "line " + std::to_string(n) + "\n";
     write_text(notes.dir / "long.md", text);
     write_text(notes.mode, "content\n");
+    std::string shown;
     auto preview = [&](const std::string& line, const std::optional<std::string>& lines) {
         notes.env.vars["FZF_PREVIEW_LINES"] = lines;
         return notes.on("preview", line).out;
@@ -201,13 +203,23 @@ TEST(NoteCommands, PreviewWindowWithAndWithoutBat) {
     EXPECT_EQ(preview("./long.md", "20"), numbered(1, 100));
     EXPECT_EQ(preview("./long.md\t50\tx", "20"), numbered(35, 64));
     EXPECT_EQ(preview("./long.md\t16\tx", "0"), numbered(1, 30));
+    // A gigabyte (NUL bytes after the lines, sparse) is read only as far as a preview reads; a
+    // hit beyond that shows the first lines.
+    fs::copy_file(notes.dir / "long.md", notes.dir / "huge.md");
+    fs::resize_file(notes.dir / "huge.md", std::uintmax_t{1} << 30);
+    shown = preview("./huge.md", "20");
+    EXPECT_TRUE(shown.starts_with(numbered(1, 100)));
+    EXPECT_LT(shown.size(), kPreviewBytes + 1000);
+    EXPECT_EQ(preview("./huge.md\t5000000\tx", "20"), numbered(1, 30));
     notes.env.vars["VESK_PREVIEW_SPAN"] = std::nullopt;
 
     // bat, found as Debian's batcat, shows the same window (its colours taken out).
     notes.use_tools({"batcat"});
-    std::string shown = std::regex_replace(preview("./long.md\t50\tx", "20"), std::regex("\x1b\\[[0-9;]*m"), "");
-    for (int n : {40, 50, 59}) EXPECT_NE(shown.find(" line " + std::to_string(n)), std::string::npos) << shown;
-    for (int n : {39, 60}) EXPECT_EQ(shown.find(" line " + std::to_string(n)), std::string::npos) << shown;
+    for (const char* name : {"long.md", "huge.md"}) {
+        shown = std::regex_replace(preview("./" + std::string(name) + "\t50\tx", "20"), std::regex("\x1b\\[[0-9;]*m"), "");
+        for (int n : {40, 50, 59}) EXPECT_NE(shown.find(" line " + std::to_string(n)), std::string::npos) << shown;
+        for (int n : {39, 60}) EXPECT_EQ(shown.find(" line " + std::to_string(n)), std::string::npos) << shown;
+    }
 }
 
 TEST(NoteCommands, SearchContentLinesAndListing) {

@@ -2,7 +2,11 @@
 // and prefix C-y / C-x in a real tmux, in a repository whose path holds tmux formats.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <utility>
 
 #include "core/process.hpp"
 #include "core/text.hpp"
@@ -24,6 +28,9 @@ TEST(ShellLog, NamesAndTheLogsOffered) {
                           "shell/notes.LOG", "shell/deep/er/a.log"})
         write_text(dir / f, "");
     fs::create_directory_symlink("..", dir / "shell" / "loop");
+    // Only regular files: a FIFO would hang the search, a device never ends.
+    ASSERT_EQ(::mkfifo((dir / "chat" / "fifo.log").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir / "chat" / "zero.log");
     std::vector<std::string> names;
     for (const auto& p : log_search_candidates(dir.path())) names.push_back(p.lexically_relative(dir.path()).string());
     EXPECT_EQ(names, (std::vector<std::string>{"shell/deep/er/a.log", "shell/2026-01-03_10:00_x.log",
@@ -46,6 +53,7 @@ TEST(ShellLog, SearchCommandsTreatTheQueryAsData) {
         c.in = Stdio::Null;
         c.out = Stdio::Pipe;
         c.err = Stdio::Pipe;
+        c.limit(std::chrono::seconds(20));
         return run_child(c);
     };
     Output out = run("search-query", {file.string(), "--pre=" + (cwd / "mk").string()});
@@ -62,6 +70,18 @@ TEST(ShellLog, SearchCommandsTreatTheQueryAsData) {
     ASSERT_EQ(tail.size(), 200u);
     EXPECT_EQ(tail.back(), "line 2100");
     EXPECT_EQ(run("search-query", {(env.root() / "missing.log").string()}).status.code(), 1);
+
+    // Nothing but a regular file is handed to tail, rg or grep.
+    ASSERT_EQ(::mkfifo((env.root() / "fifo.log").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", env.root() / "zero.log");
+    for (const char* name : {"fifo.log", "zero.log"}) {
+        const std::string odd = (env.root() / name).string();
+        for (const auto& [leaf, query] : {std::pair{"search-query", "x"}, {"search-query", ""}, {"search-preview", "x"}}) {
+            out = run(leaf, {odd, query});
+            EXPECT_EQ(out.status.code(), 1) << leaf << " " << name;
+            EXPECT_EQ(out.err, "Error: 일반 파일이 아닙니다 (" + odd + ")\n");
+        }
+    }
 }
 
 class ShellLogRoad : public ::testing::Test {

@@ -65,6 +65,10 @@ TEST(SelectInTmux, ChoosesCancelsAndRestoresTheTerminalEvenWhenKilled) {
     const RunResult missing = env.run({"ui", "select", "--items-from", (dir / "missing").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Error: No such file or directory (os error 2) (" + (dir / "missing").string() + ")\n");
+    // A source that never ends stops at the limit.
+    const RunResult endless = env.run({"ui", "select", "--items-from", "/dev/zero"});
+    EXPECT_EQ(endless.status, 1);
+    EXPECT_EQ(endless.err, "Error: 입력이 64 MiB를 넘어 읽기를 멈췄습니다 (/dev/zero)\n");
 }
 
 }  // namespace
