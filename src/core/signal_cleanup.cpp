@@ -159,7 +159,12 @@ RemoveOnExit::RemoveOnExit(std::filesystem::path path) : path_(std::move(path)),
 
 RemoveOnExit::~RemoveOnExit() {
     on_signal_.release();
-    ::unlink(path_.c_str());
+    if (!path_.empty()) ::unlink(path_.c_str());
+}
+
+void RemoveOnExit::keep() {
+    on_signal_.release();
+    path_.clear();
 }
 
 }  // namespace vesk

@@ -52,6 +52,8 @@ public:
     RemoveOnExit(const RemoveOnExit&) = delete;
     RemoveOnExit& operator=(const RemoveOnExit&) = delete;
     const std::filesystem::path& path() const { return path_; }
+    // The path is wanted after all: it stays, also on a signal.
+    void keep();
 
 private:
     std::filesystem::path path_;
