@@ -34,6 +34,20 @@ TEST(Cli, HelpAndVersionGoToStandardOutputWithStatusZero) {
         at = next + 1;
     }
 
+    // Help or version, whichever is asked for first, by the command it is asked of.
+    const std::string short_root_help = env.run({"-h"}).out;
+    for (const auto& [args, out] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-hV"}, short_root_help},
+             {{"--help", "--version"}, help.out},
+             {{"-Vh"}, version.out},
+             {{"--version", "-h"}, version.out},
+             {{"-h", "doctor"}, short_root_help},
+             {{"doctor", "-h", "-V"}, env.run({"doctor", "-h"}).out}}) {
+        RunResult r = env.run(args);
+        EXPECT_EQ(r.status, 0) << args.front();
+        EXPECT_EQ(r.out, out) << args.front();
+    }
+
     // The help subcommand of a group names a leaf; -h and --help differ only where a long text exists.
     RunResult leaf = env.run({"finder", "help", "select-file"});
     EXPECT_EQ(leaf.status, 0);
@@ -94,6 +108,7 @@ TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
         {{"config", "-V"}, "error: unexpected argument '-V'", "vesk config [OPTIONS] <COMMAND>"},
         {{"config", "--version"}, "error: unexpected argument '--version'", "vesk config [OPTIONS] <COMMAND>"},
         {{"config", "keybindings", "-V"}, "error: unexpected argument '-V'", "vesk config keybindings [OPTIONS]"},
+        {{"doctor", "-V", "-h"}, "error: unexpected argument '-V'", "vesk doctor [OPTIONS] [COMMAND]"},
         {{"doctor", "popup", "--json"}, "error: The following argument was not expected: --json", "vesk doctor popup"},
         {{"ui", "select", "--prompt"}, "", "vesk ui select [OPTIONS]"},
         // A flag takes no value, whatever the value says.
