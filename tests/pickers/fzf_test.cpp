@@ -98,28 +98,24 @@ TEST(Fzf, PaneRunEndsWithThePickerAndGivesTheTerminalBack) {
     TmuxServer server{80, 20, env.tmp(), env.home()};
     const fs::path input = env.root() / "input", status = env.root() / "status";
     write_text(input, "alpha\nbeta\n");
-    auto child_named = [](int parent, const std::string& name) {
+    auto child = [](int parent) {
         for (const ProcessEntry& p : all_processes())
-            if (p.ppid == parent && p.name == name) return p.pid;
+            if (p.ppid == parent) return p.pid;
         return 0;
     };
     for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
-        SCOPED_TRACE(sig);
         fs::remove(status);
         const std::string pane = server.run_in_pane(
             {"sh", "-c", "\"$0\" \"$1\" \"$2\"; echo $? > \"$3\"; exec sleep 600", FZF_PROBE,
              (env.root() / "result").string(), input.string(), status.string()},
             inside_tmux(env.env()));
         ASSERT_TRUE(server.wait_for_text(pane, "2/2")) << server.capture(pane);
-        int probe = 0, fzf = 0;
-        ASSERT_TRUE(wait_until([&] {
-            const int shell = child_named(std::stoi(server.format(pane, "#{pane_pid}")), "sh");
-            return shell && (probe = child_named(shell, "fzf_probe")) && (fzf = child_named(probe, "fzf"));
-        }));
+        const int probe = child(child(std::stoi(server.format(pane, "#{pane_pid}")))), fzf = child(probe);
+        ASSERT_TRUE(probe > 0 && fzf > 0);
         ASSERT_EQ(::kill(probe, sig), 0);
         ASSERT_TRUE(wait_until([&] { return fs::exists(status); }));
         EXPECT_EQ(read_text(status), std::to_string(128 + sig) + "\n");
-        EXPECT_NE(::kill(fzf, 0), 0) << "fzf " << fzf << " still runs";
-        EXPECT_TRUE(wait_until([&] { return server.format(pane, "#{alternate_on}") == "0"; }));
+        EXPECT_NE(::kill(fzf, 0), 0) << "fzf still runs, signal " << sig;
+        EXPECT_TRUE(wait_until([&] { return server.format(pane, "#{alternate_on}") == "0"; })) << sig;
     }
 }
