@@ -18,6 +18,7 @@
 #include "core/git.hpp"
 #include "core/process.hpp"
 #include "core/quote.hpp"
+#include "core/signal_cleanup.hpp"
 #include "core/text.hpp"
 #include "tmux/tmux.hpp"
 
@@ -186,6 +187,9 @@ void log_codex_start() {
         display_message(tmux, kFifoFailed);
         return;
     }
+    // Only a log that starts keeps its named pipe: on every other way out (a link at the log's
+    // name, a reader that cannot run, tmux failing, a signal) it goes.
+    RemoveOnExit unused_fifo(fifo);
 
     // A reader left from an earlier start on this pane would share the pipe with the new one.
     if (auto pid = pane_option(tmux, pane, "@codex_log_pid")) stop_codex_reader(*pid, pane_option(tmux, pane, "@codex_fifo"));
@@ -196,7 +200,6 @@ void log_codex_start() {
         tmux.run({"pipe-pane", "-t", pane, tmux_format_escape("cat > " + shell_quote_path(fifo))});
     } catch (...) {
         stop_group(reader);
-        ::unlink(fifo.c_str());
         throw;
     }
     if (ended_at_once(reader, fifo)) {
@@ -210,6 +213,7 @@ void log_codex_start() {
     tmux.run({"set-option", "-p", "-t", pane, "@codex_log", path_text(log)});
     tmux.run({"set-option", "-p", "-t", pane, "@codex_log_pid", std::to_string(reader.pid())});
     tmux.run({"set-option", "-p", "-t", pane, "@codex_fifo", path_text(fifo)});
+    unused_fifo.keep();
     display_message(tmux, fmt::format("Codex log on: {} (FIFO ok)", path_text(log)));
 }
 

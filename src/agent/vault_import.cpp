@@ -55,6 +55,7 @@ void quillbox_import_list() {
     fzf.in = Stdio::Pipe;
     fzf.out = Stdio::Pipe;
     fzf.err = Stdio::Inherit;  // fzf draws its screen there
+    fzf.end_on_signal = true;  // never left on the terminal without us
     fzf.set_env("SHELL", "/bin/sh");
     Output out = run_child(fzf, lines);
     const std::optional<int> code = out.status.code();

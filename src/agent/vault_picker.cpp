@@ -118,6 +118,7 @@ std::optional<QuillboxPass> quillbox_run_fzf(const QuillboxRunFzfArgs& files) {
     fzf.in = Stdio::Null;
     fzf.out = Stdio::Pipe;
     fzf.err = Stdio::Inherit;  // fzf draws its screen there
+    fzf.end_on_signal = true;  // never left on the terminal without us
     // The bindings are POSIX shell: run them with sh whatever the user's login shell is.
     fzf.set_env("SHELL", "/bin/sh");
     Output out = run_child(fzf);

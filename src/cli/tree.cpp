@@ -825,6 +825,34 @@ std::optional<UsageError> flag_given_value(CLI::App& root, const std::vector<std
     return std::nullopt;
 }
 
+// The first word, before any "--", that asks for help or the version, and the command it stands
+// under. CLI11 answers the version before any help; the answer users of other command-line tools
+// know is the first one asked for, by the command where it was asked: `-hV` and `--help
+// --version` show the help, `-Vh` the version, `vesk -h doctor` the top-level help.
+struct FirstAsked {
+    enum Kind { Help, LongHelp, Version } kind;
+    CLI::App* app;
+    std::string word;  // as an error names it: "-V" or "--version"
+};
+std::optional<FirstAsked> first_help_or_version(CLI::App& root, const std::vector<std::string>& words) {
+    CLI::App* app = &root;
+    for (std::size_t i = 1; i < words.size() && words[i] != "--"; ++i) {
+        const std::string& word = words[i];
+        if (word == "--help") return FirstAsked{FirstAsked::LongHelp, app, word};
+        if (word == "--version") return FirstAsked{FirstAsked::Version, app, word};
+        if (word.size() > 1 && word[0] == '-' && word[1] != '-') {
+            // -h and -V are the only short flags, alone or together ("-hV").
+            for (char c : std::string_view(word).substr(1)) {
+                if (c == 'h') return FirstAsked{FirstAsked::Help, app, "-h"};
+                if (c == 'V') return FirstAsked{FirstAsked::Version, app, "-V"};
+            }
+            continue;
+        }
+        if (CLI::App* sub = subcommand_named(app, word)) app = sub;
+    }
+    return std::nullopt;
+}
+
 // `help [COMMAND]...` under the root or a group: the help of the named command.
 int print_help_command(const Tree& tree, CLI::App* parent) {
     CLI::App* app = parent;
@@ -889,19 +917,19 @@ std::variant<Commands, int> parse_command_line(int argc, char** argv) {
     }
 
     std::vector<CLI::App*> chain = selected_chain(tree.root);
-    switch (asked) {
-    case Asked::Help: return finish_process(tree.help(chain.back(), false), stdout, 0);
-    case Asked::AllHelp: return finish_process(tree.help(chain.back(), true), stdout, 0);
-    case Asked::Version:
-        // Only the root has a version; below it the flag is a word the command does not take.
-        if (chain.back() != &tree.root) {
-            auto flag = std::find_if(words.begin() + 1, words.end(),
-                                     [](const std::string& w) { return w == "-V" || w == "--version"; });
-            return usage_error(tree, chain.back(),
-                               "unexpected argument '" + (flag == words.end() ? std::string("-V") : *flag) + "'");
+    if (asked != Asked::Nothing) {
+        std::optional<FirstAsked> first = first_help_or_version(tree.root, words);
+        if (!first) {
+            first = FirstAsked{asked == Asked::Version ? FirstAsked::Version
+                               : asked == Asked::Help  ? FirstAsked::Help
+                                                       : FirstAsked::LongHelp,
+                               chain.back(), "-V"};
         }
+        if (first->kind != FirstAsked::Version)
+            return finish_process(tree.help(first->app, first->kind == FirstAsked::LongHelp), stdout, 0);
+        // Only the root has a version; below it the flag is a word the command does not take.
+        if (first->app != &tree.root) return usage_error(tree, first->app, "unexpected argument '" + first->word + "'");
         return finish_process(kVersionText, stdout, 0);
-    case Asked::Nothing: break;
     }
     if (chain.back()->get_name() == "help") return print_help_command(tree, chain[chain.size() - 2]);
     try {

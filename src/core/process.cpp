@@ -197,6 +197,7 @@ Child Child::spawn(const ChildCommand& command) {
     child.out_ = out[0];
     child.err_ = err[0];
     if (command.stop_on_signal) child.on_signal_ = OnSignal::kill_child(pid);
+    else if (command.end_on_signal) child.on_signal_ = OnSignal::end_child(pid);
     return child;
 }
 

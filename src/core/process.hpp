@@ -42,6 +42,11 @@ struct ChildCommand {
     // When SIGINT, SIGTERM or SIGHUP ends vesk while the child runs, the child is killed first: a
     // tmux client that vesk would have waited for must not go on to start a server alone.
     bool stop_on_signal = false;
+    // When SIGINT, SIGTERM or SIGHUP ends vesk while the child runs, the child gets SIGTERM and a
+    // moment to end before it is killed: a program drawn on the user's terminal (fzf) puts the
+    // terminal back and goes, instead of running on, orphaned, beside the shell that gets the
+    // terminal back.
+    bool end_on_signal = false;
 
     ChildCommand() = default;
     explicit ChildCommand(std::string program, std::vector<std::string> args = {})

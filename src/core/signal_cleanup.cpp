@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,7 +14,7 @@ namespace vesk {
 
 namespace {
 
-enum Kind : int { kFree = 0, kRemove, kRemoveDir, kKillChild, kTerminate };
+enum Kind : int { kFree = 0, kRemove, kRemoveDir, kKillChild, kEndChild, kTerminate };
 
 // Plain storage the handler can read at any moment: a slot's data is complete before its kind
 // is set, and both change only while the three signals are blocked.
@@ -49,10 +50,40 @@ void run(int kind) {
     }
 }
 
+// The children asked to end: SIGTERM to each, then each reaped, killed once the grace time is
+// over. fzf restores the terminal on SIGTERM, which SIGKILL would leave raw.
+void end_children() {
+    bool any = false;
+    for (Slot& slot : slots) {
+        if (slot.kind != kEndChild) continue;
+        ::kill(slot.pid, SIGTERM);
+        any = true;
+    }
+    if (!any) return;
+    constexpr long kStepNs = 10'000'000;  // 10 ms, 100 times: a second in all
+    int steps_left = 100;
+    for (Slot& slot : slots) {
+        if (slot.kind != kEndChild) continue;
+        for (;;) {
+            const pid_t r = ::waitpid(slot.pid, nullptr, WNOHANG);
+            if (r == slot.pid || (r < 0 && errno != EINTR)) break;
+            if (steps_left-- <= 0) {
+                ::kill(slot.pid, SIGKILL);
+                while (::waitpid(slot.pid, nullptr, 0) < 0 && errno == EINTR) {
+                }
+                break;
+            }
+            const timespec step{0, kStepNs};
+            ::nanosleep(&step, nullptr);
+        }
+    }
+}
+
 void on_signal(int sig) {
     const int saved_errno = errno;
     // A child first: stopped, it can no longer make the socket that is removed next.
     run(kKillChild);
+    end_children();
     run(kTerminate);
     run(kRemove);
     run(kRemoveDir);  // emptied by now
@@ -134,6 +165,8 @@ OnSignal OnSignal::remove_dir(const std::filesystem::path& path) {
 
 OnSignal OnSignal::kill_child(pid_t child) { return OnSignal(take_slot(kKillChild, child, nullptr)); }
 
+OnSignal OnSignal::end_child(pid_t child) { return OnSignal(take_slot(kEndChild, child, nullptr)); }
+
 OnSignal OnSignal::terminate(pid_t process) { return OnSignal(take_slot(kTerminate, process, nullptr)); }
 
 OnSignal::OnSignal(OnSignal&& other) noexcept : slot_(other.slot_) { other.slot_ = -1; }
@@ -159,7 +192,12 @@ RemoveOnExit::RemoveOnExit(std::filesystem::path path) : path_(std::move(path)),
 
 RemoveOnExit::~RemoveOnExit() {
     on_signal_.release();
-    ::unlink(path_.c_str());
+    if (!path_.empty()) ::unlink(path_.c_str());
+}
+
+void RemoveOnExit::keep() {
+    on_signal_.release();
+    path_.clear();
 }
 
 }  // namespace vesk

@@ -24,6 +24,9 @@ public:
     static OnSignal remove_dir(const std::filesystem::path& path);
     // Kills (SIGKILL) and reaps this child of ours.
     static OnSignal kill_child(pid_t child);
+    // Sends SIGTERM to this child of ours and reaps it; one that has not ended within a second
+    // is killed.
+    static OnSignal end_child(pid_t child);
     // Sends SIGTERM to a process that is not our child (a tmux server), or to a process group
     // when given its negated id.
     static OnSignal terminate(pid_t process);
@@ -52,6 +55,8 @@ public:
     RemoveOnExit(const RemoveOnExit&) = delete;
     RemoveOnExit& operator=(const RemoveOnExit&) = delete;
     const std::filesystem::path& path() const { return path_; }
+    // The path is wanted after all: it stays, also on a signal.
+    void keep();
 
 private:
     std::filesystem::path path_;

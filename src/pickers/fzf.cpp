@@ -21,6 +21,7 @@ Output run_fzf(std::string_view input, const std::vector<std::string>& args, con
     fzf.in = Stdio::Pipe;
     fzf.out = Stdio::Pipe;
     fzf.err = Stdio::Inherit;  // fzf may draw its screen there
+    fzf.end_on_signal = true;  // never left on the terminal without us
     Output out = run_child(fzf, input);
     // fzf stops reading once the user has chosen (or with --select-1 and friends): the choice it
     // printed is the answer, not a broken pipe. Any other write failure is a real error.

@@ -161,6 +161,20 @@ void popup_message(const PopupMessageArgs& args) {
     }
 }
 
+namespace {
+
+// A modal message stays until a key is pressed; any other goes by itself after tmux's
+// display-panes-time, or at the first key.
+void wait_as_message(std::string_view mode) {
+    if (mode == "modal") {
+        wait_for_key(std::nullopt);
+    } else {
+        wait_for_key(display_panes_wait(Tmux().option("display-panes-time")));
+    }
+}
+
+}  // namespace
+
 std::chrono::milliseconds display_panes_wait(const std::optional<std::string>& option) {
     constexpr std::chrono::milliseconds fallback{1000};
     if (!option) return fallback;
@@ -191,11 +205,7 @@ void popup_message_render(const PopupMessageRenderArgs& args) {
     }
     if (std::fflush(stdout) != 0) throw_errno();
 
-    if (args.mode == "modal") {
-        wait_for_key(std::nullopt);
-    } else {
-        wait_for_key(display_panes_wait(Tmux().option("display-panes-time")));
-    }
+    wait_as_message(args.mode);
 }
 
 void popup_message_text(std::string_view mode, std::string_view text) {
@@ -248,7 +258,7 @@ void show_message_in_place(std::string_view mode, std::string_view text) {
     std::string body = "\r\n " + popup_title(mode) + "\r\n\r\n";
     for (const auto& line : wrap_message(split_clauses(text), wrap)) body += " " + line + "\r\n";
     write_all(tty.fd(), body);
-    wait_for_key(std::nullopt);
+    wait_as_message(mode);
 }
 
 void hold_popup_after_failure() noexcept {

@@ -36,14 +36,14 @@ void popup_modal(const Tmux& tmux, std::string_view message);
 
 // Messages of a tool that itself runs in a popup. tmux 3.3a opens no popup over a popup (the call
 // succeeds and shows nothing), so popup_message and popup_modal print the message where the tool
-// runs and wait for a key instead.
+// runs instead, and wait there as the popup would have.
 
 // Inside tmux, without a pane of its own (TMUX_PANE unset) and reading from a terminal: a popup or
 // the floating pane that stands in for one. run-shell jobs have no TMUX_PANE either, but no
 // terminal.
 bool running_in_popup();
 // The title and the message, wrapped to the terminal's width, printed on the terminal; then waits
-// for a key.
+// for a key (modal) or for tmux's display-panes-time.
 void show_message_in_place(std::string_view mode, std::string_view text);
 // Called by main after a failure has been printed: a popup closes as soon as its command ends,
 // taking the message with it, so when this process owns a popup's terminal (standard input,

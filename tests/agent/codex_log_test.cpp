@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 
 #include "agent/codex_log_reader.hpp"
 #include "agent_panes.hpp"
@@ -261,6 +262,20 @@ TEST_F(CodexPane, RefusalsAndAReaderThatCannotRun) {
     EXPECT_TRUE(fs::is_empty(fifos));
     fs::remove(fake);
     s.press({"q"});  // run-shell's report of the failed job
+
+    // A link at the log's name (this minute's or the next's) is refused, and its pipe goes too.
+    for (std::time_t t : {std::time(nullptr), std::time(nullptr) + 60}) {
+        char minute[32];
+        std::strftime(minute, sizeof minute, "%Y-%m-%d_%H:%M", std::localtime(&t));
+        fs::remove(codex_log_file(project, minute));  // the failed start above made it
+        fs::create_symlink(env.root() / "elsewhere", codex_log_file(project, minute));
+    }
+    ASSERT_TRUE(s.wait_for_no_text("log codex-start' returned 1")) << s.screen();
+    s.press_prefixed("C-g");
+    EXPECT_TRUE(s.wait_for_text("log codex-start' returned 1")) << s.screen();
+    s.press({"q"});
+    EXPECT_TRUE(fs::is_empty(fifos));
+    EXPECT_FALSE(fs::exists(env.root() / "elsewhere"));
 
     // A stored pid that now belongs to another process is left alone when the log is stopped.
     Child stranger = Child::spawn(ChildCommand("sleep", {"30"}).own_session());

@@ -34,6 +34,13 @@ TEST(Cli, HelpAndVersionGoToStandardOutputWithStatusZero) {
         at = next + 1;
     }
 
+    // Help or version, whichever is asked for first, by the command it is asked of.
+    const std::string root_short_help = env.run({"-h"}).out;
+    for (const auto& [args, out] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-hV"}, root_short_help}, {{"--help", "--version"}, help.out}, {{"-Vh"}, version.out},
+             {{"-h", "doctor"}, root_short_help}, {{"doctor", "-h", "-V"}, env.run({"doctor", "-h"}).out}})
+        EXPECT_EQ(env.run(args).out, out) << args.front();
+
     // The help subcommand of a group names a leaf; -h and --help differ only where a long text exists.
     RunResult leaf = env.run({"finder", "help", "select-file"});
     EXPECT_EQ(leaf.status, 0);
@@ -94,6 +101,7 @@ TEST(Cli, UsageErrorsGoToStandardErrorWithStatusTwo) {
         {{"config", "-V"}, "error: unexpected argument '-V'", "vesk config [OPTIONS] <COMMAND>"},
         {{"config", "--version"}, "error: unexpected argument '--version'", "vesk config [OPTIONS] <COMMAND>"},
         {{"config", "keybindings", "-V"}, "error: unexpected argument '-V'", "vesk config keybindings [OPTIONS]"},
+        {{"doctor", "-V", "-h"}, "error: unexpected argument '-V'", "vesk doctor [OPTIONS] [COMMAND]"},
         {{"doctor", "popup", "--json"}, "error: The following argument was not expected: --json", "vesk doctor popup"},
         {{"ui", "select", "--prompt"}, "", "vesk ui select [OPTIONS]"},
         // A flag takes no value, whatever the value says.

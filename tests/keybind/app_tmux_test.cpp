@@ -190,8 +190,8 @@ TEST(KeybindScreenInTmux, PopupShowsTheScreenInAFloatingPane) {
     EXPECT_EQ(finish_screen(server, pane, env.root()), 0);
 }
 
-// On a 40 x 12 client the popup is 30 x 9 and its border leaves the screen 7 rows: the footer and
-// its close key still show.
+// On a 40 x 12 client the floating pane is 30 x 9 (its popup 32 x 11 with the border): the footer
+// and its close key still show.
 TEST(KeybindScreenInTmux, PopupOnASmallClientShowsTheCloseKey) {
     PrivateEnv env;
     TmuxServer server{120, 40, env.tmp(), env.home()};

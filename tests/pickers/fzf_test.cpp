@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include "core/error.hpp"
 #include "pickers/fzf.hpp"
 #include "support/private_env.hpp"
@@ -87,4 +89,33 @@ TEST(Fzf, PaneRunGivesTheChoiceOrNothingWhenCancelled) {
     };
     EXPECT_EQ(pick("et", "1/3", "Enter"), "0\nbeta");
     EXPECT_EQ(pick("", "3/3", "Escape"), "130\n");
+}
+
+// The picker ended alone, by any of the three signals: its fzf goes too, giving the terminal back,
+// and the picker still ends by that signal. The pane stays, as the shell that started it would.
+TEST(Fzf, PaneRunEndsWithThePickerAndGivesTheTerminalBack) {
+    PrivateEnv env;
+    TmuxServer server{80, 20, env.tmp(), env.home()};
+    const fs::path input = env.root() / "input", status = env.root() / "status";
+    write_text(input, "alpha\nbeta\n");
+    auto child = [](int parent) {
+        for (const ProcessEntry& p : all_processes())
+            if (p.ppid == parent) return p.pid;
+        return 0;
+    };
+    for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        fs::remove(status);
+        const std::string pane = server.run_in_pane(
+            {"sh", "-c", "\"$0\" \"$1\" \"$2\"; echo $? > \"$3\"; exec sleep 600", FZF_PROBE,
+             (env.root() / "result").string(), input.string(), status.string()},
+            inside_tmux(env.env()));
+        ASSERT_TRUE(server.wait_for_text(pane, "2/2")) << server.capture(pane);
+        const int probe = child(child(std::stoi(server.format(pane, "#{pane_pid}")))), fzf = child(probe);
+        ASSERT_TRUE(probe > 0 && fzf > 0);
+        ASSERT_EQ(::kill(probe, sig), 0);
+        ASSERT_TRUE(wait_until([&] { return fs::exists(status); }));
+        EXPECT_EQ(read_text(status), std::to_string(128 + sig) + "\n");
+        EXPECT_NE(::kill(fzf, 0), 0) << "fzf still runs, signal " << sig;
+        EXPECT_TRUE(wait_until([&] { return server.format(pane, "#{alternate_on}") == "0"; })) << sig;
+    }
 }
