@@ -129,10 +129,16 @@ QuestionChoice select_existing_question(const std::string& program, const fs::pa
 
 std::string question_row(const fs::path& path) {
     std::string title;
-    if (auto text = read_text_if_any(path)) {
-        std::string_view first = *text;
-        first = first.substr(0, first.find('\n'));
-        while (first.ends_with('\r')) first.remove_suffix(1);
+    // Only the first line is wanted: a question file of a gigabyte is not read whole for it.
+    FileHead head;
+    try {
+        head = read_file_head(path, kTitleBytes);
+    } catch (const std::exception&) {
+    }
+    std::string_view first = head.bytes;
+    first = first.substr(0, first.find('\n'));
+    while (first.ends_with('\r')) first.remove_suffix(1);
+    if (is_valid_utf8(first)) {
         // A tab in the title would make part of it the row's path field, which the picker's
         // delete binding hands to rm.
         for (char32_t c : decode_utf8(first)) append_utf8(title, c < 0x20 || c == 0x7f ? U' ' : c);

@@ -26,6 +26,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// How far back from a log's end its last lines are looked for. tail prints everything after the
+// lines it counts back, so a log of one endless line (a sparse gigabyte, a binary dump) would go
+// whole into fzf; 2000 shell lines rarely take more than this.
+constexpr off_t kTailBytes = off_t{8} << 20;
+
 // The log as the search's programs read it: open, and their standard input. Only a regular file
 // (a link followed) is opened: a FIFO among the logs would hang them and a link to /dev/zero never
 // ends, and a name opened by each of them in turn could be swapped for one in between.
@@ -40,6 +45,12 @@ public:
         ::lseek(fd_, 0, SEEK_SET);
         return fd_;
     }
+    // At most kTailBytes before the end: tail counts back from its end to where this stands.
+    int near_end() const {
+        const off_t end = ::lseek(fd_, 0, SEEK_END);
+        ::lseek(fd_, end > kTailBytes ? end - kTailBytes : 0, SEEK_SET);
+        return fd_;
+    }
 
 private:
     int fd_;
@@ -49,7 +60,7 @@ private:
 void print_tail(const OpenLog& log, const char* lines) {
     std::fflush(stdout);
     ChildCommand tail("tail", {"-n", lines});
-    tail.stdin_from(log.rewound());
+    tail.stdin_from(log.near_end());
     const ExitStatus status = Child::spawn(tail).wait();
     if (!status.success()) throw Error("command failed: " + status.describe());
 }

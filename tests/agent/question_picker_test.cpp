@@ -155,6 +155,7 @@ TEST_F(QuestionCommands, PreviewShowsTheWindowAroundTheFirstHit) {
     // reads, with bat too, in little memory; a FIFO is not waited on.
     fs::resize_file(dir / "q.md", std::uintmax_t{1} << 30);
     EXPECT_EQ(preview("10", {"needle"}), numbered(25, 34));
+    EXPECT_EQ(env.run({"tidewell", "question-list", dir.string()}).out, "line 1\t" + (dir / "q.md").string() + "\n");
     ASSERT_EQ(::mkfifo((dir / "fifo.md").c_str(), 0600), 0);
     EXPECT_EQ(env.run({"tidewell", "question-preview", (dir / "fifo.md").string()}).status, 0);
     fs::create_symlink("/usr/bin/batcat", bin / "bat");

@@ -70,6 +70,9 @@ TEST(ShellLog, SearchCommandsTreatTheQueryAsData) {
     ASSERT_EQ(tail.size(), 200u);
     EXPECT_EQ(tail.back(), "line 2100");
     EXPECT_EQ(run("search-query", {(env.root() / "missing.log").string()}).status.code(), 1);
+    // A log of one endless line (a sparse gigabyte) gives fzf its end only.
+    fs::resize_file(file, std::uintmax_t{1} << 30);
+    EXPECT_EQ(run("search-query", {file.string()}).out.size(), std::size_t{8} << 20);
 
     // Nothing but a regular file is handed to tail, rg or grep.
     ASSERT_EQ(::mkfifo((env.root() / "fifo.log").c_str(), 0600), 0);
