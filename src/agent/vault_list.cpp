@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <unordered_set>
 #include <utility>
 
@@ -126,72 +127,66 @@ std::vector<std::string> reversed_lines(std::string_view text) {
     return lines;
 }
 
-// What ripgrep searches: ".", and paths relative to the root with "./" before them (a name
-// beginning with '-' is no option then, and rg prints every path alike). A link in the vault may lead anywhere:
-// into /proc and /sys, and through /proc's per-process links, which lie on the vault's own disk
-// (`root -> /proc/self/root` leads to every file) and which no rg option refuses. So rg follows no
-// link: it is given the vault, and beside it by name what the vault's own walk follows, the links
-// to files and the links to folders on the vault's filesystem (told to stay there, rg leaves a
-// folder linked in from another disk to the index, which lists it by name). Its ignore patterns,
-// git's data and the vault's own files are passed over as its globs pass them.
-std::vector<std::string> rg_search_paths(const fs::path& root, const std::vector<std::string>& patterns) {
-    std::vector<std::string> paths = {"."};
+// A glob matching `name` alone, at any depth: its metacharacters escaped.
+std::string literal_name_glob(std::string_view name) {
+    std::string glob = "!";
+    for (const char c : name) {
+        if (std::strchr("\\*?[]{}!", c)) glob += '\\';
+        glob += c;
+    }
+    return glob;
+}
+
+// A link in the vault may lead anywhere, and rg follows links. Into /proc and /sys it is kept by
+// --one-file-system, but /proc's per-process links lie on the vault's own disk (`root ->
+// /proc/self/root` leads to every file), and no rg option refuses them. The vault's own walk tells
+// them apart; rg is told to pass over every entry of such a name, wherever it meets one (a name
+// and not a path: rg may reach the same folder by another way than the walk did).
+std::vector<std::string> kernel_link_globs(const fs::path& root) {
+    std::set<std::string, std::less<>> names;
     FolderWalk walk(root, FolderWalk::Stay::OnTopFilesystem);
     while (walk.next()) {
         const std::string_view name = walk.name();
-        const std::string_view below = walk.folder_below_top();
-        if (name == ".git" || (below.empty() && (name == ".index" || name == ".recent"))) continue;
-        std::string rel = "./";
-        if (!below.empty()) rel.append(below).append("/");
-        rel.append(name);
-        if (!patterns.empty() && quillbox_ignored(patterns, name, lossy_utf8(std::string_view(rel).substr(2)))) continue;
-        const bool link = walk.is_link();
+        // rg's globs leave git's data out. The ignore patterns do not count here: they come from
+        // the vault too, and rg reads them as globs, not as this walk does.
+        if (name == ".git") continue;
         switch (walk.kind()) {
             case FolderWalk::Kind::Folder:
                 try {
-                    if (walk.enter() && link) paths.push_back(std::move(rel));
+                    walk.enter();
                 } catch (const SystemError&) {
-                    // Unreadable: rg could not search it either.
+                    // Unreadable: rg cannot search it either.
                 }
                 break;
-            case FolderWalk::Kind::File:
-                if (link) paths.push_back(std::move(rel));
-                break;
-            case FolderWalk::Kind::Other:
             case FolderWalk::Kind::KernelLink:
+                names.emplace(name);
+                break;
+            case FolderWalk::Kind::File:
+            case FolderWalk::Kind::Other:
                 break;
         }
     }
-    return paths;
+    std::vector<std::string> globs;
+    for (const std::string& name : names) {
+        globs.push_back("--glob");
+        globs.push_back(literal_name_glob(name));
+    }
+    return globs;
 }
 
-// ripgrep in the vault over `paths`, standard input on /dev/null (rg would search a piped input
-// instead): its lines, reversed, each path without the "./" it was given. A vault of many links
-// is searched in several runs, each with a command line of a modest length.
-std::vector<std::string> run_rg(const fs::path& root, const std::vector<std::string>& args,
-                                const std::vector<std::string>& paths) {
-    constexpr std::size_t kPathsPerRun = 1000;
-    std::string out;
-    for (std::size_t first = 0; first < paths.size(); first += kPathsPerRun) {
-        ChildCommand rg("rg", args);
-        rg.args.push_back("--");
-        const std::size_t end = std::min(paths.size(), first + kPathsPerRun);
-        rg.args.insert(rg.args.end(), paths.begin() + first, paths.begin() + end);
-        rg.cwd = root.string();
-        out += command_output_allow_failure(rg);
-    }
-    std::vector<std::string> lines = reversed_lines(out);
-    for (std::string& line : lines) {
-        if (line.starts_with("./")) line.erase(0, 2);
-    }
-    return lines;
+// ripgrep in the vault, standard input on /dev/null (rg would search a piped input instead).
+std::string run_rg(const fs::path& root, std::vector<std::string> args) {
+    ChildCommand rg("rg", std::move(args));
+    rg.cwd = root.string();
+    return command_output_allow_failure(rg);
 }
 
-// rg's walk keeps to the filesystem where each of its paths lies (kept in the one-thread walk
-// that --sort makes).
+// rg's walk keeps to the filesystem where its search starts (kept through links in the one-thread
+// walk that --sort makes): a folder linked in from another disk is listed by name from the index,
+// not searched here.
 constexpr const char* kOwnFilesystem = "--one-file-system";
 
-void add_globs(std::vector<std::string>& args, const std::vector<std::string>& patterns) {
+void add_globs(std::vector<std::string>& args, const fs::path& root, const std::vector<std::string>& patterns) {
     for (const std::string& pattern : patterns) {
         args.push_back("--glob");
         args.push_back("!" + pattern);
@@ -201,6 +196,9 @@ void add_globs(std::vector<std::string>& args, const std::vector<std::string>& p
         args.push_back("--glob");
         args.push_back(own);
     }
+    // Last, as the glob given last wins.
+    const std::vector<std::string> kernel_links = kernel_link_globs(root);
+    args.insert(args.end(), kernel_links.begin(), kernel_links.end());
 }
 
 }  // namespace
@@ -237,10 +235,10 @@ std::string list_deep_search(const fs::path& root, const std::vector<std::string
     if (!query.empty()) {
         // The query goes after -e: one beginning with "-" would otherwise be read as an option.
         std::vector<std::string> args = {"--line-number", "--with-filename", "--no-heading", "--color=never",
-                                         "--smart-case",  "--hidden",        "--sort",       "modified",
-                                         kOwnFilesystem,  "-e",              std::string(query)};
-        add_globs(args, patterns);
-        return lines_with_newline(run_rg(root, args, rg_search_paths(root, patterns)),
+                                         "--smart-case",  "--follow",        "--hidden",     "--sort",
+                                         "modified",      kOwnFilesystem,    "-e",           std::string(query)};
+        add_globs(args, root, patterns);
+        return lines_with_newline(reversed_lines(run_rg(root, std::move(args))),
                                   fmt::format("[No matches found for: {}]", query));
     }
     const fs::path index = root / ".index";
@@ -253,9 +251,9 @@ std::string list_deep_search(const fs::path& root, const std::vector<std::string
         }
         return lines_with_newline(paths, "[No files found]");
     }
-    std::vector<std::string> args = {"--files", "--hidden", "--sort", "modified", kOwnFilesystem};
-    add_globs(args, patterns);
-    return lines_with_newline(run_rg(root, args, rg_search_paths(root, patterns)), "[No files found]");
+    std::vector<std::string> args = {"--files", "--hidden", "--follow", "--sort", "modified", kOwnFilesystem};
+    add_globs(args, root, patterns);
+    return lines_with_newline(reversed_lines(run_rg(root, std::move(args))), "[No files found]");
 }
 
 std::string list_recent_search(const fs::path& root, LineFilter& filter) {
