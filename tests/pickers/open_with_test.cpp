@@ -69,6 +69,9 @@ TEST(OpenWithCommand, LineAndPlace) {
 class OpenWithRoad : public ::testing::Test {
 protected:
     OpenWithRoad() : s(env) {
+        // A message shows for 750 ms by default: on a busy machine it could come and go between
+        // two looks at the screen.
+        s.server().tmux_ok({"set-option", "-g", "display-time", "10000"});
         fs::create_directories(repo);
         EXPECT_EQ(env.run_program("git", {"init", "-q", repo.string()}).status, 0);
         s.add_recorder("rec");

@@ -242,8 +242,13 @@ std::optional<std::string> TmuxServer::wait_for_screen(const std::string& pane,
 
 bool TmuxServer::wait_for_text(const std::string& pane, const std::string& needle,
                                std::chrono::milliseconds deadline) const {
-    return wait_for_screen(pane, [&](const std::string& s) { return s.find(needle) != std::string::npos; }, deadline)
-        .has_value();
+    return wait_for_screen(pane, showing(needle), deadline).has_value();
+}
+
+std::optional<std::string> TmuxServer::wait_for_preview(const std::string& pane,
+                                                        const std::function<bool(const std::string&)>& shown,
+                                                        const std::function<void()>& ask_again) const {
+    return vesk::test::wait_for_preview([&](auto limit) { return wait_for_screen(pane, shown, limit); }, ask_again);
 }
 
 std::optional<int> TmuxServer::exit_status(const std::string& pane) const {
@@ -312,9 +317,33 @@ bool AttachedClient::wait_for_no_text(const std::string& needle, std::chrono::mi
         .has_value();
 }
 
+std::optional<std::string> AttachedClient::wait_for_preview(const std::function<bool(const std::string&)>& shown,
+                                                            const std::function<void()>& ask_again) const {
+    return outer_.wait_for_preview(pane_, shown, ask_again);
+}
+
 void AttachedClient::send_keys(const std::vector<std::string>& keys) { outer_.send_keys(pane_, keys); }
 
 void AttachedClient::send_text(const std::string& text) { outer_.send_text(pane_, text); }
+
+std::function<bool(const std::string&)> showing(const std::string& needle) {
+    return [needle](const std::string& screen) { return screen.find(needle) != std::string::npos; };
+}
+
+std::optional<std::string> wait_for_preview(
+    const std::function<std::optional<std::string>(std::chrono::milliseconds)>& wait,
+    const std::function<void()>& ask_again) {
+    // A preview seldom takes seconds, but on a busy machine it may: asking again restarts it, so
+    // each try waits longer than the last.
+    std::chrono::milliseconds limit{5000}, spent{0};
+    for (;;) {
+        if (auto screen = wait(limit)) return screen;
+        spent += limit;
+        if (spent >= kTmuxDeadline) return std::nullopt;
+        ask_again();
+        limit = std::min(limit * 2, kTmuxDeadline - spent);
+    }
+}
 
 EnvChanges inside_tmux(const EnvChanges& env) {
     EnvChanges out;
