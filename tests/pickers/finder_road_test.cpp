@@ -103,15 +103,12 @@ TEST_F(FinderRoad, ContentHitOpensVimAtItsLineAndShowsItInThePreview) {
     s.press({"C-t"});
     ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
     s.ask("needle");
-    // The preview shows the hit's lines, numbered, beside it.
-    EXPECT_TRUE(s.client().wait_for_preview(
-        [&](const std::string& screen) {
-            const std::size_t at = screen.find("> src/" + name);
-            return at != std::string::npos && screen.find("7       the needle line", at) != std::string::npos &&
-                   screen.find("eight", at) != std::string::npos;
-        },
-        [&] { s.ask("needle"); }))
-        << s.screen();
+    EXPECT_TRUE(s.client().wait_for_screen([&](const std::string& screen) {
+        const std::size_t at = screen.find("> src/" + name);
+        return at != std::string::npos && screen.find("7       the needle line", at) != std::string::npos;
+    })) << s.screen();
+    // The preview shows the hit's lines.
+    EXPECT_TRUE(s.client().wait_for_preview(showing("eight"), [&] { s.ask("needle"); })) << s.screen();
     s.press({"Enter"});
     ASSERT_TRUE(s.wait_for_text("open>")) << s.screen();
     EXPECT_EQ(option("@find_exec_file"), (repo / "src" / name).string());
@@ -202,7 +199,7 @@ TEST_F(FinderRoad, GitSourceUnderShAndPrivateStateFiles) {
     EXPECT_EQ(option("@find_exec_file"), (repo / "staged.txt").string());
     EXPECT_EQ(option("@find_exec_file_line"), "1");
     s.press({"Escape"});
-    ASSERT_TRUE(s.wait_for_no_text("open>")) << s.screen();
+    ASSERT_TRUE(s.wait_for_popup_gone("open>")) << s.screen();
 
     // Cancelled: nothing stored, no state file left.
     open_finder();

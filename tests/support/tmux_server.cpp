@@ -279,6 +279,22 @@ bool TmuxServer::pane_exists(const std::string& pane) const {
     return ("\n" + tmux({"list-panes", "-a", "-F", "#{pane_id}"}).out).find("\n" + pane + "\n") != std::string::npos;
 }
 
+bool TmuxServer::runs_jobs() const {
+    std::stringstream pids(tmux({"display-message", "-p", "#{pid}", ";", "list-panes", "-a", "-F", "#{pane_pid}"}).out);
+    std::string server;
+    std::getline(pids, server);
+    std::set<int> jobs = processes_of(std::atoi(server.c_str()), {});
+    for (std::string line; std::getline(pids, line);) {
+        const int pane = std::atoi(line.c_str());
+        jobs.erase(pane);
+        for (int pid : processes_of(pane, {})) jobs.erase(pid);
+    }
+    // A job that has ended may wait a while for the server to reap it.
+    for (const auto& p : all_processes())
+        if (p.state == 'Z') jobs.erase(p.pid);
+    return !jobs.empty();
+}
+
 std::string TmuxServer::format(const std::string& target, const std::string& fmt) const {
     if (target.empty()) return tmux_ok({"display-message", "-p", fmt});
     return tmux_ok({"display-message", "-p", "-t", target, fmt});

@@ -93,6 +93,9 @@ public:
     bool wait_for_raw_mode(const std::string& pane, std::chrono::milliseconds deadline = kTmuxDeadline) const;
 
     bool pane_exists(const std::string& pane) const;
+    // Whether a job of the server runs: a popup's program or the tmux call that opened it and
+    // waits for it, a run-shell or pipe-pane command; not the panes' own processes.
+    bool runs_jobs() const;
     std::string format(const std::string& target, const std::string& fmt) const;  // display -p -t
     std::string global_option(const std::string& name, const std::string& flags = "-gqv") const;
     std::string pane_option(const std::string& pane, const std::string& name) const;
