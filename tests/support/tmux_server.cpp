@@ -248,7 +248,16 @@ bool TmuxServer::wait_for_text(const std::string& pane, const std::string& needl
 std::optional<std::string> TmuxServer::wait_for_preview(const std::string& pane,
                                                         const std::function<bool(const std::string&)>& shown,
                                                         const std::function<void()>& ask_again) const {
-    return vesk::test::wait_for_preview([&](auto limit) { return wait_for_screen(pane, shown, limit); }, ask_again);
+    // A preview seldom takes seconds, but on a busy machine it may: asking again restarts it, so
+    // each try waits longer than the last.
+    std::chrono::milliseconds limit{5000}, spent{0};
+    for (;;) {
+        if (auto screen = wait_for_screen(pane, shown, limit)) return screen;
+        spent += limit;
+        if (spent >= kTmuxDeadline) return std::nullopt;
+        ask_again();
+        limit = std::min(limit * 2, kTmuxDeadline - spent);
+    }
 }
 
 std::optional<int> TmuxServer::exit_status(const std::string& pane) const {
@@ -344,21 +353,6 @@ void AttachedClient::send_text(const std::string& text) { outer_.send_text(pane_
 
 std::function<bool(const std::string&)> showing(const std::string& needle) {
     return [needle](const std::string& screen) { return screen.find(needle) != std::string::npos; };
-}
-
-std::optional<std::string> wait_for_preview(
-    const std::function<std::optional<std::string>(std::chrono::milliseconds)>& wait,
-    const std::function<void()>& ask_again) {
-    // A preview seldom takes seconds, but on a busy machine it may: asking again restarts it, so
-    // each try waits longer than the last.
-    std::chrono::milliseconds limit{5000}, spent{0};
-    for (;;) {
-        if (auto screen = wait(limit)) return screen;
-        spent += limit;
-        if (spent >= kTmuxDeadline) return std::nullopt;
-        ask_again();
-        limit = std::min(limit * 2, kTmuxDeadline - spent);
-    }
 }
 
 EnvChanges inside_tmux(const EnvChanges& env) {

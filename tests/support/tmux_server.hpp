@@ -77,8 +77,12 @@ public:
                                                std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_text(const std::string& pane, const std::string& needle,
                        std::chrono::milliseconds deadline = kTmuxDeadline) const;
-    // Polls for a screen with fzf's preview of the current line that `shown` accepts, asking again
-    // with `ask_again` while none comes (see wait_for_preview). The screen, or nullopt.
+    // A screen with fzf's preview of the current line, as `shown` accepts it, or nullopt. fzf 0.38
+    // can leave a stale preview on screen: a preview that ends after a newer one covers it, and
+    // fzf asks for none newer until the list reloads or the cursor moves. So one look is never
+    // enough: this polls a few seconds, and while the preview stays stale `ask_again` asks for it
+    // anew (a reload or refresh key, the cursor away and back, the query typed once more), with
+    // longer waits each time, about kTmuxDeadline in all.
     std::optional<std::string> wait_for_preview(const std::string& pane,
                                                 const std::function<bool(const std::string&)>& shown,
                                                 const std::function<void()>& ask_again) const;
@@ -135,15 +139,6 @@ private:
 
 // A screen predicate: the screen holds `needle`.
 std::function<bool(const std::string&)> showing(const std::string& needle);
-
-// fzf 0.38 can leave a stale preview on screen: a preview that ends after a newer one covers it,
-// and fzf asks for none newer until the list reloads or the cursor moves. So one look is never
-// enough: `wait` polls for the screen a few seconds, and while the preview stays stale
-// `ask_again` asks for it anew (a reload or refresh key, the cursor away and back, the query typed
-// once more), with longer waits each time, about kTmuxDeadline in all. The screen, or nullopt.
-std::optional<std::string> wait_for_preview(
-    const std::function<std::optional<std::string>(std::chrono::milliseconds)>& wait,
-    const std::function<void()>& ask_again);
 
 // A PrivateEnv's changes for a process inside a pane: TMUX and TMUX_PANE stay as tmux set them.
 EnvChanges inside_tmux(const EnvChanges& env);
