@@ -305,9 +305,11 @@ TEST_F(CodexPane, RefusalsAndAReaderThatCannotRun) {
 // with the agent's status.
 TEST_F(CodexPane, CtrlCEndsTheAgentAndClearsTheMark) {
     const fs::path status = env.root() / "run-status";
+    // The status is written whole, then renamed: the test may look while the shell writes.
     const std::string pane = s.active_pane(
-        {"sh", "-c", "trap : INT; CODEX_BIN=\"$1\" \"$2\" log codex-run; echo $? > \"$3\"; sleep 100", "sh", agent_bin.string(),
-         vesk_binary(), status.string()},
+        {"sh", "-c",
+         "trap : INT; CODEX_BIN=\"$1\" \"$2\" log codex-run; echo $? > \"$3.tmp\" && mv \"$3.tmp\" \"$3\"; sleep 100",
+         "sh", agent_bin.string(), vesk_binary(), status.string()},
         project);
     EXPECT_TRUE(s.wait_for_text("OpenAI Codex가 시작되었습니다.")) << s.screen();
     s.press({"Enter"});

@@ -182,7 +182,9 @@ TEST(QuestionPickerInTmux, DeleteRemovesExactlyTheChosenFile) {
     ASSERT_TRUE(s.server().wait_for_text(pane, "filter>")) << s.server().capture(pane);
     ASSERT_TRUE(s.server().wait_for_text(pane, "3/3")) << s.server().capture(pane);
     // The newest question comes first and is previewed.
-    EXPECT_TRUE(s.server().wait_for_text(pane, "body only the preview shows")) << s.server().capture(pane);
+    EXPECT_TRUE(s.server().wait_for_preview(pane, showing("body only the preview shows"),
+                                            [&] { s.server().send_keys(pane, {"C-r"}); }))
+        << s.server().capture(pane);
     for (auto [marker, left] : {std::pair{"marker-one", "2/2"}, std::pair{"marker-two", "1/1"}}) {
         s.server().send_text(pane, marker);
         ASSERT_TRUE(s.server().wait_for_text(pane, "1/1")) << s.server().capture(pane);

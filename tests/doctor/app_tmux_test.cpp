@@ -104,14 +104,15 @@ TEST(DoctorScreenInTmux, TheTerminalComesBackWhenTheScreenIsKilledOrLeft) {
     PrivateEnv env;
     TmuxServer server(80, 24, env.tmp(), env.home());
     const fs::path dir = env.root();
-    // In the background so that the script learns its process id; standard output stays the
-    // terminal, or the doctor would print its report instead.
+    // In the background so that the script learns its process id, written before the program starts
+    // and so before it draws; standard output stays the terminal, or the doctor would print its
+    // report instead.
     const auto start = [&] {
         for (const char* note : {"before", "after", "status", "pid"}) fs::remove(dir / note);
         const std::string pane = server.run_in_pane(
             {"bash", "-c",
-             "cd " + sh_quote(dir.string()) + " && stty -g > before; (" + sh_quote(vesk_binary()) +
-                 " doctor & echo $! > pid; wait $!) 2> err; echo $? > status; stty -g > after"},
+             "cd " + sh_quote(dir.string()) + " && stty -g > before; (sh -c 'echo $$ > pid && exec \"$@\"' sh " +
+                 sh_quote(vesk_binary()) + " doctor & wait $!) 2> err; echo $? > status; stty -g > after"},
             inside_tmux(env.env()));
         EXPECT_TRUE(server.wait_for_text(pane, "↑↓ 이동", 20s)) << server.capture(pane);
         EXPECT_TRUE(server.wait_for_raw_mode(pane));

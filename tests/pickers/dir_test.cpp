@@ -39,7 +39,6 @@ class DirRoad : public ::testing::Test {
 protected:
     DirRoad() : s(env) {
         s.load_dist();
-        s.server().tmux_ok({"set-option", "-g", "display-time", "10000"});
         shell = s.shell_pane(env.root());
     }
 
@@ -53,7 +52,7 @@ protected:
         ASSERT_TRUE(s.wait_for_text("3/3")) << s.screen();
         s.press({"Enter"});
         // The next M-d would reach this popup while it closes, and its screen pass for the next one.
-        ASSERT_TRUE(s.wait_for_no_text("fav>")) << s.screen();
+        ASSERT_TRUE(s.wait_for_popup_gone("fav>")) << s.screen();
     }
 
     PrivateEnv env;
@@ -103,7 +102,7 @@ TEST_F(DirRoad, PopupOffersEveryDirectoryBelowThePane) {
         s.press({"Enter"});
         ASSERT_TRUE(wait_until([&] { return path_of(shell) == (top / ("d_" + name)).string(); }))
             << s.server().capture(shell);
-        ASSERT_TRUE(s.wait_for_no_text("dir>")) << s.screen();
+        ASSERT_TRUE(s.wait_for_popup_gone("dir>")) << s.screen();
     }
     EXPECT_EQ(s.pwned(), std::vector<std::string>{});
 }

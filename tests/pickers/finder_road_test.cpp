@@ -108,7 +108,7 @@ TEST_F(FinderRoad, ContentHitOpensVimAtItsLineAndShowsItInThePreview) {
         return at != std::string::npos && screen.find("7       the needle line", at) != std::string::npos;
     })) << s.screen();
     // The preview shows the hit's lines.
-    EXPECT_TRUE(s.wait_for_text("eight")) << s.screen();
+    EXPECT_TRUE(s.client().wait_for_preview(showing("eight"), [&] { s.ask("needle"); })) << s.screen();
     s.press({"Enter"});
     ASSERT_TRUE(s.wait_for_text("open>")) << s.screen();
     EXPECT_EQ(option("@find_exec_file"), (repo / "src" / name).string());
@@ -132,12 +132,13 @@ TEST_F(FinderRoad, PreviewShowsTheWholeFileOrTheLinesAroundAHit) {
     s.shell_pane(repo);
     open_finder();
     s.ask("long.md");
-    EXPECT_TRUE(s.wait_for_text("1/200")) << s.screen();  // fzf's count of the preview's lines
+    // fzf's count of the preview's lines.
+    EXPECT_TRUE(s.client().wait_for_preview(showing("1/200"), [&] { s.ask("long.md"); })) << s.screen();
     s.press({"C-t"});
     ASSERT_TRUE(s.wait_for_text("내용 검색")) << s.screen();
     s.ask("row 100");
-    ASSERT_TRUE(s.wait_for_text("row 114")) << s.screen();
-    const std::string screen = s.screen();
+    const std::string screen = s.client().wait_for_preview(showing("row 114"), [&] { s.ask("row 100"); }).value_or("");
+    ASSERT_NE(screen, "") << s.screen();
     EXPECT_NE(screen.find("row 085"), std::string::npos) << screen;
     for (const char* outside : {"row 084", "row 115"}) EXPECT_EQ(screen.find(outside), std::string::npos) << screen;
     const std::vector<std::string> rows = split_lines(screen);
@@ -198,7 +199,7 @@ TEST_F(FinderRoad, GitSourceUnderShAndPrivateStateFiles) {
     EXPECT_EQ(option("@find_exec_file"), (repo / "staged.txt").string());
     EXPECT_EQ(option("@find_exec_file_line"), "1");
     s.press({"Escape"});
-    ASSERT_TRUE(s.wait_for_no_text("open>")) << s.screen();
+    ASSERT_TRUE(s.wait_for_popup_gone("open>")) << s.screen();
 
     // Cancelled: nothing stored, no state file left.
     open_finder();

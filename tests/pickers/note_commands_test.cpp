@@ -265,7 +265,7 @@ TEST(NoteCommands, FzfBindingsActOnTheChosenNote) {
     std::string reload = "reload:cd " + shell_quote(notes.dir.string()) + " && " + bin + " note list " + shell_quote(notes.mode.string()) + " {q}";
     Words argv{*which("fzf"), "--phony", "--header-lines=1", "--delimiter=\t", "--with-nth=1,2,3",
                "--bind", "start:" + reload, "--bind", "change:" + reload,
-               // fzf 0.38 keeps the first row's preview across a reload: the test asks for it anew.
+               // A key to ask for the preview again while a stale one stays (see wait_for_preview).
                "--bind", "ctrl-r:refresh-preview",
                "--bind", "ctrl-o:execute-silent(" + bin + " note reveal " + files + " {})",
                "--bind", "ctrl-x:execute-silent(" + bin + " note delete " + files + " {})+" + reload,
@@ -283,14 +283,9 @@ TEST(NoteCommands, FzfBindingsActOnTheChosenNote) {
     for (std::size_t i = 0; i < kHostileNames.size(); ++i) {
         const std::string& name = kHostileNames[i];
         ASSERT_TRUE(ask("word" + std::to_string(i) + "z")) << name << "\n" << server.capture(pane);
-        // A preview still running from an earlier list can end after the one asked for and cover
-        // it (fzf 0.38 keeps no order between them): ask again until this note's shows.
-        bool previewed = false;
-        for (int tries = 0; tries < 6 && !previewed; ++tries) {
-            server.send_keys(pane, {"C-r"});
-            previewed = server.wait_for_text(pane, "preview " + std::to_string(i), std::chrono::seconds(5));
-        }
-        EXPECT_TRUE(previewed) << server.capture(pane);
+        EXPECT_TRUE(server.wait_for_preview(pane, showing("preview " + std::to_string(i)),
+                                            [&] { server.send_keys(pane, {"C-r"}); }))
+            << server.capture(pane);
         fs::remove(notes.open_log);
         server.send_keys(pane, {"C-o"});
         ASSERT_TRUE(wait_until([&] { return fs::exists(notes.open_log); })) << name;

@@ -112,7 +112,8 @@ TEST_F(NoteRoad, ByNameAndByContentInVimThenThePaneCloses) {
     EXPECT_EQ(session_option("@note_dir_keyword"), "w\n");
     EXPECT_EQ(session_option("@note_dir_path"), notes.string() + "\n");
     s.ask("plan");
-    EXPECT_TRUE(s.wait_for_text("the plan")) << s.screen();  // the preview
+    // ctrl-r lists again, and fzf asks for the preview of the new list.
+    EXPECT_TRUE(s.client().wait_for_preview(showing("the plan"), [&] { s.press({"C-r"}); })) << s.screen();
     s.press({"Enter"});
     s.open_with("vim");
     ASSERT_TRUE(s.wait_for_text("the plan")) << s.screen();

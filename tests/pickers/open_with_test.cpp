@@ -87,7 +87,7 @@ protected:
     void open_popup() {
         // The last popup may still be closing: the new one would not open over it, and its last
         // screen would pass for the new one's.
-        ASSERT_TRUE(s.wait_for_no_text("open>")) << s.screen();
+        ASSERT_TRUE(s.wait_for_popup_gone("open>")) << s.screen();
         s.run_shell_b("tmux display-popup -E -w 60% -h 12 -T 'Open With' " +
                       sh_quote(sh_quote(s.vesk().string()) + " finder open-with"));
     }
@@ -196,7 +196,7 @@ TEST_F(OpenWithRoad, CancelEditAndFailures) {
     open_popup();
     ASSERT_TRUE(s.wait_for_text("open> ")) << s.screen();
     s.press({"Escape"});
-    ASSERT_TRUE(s.wait_for_no_text("open> ")) << s.screen();
+    ASSERT_TRUE(s.wait_for_popup_gone("open> ")) << s.screen();
     EXPECT_EQ(option("@find_exec_file"), (repo / "a.md").string());
     EXPECT_EQ(option("@find_exec_last_entry"), "");
 
@@ -209,7 +209,7 @@ TEST_F(OpenWithRoad, CancelEditAndFailures) {
     s.press({"C-n"});
     ASSERT_TRUE(s.wait_for_text("added     | rec")) << s.screen();
     s.press({"Escape"});
-    ASSERT_TRUE(s.wait_for_no_text("open> ")) << s.screen();
+    ASSERT_TRUE(s.wait_for_popup_gone("open> ")) << s.screen();
 
     // An error stays on screen until a key is pressed, instead of vanishing with the popup.
     fs::rename(list, list.string() + ".away");

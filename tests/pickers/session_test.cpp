@@ -46,7 +46,6 @@ class SessionRoad : public ::testing::Test {
 protected:
     SessionRoad() : s(env) {
         s.load_dist({"confs/conf.common", "confs/conf.session", "confs/conf.linux"});
-        s.server().tmux_ok({"set-option", "-g", "display-time", "10000"});
         shell = s.shell_pane(env.root());
     }
 
@@ -58,7 +57,7 @@ protected:
     // prefix C-c, then Enter on the first entry once fzf shows it (the last popup gone first: the
     // key would reach it, and its screen pass for the new one).
     void create_first(const std::string& shown) {
-        ASSERT_TRUE(s.wait_for_no_text("session>")) << s.screen();
+        ASSERT_TRUE(s.wait_for_popup_gone("session>")) << s.screen();
         s.press_prefixed("C-c");
         ASSERT_TRUE(s.wait_for_text("session>")) << s.screen();
         ASSERT_TRUE(s.wait_for_text(shown)) << s.screen();
@@ -130,7 +129,7 @@ TEST_F(SessionRoad, TreeSwitchesByIdAndOpensTheCreator) {
     s.press({"Enter"});
     ASSERT_TRUE(wait_until([&] { return client_session() == "beta"; })) << client_session() << "\n" << s.screen();
     // The popup closes after the switch: the next key would reach it, its screen pass for the next.
-    ASSERT_TRUE(s.wait_for_no_text("session tree>")) << s.screen();
+    ASSERT_TRUE(s.wait_for_popup_gone("session tree>")) << s.screen();
 
     s.press({"M-Tab"});
     ASSERT_TRUE(s.wait_for_text("session tree>")) << s.screen();
@@ -138,7 +137,7 @@ TEST_F(SessionRoad, TreeSwitchesByIdAndOpensTheCreator) {
     ASSERT_TRUE(s.wait_for_text("1/")) << s.screen();
     s.press({"Enter"});
     ASSERT_TRUE(wait_until([&] { return client_session() == "#(touch PWNED)"; })) << s.screen();
-    ASSERT_TRUE(s.wait_for_no_text("session tree>")) << s.screen();
+    ASSERT_TRUE(s.wait_for_popup_gone("session tree>")) << s.screen();
 
     write_text(list, "fromtree | /tmp\n");
     s.press({"M-Tab"});

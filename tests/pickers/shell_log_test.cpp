@@ -161,7 +161,8 @@ TEST_F(ShellLogRoad, SearchPicksALogAndSearchesItLive) {
     EXPECT_TRUE(s.wait_for_text("gamma 3")) << s.screen();
     s.type("beta");
     EXPECT_TRUE(s.wait_for_text("2:beta 2")) << s.screen();
-    EXPECT_TRUE(s.wait_for_text("3-gamma 3")) << s.screen();  // the preview's context
+    // The preview's context.
+    EXPECT_TRUE(s.client().wait_for_preview(showing("3-gamma 3"), [&] { s.press({"C-r"}); })) << s.screen();
     s.press({"Escape"});
     EXPECT_TRUE(s.wait_for_no_text("search>")) << s.screen();
 }

@@ -39,7 +39,6 @@ class VersionRoad : public ::testing::Test {
 protected:
     VersionRoad() : s(env) {
         s.load_dist();
-        s.server().tmux_ok({"set-option", "-g", "display-time", "10000"});
         fs::create_directories(repo / "sub");
         EXPECT_EQ(env.run_program("git", {"init", "-q", repo.string()}).status, 0);
         s.add_recorder("rec");

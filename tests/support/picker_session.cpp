@@ -29,6 +29,10 @@ namespace {
 
 const fs::path kDist = fs::path(VESK_SOURCE_DIR) / "dist";
 
+// A message stays until a key is pressed, or 10 s: shown for tmux's second alone, it could come
+// and go between two looks at the screen of a busy machine.
+const std::vector<std::string> kLongMessages = {"set-option", "-g", "display-time", "10000"};
+
 std::vector<std::string> split_at(const std::string& text, char sep) {
     std::vector<std::string> out;
     std::size_t start = 0;
@@ -74,12 +78,14 @@ PickerSession::PickerSession(PrivateEnv& env, int width, int height)
         "autocmd VimEnter * call writefile([expand('%:p'), line('.')], $VESK_VIM_VIEW . '.tmp') | "
         "call rename($VESK_VIM_VIEW . '.tmp', $VESK_VIM_VIEW) | "
         "autocmd VimLeave * call writefile([], $VESK_VIM_VIEW . '.left')");
-    setup.insert(setup.end(), {"set-option", "-g", "@zelt", root_.string()});
+    setup.insert(setup.end(), {"set-option", "-g", "@zelt", root_.string(), ";"});
+    setup.insert(setup.end(), kLongMessages.begin(), kLongMessages.end());
     server_.tmux_ok(setup);
 }
 
 void PickerSession::load_dist(const std::vector<std::string>& files) {
     for (const auto& file : files) server_.tmux_ok({"source-file", (kDist / file).string()});
+    server_.tmux_ok(kLongMessages);  // the distribution sets its own time
     prefix_.clear();
 }
 
@@ -156,6 +162,10 @@ bool PickerSession::wait_for_no_text(const std::string& needle, std::chrono::mil
     return client_.wait_for_no_text(needle, deadline);
 }
 
+bool PickerSession::wait_for_popup_gone(const std::string& needle) const {
+    return wait_for_no_text(needle) && wait_until([&] { return !server_.runs_jobs(); });
+}
+
 void PickerSession::ask(const std::string& query, const std::string& count) {
     press({"C-u"});
     type(query);
@@ -170,7 +180,7 @@ void PickerSession::open_with(const std::string& query) {
     ASSERT_TRUE(wait_for_text("│ > " + query)) << screen();
     press({"Enter"});
     // Keys for what comes next would reach this popup while it closes.
-    ASSERT_TRUE(wait_for_no_text("open>")) << screen();
+    ASSERT_TRUE(wait_for_popup_gone("open>")) << screen();
 }
 
 std::optional<VimView> PickerSession::vim_view() {

@@ -25,6 +25,7 @@
 //   reports its file and line once started (vim_view());
 // - bin(): `tmux` there is tools/tmux-floating, so that a binding's `tmux new-pane` becomes a
 //   display-popup on the real tmux; add_program() puts stand-ins beside it;
+// - messages (display-message) stay 10 s or until a key, after load_dist() too;
 // - root() = env.zelt(), the installation root, and @zelt pointing at it: bin/vesk is the built
 //   program, lists/ and doc/ are copies of the distribution's (tests may change them).
 // Panes the test itself creates get the server's PATH only when handed it (tmux gives a pane made
@@ -99,6 +100,10 @@ public:
     std::string screen() const;
     bool wait_for_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_no_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
+    // Waits until `needle` has left the screen and the popup that showed it has closed. A key typed
+    // before that reaches the closing popup, not a binding; and fzf clears its lines when it ends,
+    // before the program that ran it has ended and tmux has closed the popup.
+    bool wait_for_popup_gone(const std::string& needle) const;
 
     // Types the query over the last one at an fzf picker and waits until it shows `count` (by
     // default exactly one line): Enter before that picks nothing. A failed wait fails the test.

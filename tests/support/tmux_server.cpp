@@ -242,8 +242,22 @@ std::optional<std::string> TmuxServer::wait_for_screen(const std::string& pane,
 
 bool TmuxServer::wait_for_text(const std::string& pane, const std::string& needle,
                                std::chrono::milliseconds deadline) const {
-    return wait_for_screen(pane, [&](const std::string& s) { return s.find(needle) != std::string::npos; }, deadline)
-        .has_value();
+    return wait_for_screen(pane, showing(needle), deadline).has_value();
+}
+
+std::optional<std::string> TmuxServer::wait_for_preview(const std::string& pane,
+                                                        const std::function<bool(const std::string&)>& shown,
+                                                        const std::function<void()>& ask_again) const {
+    // A preview seldom takes seconds, but on a busy machine it may: asking again restarts it, so
+    // each try waits longer than the last.
+    std::chrono::milliseconds limit{5000}, spent{0};
+    for (;;) {
+        if (auto screen = wait_for_screen(pane, shown, limit)) return screen;
+        spent += limit;
+        if (spent >= kTmuxDeadline) return std::nullopt;
+        ask_again();
+        limit = std::min(limit * 2, kTmuxDeadline - spent);
+    }
 }
 
 std::optional<int> TmuxServer::exit_status(const std::string& pane) const {
@@ -272,6 +286,22 @@ bool TmuxServer::wait_for_raw_mode(const std::string& pane, std::chrono::millise
 
 bool TmuxServer::pane_exists(const std::string& pane) const {
     return ("\n" + tmux({"list-panes", "-a", "-F", "#{pane_id}"}).out).find("\n" + pane + "\n") != std::string::npos;
+}
+
+bool TmuxServer::runs_jobs() const {
+    std::stringstream pids(tmux({"display-message", "-p", "#{pid}", ";", "list-panes", "-a", "-F", "#{pane_pid}"}).out);
+    std::string server;
+    std::getline(pids, server);
+    std::set<int> jobs = processes_of(std::atoi(server.c_str()), {});
+    for (std::string line; std::getline(pids, line);) {
+        const int pane = std::atoi(line.c_str());
+        jobs.erase(pane);
+        for (int pid : processes_of(pane, {})) jobs.erase(pid);
+    }
+    // A job that has ended may wait a while for the server to reap it.
+    for (const auto& p : all_processes())
+        if (p.state == 'Z') jobs.erase(p.pid);
+    return !jobs.empty();
 }
 
 std::string TmuxServer::format(const std::string& target, const std::string& fmt) const {
@@ -312,9 +342,18 @@ bool AttachedClient::wait_for_no_text(const std::string& needle, std::chrono::mi
         .has_value();
 }
 
+std::optional<std::string> AttachedClient::wait_for_preview(const std::function<bool(const std::string&)>& shown,
+                                                            const std::function<void()>& ask_again) const {
+    return outer_.wait_for_preview(pane_, shown, ask_again);
+}
+
 void AttachedClient::send_keys(const std::vector<std::string>& keys) { outer_.send_keys(pane_, keys); }
 
 void AttachedClient::send_text(const std::string& text) { outer_.send_text(pane_, text); }
+
+std::function<bool(const std::string&)> showing(const std::string& needle) {
+    return [needle](const std::string& screen) { return screen.find(needle) != std::string::npos; };
+}
 
 EnvChanges inside_tmux(const EnvChanges& env) {
     EnvChanges out;

@@ -77,6 +77,15 @@ public:
                                                std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_text(const std::string& pane, const std::string& needle,
                        std::chrono::milliseconds deadline = kTmuxDeadline) const;
+    // A screen with fzf's preview of the current line, as `shown` accepts it, or nullopt. fzf 0.38
+    // can leave a stale preview on screen: a preview that ends after a newer one covers it, and
+    // fzf asks for none newer until the list reloads or the cursor moves. So one look is never
+    // enough: this polls a few seconds, and while the preview stays stale `ask_again` asks for it
+    // anew (a reload or refresh key, the cursor away and back, the query typed once more), with
+    // longer waits each time, about kTmuxDeadline in all.
+    std::optional<std::string> wait_for_preview(const std::string& pane,
+                                                const std::function<bool(const std::string&)>& shown,
+                                                const std::function<void()>& ask_again) const;
 
     // The exit status of the pane's command once it has ended (-1 for a signal), else nullopt.
     // Read from a file the wrapping `sh` writes: tmux 3.3a now and then never reaps a pane.
@@ -88,6 +97,9 @@ public:
     bool wait_for_raw_mode(const std::string& pane, std::chrono::milliseconds deadline = kTmuxDeadline) const;
 
     bool pane_exists(const std::string& pane) const;
+    // Whether a job of the server runs: a popup's program or the tmux call that opened it and
+    // waits for it, a run-shell or pipe-pane command; not the panes' own processes.
+    bool runs_jobs() const;
     std::string format(const std::string& target, const std::string& fmt) const;  // display -p -t
     std::string global_option(const std::string& name, const std::string& flags = "-gqv") const;
     std::string pane_option(const std::string& pane, const std::string& name) const;
@@ -115,6 +127,8 @@ public:
                                                std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
     bool wait_for_no_text(const std::string& needle, std::chrono::milliseconds deadline = kTmuxDeadline) const;
+    std::optional<std::string> wait_for_preview(const std::function<bool(const std::string&)>& shown,
+                                                const std::function<void()>& ask_again) const;
     void send_keys(const std::vector<std::string>& keys);  // typed at the client
     void send_text(const std::string& text);                // typed literally at the client
 
@@ -122,6 +136,9 @@ private:
     TmuxServer outer_;
     std::string pane_;
 };
+
+// A screen predicate: the screen holds `needle`.
+std::function<bool(const std::string&)> showing(const std::string& needle);
 
 // A PrivateEnv's changes for a process inside a pane: TMUX and TMUX_PANE stay as tmux set them.
 EnvChanges inside_tmux(const EnvChanges& env);

@@ -43,11 +43,12 @@ TEST(SelectInTmux, ChoosesCancelsAndRestoresTheTerminalEvenWhenKilled) {
     }
 
     // Killed: started in the background so that the script learns its process id (the selector
-    // still owns the terminal through /dev/tty). The items come through a pipe, read whole as a file is.
+    // still owns the terminal through /dev/tty), written before the program starts and so before it
+    // draws. The items come through a pipe, read whole as a file is.
     for (const char* note : {"before", "after", "status"}) fs::remove(dir / note);
     pane = server.run_in_pane({"bash", "-c",
-                               "cd " + sh_quote(dir.string()) + " && stty -g > before; (" + sh_quote(vesk_binary()) +
-                                   " ui select --items-from <(cat items) & echo $! > pid; wait $!) > out 2> err; "
+                               "cd " + sh_quote(dir.string()) + " && stty -g > before; (sh -c 'echo $$ > pid && exec \"$@\"' sh " +
+                                   sh_quote(vesk_binary()) + " ui select --items-from <(cat items) & wait $!) > out 2> err; "
                                    "echo $? > status; stty -g > after"},
                               inside_tmux(env.env()));
     ASSERT_TRUE(server.wait_for_text(pane, "│한글 항목"));
