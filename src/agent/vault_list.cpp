@@ -152,11 +152,7 @@ std::vector<std::string> kernel_link_globs(const fs::path& root) {
         if (name == ".git") continue;
         switch (walk.kind()) {
             case FolderWalk::Kind::Folder:
-                try {
-                    walk.enter();
-                } catch (const SystemError&) {
-                    // Unreadable: rg cannot search it either.
-                }
+                walk.enter_if_readable();  // what rg cannot read either
                 break;
             case FolderWalk::Kind::KernelLink:
                 names.emplace(name);

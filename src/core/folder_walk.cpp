@@ -138,8 +138,6 @@ FolderWalk::Kind FolderWalk::kind() {
     return *kind_;
 }
 
-bool FolderWalk::is_link() const { return own_type() == DT_LNK; }
-
 std::string_view FolderWalk::folder_below_top() const {
     std::string_view below(path_);
     below.remove_prefix(top_size_);
@@ -193,6 +191,14 @@ bool FolderWalk::enter() {
     kind_.reset();
     ++serial_;
     return true;
+}
+
+bool FolderWalk::enter_if_readable() {
+    try {
+        return enter();
+    } catch (const SystemError&) {
+        return false;
+    }
 }
 
 void FolderWalk::leave() {

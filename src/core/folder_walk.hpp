@@ -47,8 +47,6 @@ public:
     // The current entry (valid until next() or enter()): its name and what it is.
     std::string_view name() const;
     Kind kind();
-    // Whether the current entry is itself a symbolic link.
-    bool is_link() const;
     // The path of the current entry's folder, that path below the top ("" for the top itself),
     // and the entry's own path.
     const std::string& folder_path() const { return path_; }
@@ -63,6 +61,9 @@ public:
     // it was listed. Any other failure to open or list it throws SystemError naming it; the walk
     // can go on from there.
     bool enter();
+    // As enter(), but a folder that cannot be opened or listed is passed over (false): for walks
+    // that list what they can read and the rest beside it.
+    bool enter_if_readable();
 
 private:
     struct Listed {

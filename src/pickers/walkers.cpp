@@ -106,11 +106,7 @@ void visit_files(const fs::path& dir, const FileCollector& collector) {
     while (walk.next()) {
         switch (walk.kind()) {
             case FolderWalk::Kind::Folder:
-                try {
-                    walk.enter();
-                } catch (const SystemError&) {
-                    // Unreadable: what it holds is left out, everything beside it still comes.
-                }
+                walk.enter_if_readable();  // unreadable: what it holds is left out, the rest comes
                 break;
             case FolderWalk::Kind::KernelLink:
                 break;
@@ -137,12 +133,8 @@ void walk_tree(const fs::path& dir, const TreeVisitor& visit) {
     while (walk.next()) {
         if (walk.kind() == FolderWalk::Kind::KernelLink) continue;
         const bool is_dir = walk.kind() == FolderWalk::Kind::Folder;
-        if (!visit(fs::path(walk.entry_path()), is_dir) || !is_dir) continue;
-        try {
-            walk.enter();
-        } catch (const SystemError&) {
-            // Unreadable: what it holds is simply not offered.
-        }
+        // Unreadable: what it holds is simply not offered.
+        if (visit(fs::path(walk.entry_path()), is_dir) && is_dir) walk.enter_if_readable();
     }
 }
 
