@@ -233,10 +233,6 @@ TEST(ReadFile, OnlyRegularFilesWithinTheLimitAndErrorsNameThePath) {
     EXPECT_TRUE(read_file_head(text, 7).whole);
     EXPECT_FALSE(read_file_head(text, 3).whole);
     EXPECT_EQ(read_file_head(text, 3).bytes, "한");
-    write_text(dir / "sparse", "");
-    ASSERT_EQ(::truncate((dir / "sparse").c_str(), off_t{1} << 30), 0);
-    EXPECT_EQ(read_file_head(dir / "sparse", 100).bytes, std::string(100, '\0'));
-    EXPECT_EQ(error_text([&] { read_file_head(zero, 100); }), "일반 파일이 아닙니다 (" + zero.string() + ")");
 
     // The writer's bits on request, and a failed replacement names its target.
     write_file_atomically(dir / "prog", "#!/bin/sh\n", 0755);

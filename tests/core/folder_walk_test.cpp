@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "support/private_env.hpp"
 
 using namespace vesk;
@@ -27,24 +25,4 @@ TEST(FolderWalk, ClosedFoldersAreTakenUpAgainOnTheWayBack) {
         if (walk.kind() == FolderWalk::Kind::Folder) ASSERT_TRUE(walk.enter()) << walk.entry_path();
     }
     EXPECT_EQ(files, kLevels);
-}
-
-// A planted link through /proc's per-process links lies on the root disk and leads to all of it:
-// it is told apart and never entered, while a link to an ordinary folder elsewhere is walked.
-TEST(FolderWalk, LinksThroughProcsPerProcessLinksAreNeverFollowed) {
-    TempDir dir;
-    write_text(dir / "elsewhere" / "f.md", "");
-    fs::create_directories(dir / "v");
-    fs::create_directory_symlink(dir / "elsewhere", dir / "v" / "other");
-    plant_proc_links(dir / "v");
-    FolderWalk walk(dir / "v");
-    std::map<std::string, FolderWalk::Kind> kinds;
-    while (walk.next()) {
-        kinds[walk.entry_path().substr(dir.path().native().size())] = walk.kind();
-        if (walk.kind() == FolderWalk::Kind::Folder) EXPECT_TRUE(walk.enter());
-    }
-    using K = FolderWalk::Kind;
-    EXPECT_EQ(kinds, (std::map<std::string, K>{{"/v/other", K::Folder}, {"/v/other/f.md", K::File},
-                                               {"/v/selfroot", K::KernelLink}, {"/v/cwd", K::KernelLink},
-                                               {"/v/passwd.md", K::KernelLink}, {"/v/environ.md", K::KernelLink}}));
 }
